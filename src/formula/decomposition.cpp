@@ -1,0 +1,1 @@
+#include "formula/decomposition.h"

@@ -1,0 +1,1 @@
+#include "formula/hull.h"

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+// 1 when p0 -> p1 -> p2 turns left or is straight (cross product >= 0.0),
+// 0 for a strict right turn or a cross product that is not a number.
+int is_left_turn(Point p0, Point p1, Point p2);
+
+// Convex hull of a simple polyline of at least three points, as positions
+// into points, counter-clockwise, starting with the point pushed last.
+// Collinear points count as left, so a corner already on the hull stays.
+void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions);
+
+}  // namespace polyfrep

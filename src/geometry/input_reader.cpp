@@ -1,0 +1,1 @@
+#include "geometry/input_reader.h"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <vector>
+
+namespace polyfrep {
+
+// One polygon vertex. Coordinates are taken from the input as they stand.
+struct Point {
+  double x;
+  double y;
+};
+
+// A polygon as read: the count as the input gave it (it may be 0 or negative
+// for a malformed file) and exactly max(count, 0) vertices in input order.
+// Edge i runs from vertex i to vertex (i + 1) mod count.
+struct Polygon {
+  int vertex_count = 0;
+  std::vector<Point> vertices;
+};
+
+}  // namespace polyfrep

@@ -1,0 +1,1 @@
+#include "model/model_file.h"
