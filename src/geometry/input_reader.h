@@ -19,9 +19,9 @@ struct NumberScanner {
   std::size_t begin = 0;          // first unconsumed character in block
   std::size_t end = 0;            // one past the last character read into block
   std::size_t capacity = 0;
-  bool at_end_of_input = false;   // the stream has nothing more to give
-  bool failed = false;            // an extraction failed; every later one fails
-  long long consumed = 0;         // characters consumed from the stream so far
+  bool at_end_of_input = false;  // the stream has nothing more to give
+  bool failed = false;           // an extraction failed; every later one fails
+  long long consumed = 0;        // characters consumed from the stream so far
 };
 
 NumberScanner make_number_scanner(std::istream& in);
