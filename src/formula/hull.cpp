@@ -131,8 +131,8 @@ void feed_point(HullDeque& deque, std::span<const Point> points, int position) {
 
 // Moves the first occurrence of every position in live to its front, in
 // order, and returns how many there are; seen holds one zeroed mark per point.
-// The steps should leave no repeat even for degenerate chains (a step that
-// pushes pops or overwrites a copy of the point pushed before it); this pass
+// The steps leave no repeat even for degenerate chains, since a step that
+// pushes pops or overwrites a copy of the point pushed before it; this pass
 // makes distinct positions hold by construction rather than by that argument.
 std::size_t drop_repeats(std::span<int> live, std::span<int> seen) {
   std::size_t kept = 0;
