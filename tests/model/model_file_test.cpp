@@ -94,7 +94,8 @@ TEST(ModelFile, RewritingLeavesOnlyTheSecondContent) {
 TEST(ModelFile, ReportsAFileThatCannotBeCreated) {
   testing::TempDir dir;
   const std::string path = (dir / "missing-folder" / "m.hf").string();
-  EXPECT_NE(write_model({{0, 0}, {1, 0}, {0, 1}}, tokens_of({}), path.c_str()), 0);
+  const std::vector<Point> triangle = {{0, 0}, {1, 0}, {0, 1}};
+  EXPECT_NE(write_model(triangle, tokens_of({}), path.c_str()), 0);
 }
 
 }  // namespace
