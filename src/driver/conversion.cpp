@@ -1,7 +1,15 @@
 #include "driver/conversion.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <limits>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,48 +27,192 @@ namespace {
 
 // Room for ten tokens per vertex: a polygon of n vertices needs at most 6n - 5.
 constexpr int kTokensPerVertex = 10;
+// The largest count whose token capacity still fits a signed 32-bit int.
+constexpr int kMaxVertexCount = std::numeric_limits<int>::max() / kTokensPerVertex;
 
-Polygon read_input(const char* input_name) {
-  Polygon polygon;
-  std::ifstream input(input_name, std::ios::binary);
-  read_polygon(input, polygon.vertex_count, polygon.vertices);
-  return polygon;
+constexpr const char* kUsage = "usage: polyfrep [INPUT [MODEL]]";
+
+// The run's problems, one line each on standard error; any of them makes the
+// exit status 1.
+struct RunReport {
+  bool failed = false;
+};
+
+void report(RunReport& run, const std::string& subject, const std::string& what) {
+  run.failed = true;
+  std::fprintf(stderr, "polyfrep: %s: %s\n", subject.c_str(), what.c_str());
 }
 
-void write_plot_file(std::span<const Point> vertices) {
+void report_output_failure(RunReport& run, const char* name, int error_number) {
+  if (error_number != 0)
+    report(run, name, std::strerror(error_number));
+}
+
+int exit_status(const RunReport& run) {
+  return run.failed ? 1 : 0;
+}
+
+// Refuses a run whose outputs would overwrite its own input, before anything
+// is written: an output name may be another path to the same file.
+bool output_overwrites_input(RunReport& run, const struct stat& input, const char* model_name) {
+  for (const char* name : {model_name, kPlotFileName, kHullListingFileName, kFormulaFileName}) {
+    struct stat output;
+    if (::stat(name, &output) == 0 && output.st_dev == input.st_dev &&
+        output.st_ino == input.st_ino) {
+      report(run, name,
+             "is the input file; nothing was written (choose another model name or "
+             "move the input out of the output directory)");
+      return true;
+    }
+  }
+  return false;
+}
+
+struct InputPolygon {
+  Polygon polygon;
+  long long coordinates_read = 0;
+};
+
+// Checks the count against what can be converted and what the file can hold,
+// before anything is allocated for it.
+bool vertex_count_is_plausible(RunReport& run, const char* input_name, const struct stat& input,
+                               const NumberScanner& scanner, int vertex_count) {
+  if (vertex_count < 3) {
+    report(run, input_name,
+           "a polygon needs at least 3 vertices, found " + std::to_string(vertex_count));
+    return false;
+  }
+  if (vertex_count > kMaxVertexCount) {
+    report(run, input_name,
+           "the vertex count " + std::to_string(vertex_count) + " is too large (at most " +
+               std::to_string(kMaxVertexCount) + " vertices can be converted)");
+    return false;
+  }
+  const long long bytes_left = static_cast<long long>(input.st_size) - scanner.consumed;
+  if (S_ISREG(input.st_mode) && bytes_left < vertex_count) {
+    report(run, input_name,
+           "the vertex count " + std::to_string(vertex_count) + " cannot be right: only " +
+               std::to_string(bytes_left) + " bytes follow it");
+    return false;
+  }
+  return true;
+}
+
+// Opens and reads the input; nullopt (with the reason reported) when there is
+// nothing that may be converted.
+std::optional<InputPolygon> read_input(RunReport& run, const char* input_name,
+                                       const char* model_name) {
+  struct stat input_status;
+  std::ifstream input;
+  int open_error = 0;
+  if (::stat(input_name, &input_status) != 0) {
+    open_error = errno;
+  } else if (S_ISDIR(input_status.st_mode)) {
+    open_error = EISDIR;
+  } else {
+    input.open(input_name, std::ios::binary);
+    if (!input.is_open())
+      open_error = errno != 0 ? errno : EACCES;
+  }
+  if (open_error != 0) {
+    report(run, input_name, std::strerror(open_error));
+    std::fprintf(stderr, "%s\n", kUsage);
+    return std::nullopt;
+  }
+  if (output_overwrites_input(run, input_status, model_name))
+    return std::nullopt;
+
+  InputPolygon result;
+  NumberScanner scanner = make_number_scanner(input);
+  read_vertex_count(scanner, result.polygon.vertex_count);
+  if (!vertex_count_is_plausible(run, input_name, input_status, scanner,
+                                 result.polygon.vertex_count)) {
+    return std::nullopt;
+  }
+  result.coordinates_read =
+      read_vertices(scanner, result.polygon.vertex_count, result.polygon.vertices);
+  return result;
+}
+
+void write_plot_file(RunReport& run, std::span<const Point> vertices) {
   TextOutput out;
   if (open_text_output(out, kPlotFileName))
     write_plot_geometry(vertices, out);
   close_text_output(out);
+  report_output_failure(run, kPlotFileName, out.error);
 }
 
-void write_formula_file(const TokenList& tokens) {
+void write_formula_file(RunReport& run, const TokenList& tokens) {
   TextOutput out;
   if (open_text_output(out, kFormulaFileName))
     write_formula_tokens(tokens, out);
   close_text_output(out);
+  report_output_failure(run, kFormulaFileName, out.error);
+}
+
+// The listing is rewritten after every hull; a file that cannot be written is
+// reported once, with the first failure's reason.
+class ListingWriter {
+ public:
+  void operator()(std::span<const Point> points, std::span<const int> hull_positions) {
+    const int error = write_hull_listing(points, hull_positions);
+    if (first_error_ == 0)
+      first_error_ = error;
+  }
+  void report_failure(RunReport& run) const {
+    report_output_failure(run, kHullListingFileName, first_error_);
+  }
+
+ private:
+  int first_error_ = 0;
+};
+
+void report_short_input(RunReport& run, const char* input_name, const InputPolygon& input) {
+  const long long expected = 2LL * input.polygon.vertex_count;
+  if (input.coordinates_read >= expected)
+    return;
+  report(run, input_name,
+         "only " + std::to_string(input.coordinates_read) + " of the " + std::to_string(expected) +
+             " coordinates could be read (the file ends early or holds something that is not a "
+             "number); the missing ones repeat the last values read");
+}
+
+int convert(const char* input_name, const char* model_name) {
+  RunReport run;
+  const std::optional<InputPolygon> input = read_input(run, input_name, model_name);
+  if (!input)
+    return exit_status(run);
+  const std::span<const Point> vertices = input->polygon.vertices;
+
+  write_plot_file(run, vertices);
+  TokenList tokens = make_token_list(kTokensPerVertex * input->polygon.vertex_count);
+  ListingWriter listing;
+  const bool built = build_polygon_formula(vertices, tokens, std::ref(listing));
+  listing.report_failure(run);
+  if (!built) {
+    report(run, input_name,
+           "the outline never turns left; it may run clockwise or be degenerate, so no formula "
+           "and no model were written");
+  } else {
+    write_formula_file(run, tokens);
+    report_output_failure(run, model_name, write_model(vertices, tokens, model_name));
+  }
+  report_short_input(run, input_name, *input);
+  return exit_status(run);
 }
 
 }  // namespace
 
 int run_conversion(const char* input_name, const char* model_name) {
-  const Polygon polygon = read_input(input_name);
-  const std::span<const Point> vertices = polygon.vertices;
-  write_plot_file(vertices);
-  // Without three vertices there is no outline to decompose.
-  if (vertices.size() < 3)
-    return 0;
-
-  TokenList tokens = make_token_list(kTokensPerVertex * polygon.vertex_count);
-  const HullObserver rewrite_listing = [](std::span<const Point> points,
-                                          std::span<const int> hull_positions) {
-    write_hull_listing(points, hull_positions);
-  };
-  if (!build_polygon_formula(vertices, tokens, rewrite_listing))
-    return 0;
-  write_formula_file(tokens);
-  write_model(vertices, tokens, model_name);
-  return 0;
+  try {
+    return convert(input_name, model_name);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "polyfrep: out of memory\n");
+    return 1;
+  } catch (const std::length_error&) {
+    std::fprintf(stderr, "polyfrep: out of memory\n");
+    return 1;
+  }
 }
 
 int run_command_line(int argument_count, const char* const* arguments) {

@@ -6,6 +6,7 @@
 //   arguments        optional: the command-line arguments, one per line
 //   expected_exit    optional: the exit status (default 0)
 //   expected_stderr  optional: standard error, exactly (default empty)
+//   existing/        optional: files put into the directory before the run
 //   anything else    a file the run must leave with exactly this content;
 //                    the run must leave no other file.
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 using testing::read_file;
 
 const std::set<std::string> kControlFiles = {"input.txt", "arguments", "expected_exit",
-                                             "expected_stderr"};
+                                             "expected_stderr", "existing"};
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
@@ -68,6 +69,8 @@ TEST_P(GoldenCase, LeavesExactlyTheExpectedFiles) {
   const fs::path case_dir = testing::test_data_dir() / GetParam();
   testing::TempDir run_dir;
   fs::copy_file(case_dir / "input.txt", run_dir / "polyIn2.txt");
+  if (fs::exists(case_dir / "existing"))
+    fs::copy(case_dir / "existing", run_dir.path());
   const std::vector<std::string> arguments = read_lines(case_dir / "arguments");
 
   const testing::CommandResult result =

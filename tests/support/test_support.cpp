@@ -62,7 +62,8 @@ std::string shell_quote(const std::string& text) {
 }  // namespace
 
 CommandResult run_program(const fs::path& program, const std::vector<std::string>& arguments,
-                          const fs::path& directory, const std::string& shell_prefix) {
+                          const fs::path& directory, const std::string& shell_prefix,
+                          const fs::path& standard_input) {
   TempDir capture;
   const fs::path out_path = capture / "stdout";
   const fs::path err_path = capture / "stderr";
@@ -70,8 +71,9 @@ CommandResult run_program(const fs::path& program, const std::vector<std::string
                         shell_quote(program.string());
   for (const std::string& argument : arguments)
     command += " " + shell_quote(argument);
-  command +=
-      " </dev/null >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
+  if (!standard_input.empty())
+    command += " <" + shell_quote(standard_input.string());
+  command += " >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
   const int status = std::system(command.c_str());
   CommandResult result;
   if (status != -1 && WIFEXITED(status)) {
