@@ -44,8 +44,7 @@ void report(RunReport& run, const std::string& subject, const std::string& what)
 }
 
 void report_output_failure(RunReport& run, const char* name, int error_number) {
-  if (error_number != 0)
-    report(run, name, std::strerror(error_number));
+  if (error_number != 0) report(run, name, std::strerror(error_number));
 }
 
 int exit_status(const RunReport& run) {
@@ -111,16 +110,14 @@ std::optional<InputPolygon> read_input(RunReport& run, const char* input_name,
     open_error = EISDIR;
   } else {
     input.open(input_name, std::ios::binary);
-    if (!input.is_open())
-      open_error = errno != 0 ? errno : EACCES;
+    if (!input.is_open()) open_error = errno != 0 ? errno : EACCES;
   }
   if (open_error != 0) {
     report(run, input_name, std::strerror(open_error));
     std::fprintf(stderr, "%s\n", kUsage);
     return std::nullopt;
   }
-  if (output_overwrites_input(run, input_status, model_name))
-    return std::nullopt;
+  if (output_overwrites_input(run, input_status, model_name)) return std::nullopt;
 
   InputPolygon result;
   NumberScanner scanner = make_number_scanner(input);
@@ -134,43 +131,37 @@ std::optional<InputPolygon> read_input(RunReport& run, const char* input_name,
   return result;
 }
 
-void write_plot_file(RunReport& run, std::span<const Point> vertices) {
+void write_plot_file(RunReport& run, const VertexText& vertex_text) {
   TextOutput out;
-  if (open_text_output(out, kPlotFileName))
-    write_plot_geometry(vertices, out);
+  if (open_text_output(out, kPlotFileName)) write_plot_geometry(vertex_text, out);
   close_text_output(out);
   report_output_failure(run, kPlotFileName, out.error);
 }
 
 void write_formula_file(RunReport& run, const TokenList& tokens) {
   TextOutput out;
-  if (open_text_output(out, kFormulaFileName))
-    write_formula_tokens(tokens, out);
+  if (open_text_output(out, kFormulaFileName)) write_formula_tokens(tokens, out);
   close_text_output(out);
   report_output_failure(run, kFormulaFileName, out.error);
 }
 
-// The listing is rewritten after every hull; a file that cannot be written is
-// reported once, with the first failure's reason.
-class ListingWriter {
- public:
-  void operator()(std::span<const Point> points, std::span<const int> hull_positions) {
-    const int error = write_hull_listing(points, hull_positions);
-    if (first_error_ == 0)
-      first_error_ = error;
-  }
-  void report_failure(RunReport& run) const {
-    report_output_failure(run, kHullListingFileName, first_error_);
-  }
-
- private:
-  int first_error_ = 0;
+// The last hull the decomposition computed. Each listing would replace the one
+// before, so only the last is written, once, when the decomposition is done.
+struct LastHull {
+  IndexChain chain;
+  std::vector<int> positions;
 };
+
+void write_listing_file(RunReport& run, const VertexText& vertex_text, const LastHull& last) {
+  const VertexText chain_text =
+      select_vertex_text(vertex_text, static_cast<std::size_t>(last.chain.first),
+                         static_cast<std::size_t>(last.chain.length));
+  report_output_failure(run, kHullListingFileName, write_hull_listing(chain_text, last.positions));
+}
 
 void report_short_input(RunReport& run, const char* input_name, const InputPolygon& input) {
   const long long expected = 2LL * input.polygon.vertex_count;
-  if (input.coordinates_read >= expected)
-    return;
+  if (input.coordinates_read >= expected) return;
   report(run, input_name,
          "only " + std::to_string(input.coordinates_read) + " of the " + std::to_string(expected) +
              " coordinates could be read (the file ends early or holds something that is not a "
@@ -180,22 +171,28 @@ void report_short_input(RunReport& run, const char* input_name, const InputPolyg
 int convert(const char* input_name, const char* model_name) {
   RunReport run;
   const std::optional<InputPolygon> input = read_input(run, input_name, model_name);
-  if (!input)
-    return exit_status(run);
+  if (!input) return exit_status(run);
   const std::span<const Point> vertices = input->polygon.vertices;
 
-  write_plot_file(run, vertices);
+  const VertexText vertex_text = format_vertex_text(vertices);
+  write_plot_file(run, vertex_text);
+
   TokenList tokens = make_token_list(kTokensPerVertex * input->polygon.vertex_count);
-  ListingWriter listing;
-  const bool built = build_polygon_formula(vertices, tokens, std::ref(listing));
-  listing.report_failure(run);
+  LastHull last_hull;
+  const bool built = build_polygon_formula(
+      vertices, tokens,
+      [&last_hull](IndexChain chain, std::span<const Point>, std::span<const int> positions) {
+        last_hull.chain = chain;
+        last_hull.positions.assign(positions.begin(), positions.end());
+      });
+  write_listing_file(run, vertex_text, last_hull);
   if (!built) {
     report(run, input_name,
            "the outline never turns left; it may run clockwise or be degenerate, so no formula "
            "and no model were written");
   } else {
     write_formula_file(run, tokens);
-    report_output_failure(run, model_name, write_model(vertices, tokens, model_name));
+    report_output_failure(run, model_name, write_model(vertices, vertex_text, tokens, model_name));
   }
   report_short_input(run, input_name, *input);
   return exit_status(run);
@@ -218,8 +215,7 @@ int run_conversion(const char* input_name, const char* model_name) {
 int run_command_line(int argument_count, const char* const* arguments) {
   std::printf("%d\n", argument_count);
   std::fflush(stdout);
-  if (argument_count >= 3)
-    return run_conversion(arguments[1], arguments[2]);
+  if (argument_count >= 3) return run_conversion(arguments[1], arguments[2]);
   if (argument_count == 2) {
     const std::string model_name = derive_model_name(arguments[1]);
     return run_conversion(arguments[1], model_name.c_str());

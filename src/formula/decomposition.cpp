@@ -37,8 +37,7 @@ std::span<const Point> chain_points(std::span<const Point> vertices, IndexChain 
                                     std::vector<Point>& copy) {
   const auto first = static_cast<std::size_t>(chain.first);
   const auto length = static_cast<std::size_t>(chain.length);
-  if (first + length <= vertices.size())
-    return vertices.subspan(first, length);
+  if (first + length <= vertices.size()) return vertices.subspan(first, length);
   copy.resize(length);
   for (std::size_t k = 0; k < length; ++k)
     copy[k] = vertices[(first + k) % vertices.size()];
@@ -91,8 +90,7 @@ class ChainDecomposer {
   void split(IndexChain chain) {
     const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
     chain_hull(points, hull_positions_);
-    if (observe_hull_)
-      observe_hull_(points, hull_positions_);
+    if (observe_hull_) observe_hull_(chain, points, hull_positions_);
     const int cut = choose_split_vertex(hull_positions_, chain.length / 2, 1);
     const int join = join_operator(vertex(chain.first, cut - 1), vertex(chain.first, cut),
                                    vertex(chain.first, cut + 1));
@@ -122,8 +120,7 @@ int choose_split_vertex(std::span<const int> hull_positions, int middle, int ini
   int best = initial_choice;
   for (std::size_t i = 1; i < hull_positions.size(); ++i) {
     const int entry = hull_positions[i];
-    if (std::abs(entry - middle) < std::abs(best - middle))
-      best = entry;
+    if (std::abs(entry - middle) < std::abs(best - middle)) best = entry;
   }
   return best;
 }
@@ -147,14 +144,12 @@ void build_chain_formula(std::span<const Point> vertices, IndexChain chain, Toke
 bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
                            const HullObserver& observe_hull) {
   tokens.count = 0;
-  if (vertices.size() < 3)
-    return false;
+  if (vertices.size() < 3) return false;
   std::vector<int> hull_positions;
   chain_hull(vertices, hull_positions);
   if (observe_hull)
-    observe_hull(vertices, hull_positions);
-  if (hull_positions.size() < 2)
-    return false;
+    observe_hull(IndexChain{0, static_cast<int>(vertices.size())}, vertices, hull_positions);
+  if (hull_positions.size() < 2) return false;
 
   const int vertex_count = static_cast<int>(vertices.size());
   const int a = hull_positions[0];

@@ -17,10 +17,11 @@ struct IndexChain {
   int length = 0;
 };
 
-// Called after every hull the decomposition computes, with the points given to
+// Called after every hull the decomposition computes, with the chain (the whole
+// polygon is the chain of all n vertices from vertex 0), the points given to
 // chain_hull (the chain's vertices in chain order) and the positions it returned.
-using HullObserver =
-    std::function<void(std::span<const Point> points, std::span<const int> hull_positions)>;
+using HullObserver = std::function<void(IndexChain chain, std::span<const Point> points,
+                                        std::span<const int> hull_positions)>;
 
 // The hull entry after the first that lies nearest to middle, or
 // initial_choice when no entry is strictly nearer; the earliest wins ties.

@@ -74,10 +74,8 @@ int deepest_nesting(const std::string& formula) {
   int depth = 0;
   int deepest = 0;
   for (char c : formula) {
-    if (c == '(')
-      deepest = std::max(deepest, ++depth);
-    if (c == ')')
-      --depth;
+    if (c == '(') deepest = std::max(deepest, ++depth);
+    if (c == ')') --depth;
   }
   return deepest;
 }
