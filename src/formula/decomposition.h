@@ -42,4 +42,17 @@ void build_chain_formula(std::span<const Point> vertices, IndexChain chain, Toke
 bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
                            const HullObserver& observe_hull = {});
 
+// Polygons up to this size whose cuts cannot all be shown sound one by one get
+// their formula checked exactly before it is replaced: the exact check costs
+// about n^2 log n (some tens of milliseconds at 2000 vertices), far more than
+// the conversion itself, so larger polygons go straight to the repaired cuts.
+inline constexpr int kExactCheckLimit = 2000;
+
+// The polygon's formula as build_polygon_formula makes it when that formula
+// describes the polygon; otherwise the same decomposition with every unsound
+// cut replaced by a sound one. Applies to counter-clockwise outlines without
+// zero-length edges; others get build_polygon_formula's formula unchanged.
+bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
+                                   const HullObserver& observe_hull = {});
+
 }  // namespace polyfrep
