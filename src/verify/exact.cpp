@@ -38,6 +38,14 @@ void require_finite(Point point) {
 constexpr double kTwoProductRelativeBound = (3.0 + 16.0 * kUnitRoundoff) * kUnitRoundoff;
 constexpr double kUnderflowSlop = 0x1p-1070;
 
+// A computed difference of 0 is exact (the two doubles are equal), and so is
+// a product with such a factor: when both products have one, the exact value
+// is 0. Parallel axis-aligned edges hit this case all the time.
+bool both_products_vanish(double left_factor1, double left_factor2, double right_factor1,
+                          double right_factor2) {
+  return (left_factor1 == 0 || left_factor2 == 0) && (right_factor1 == 0 || right_factor2 == 0);
+}
+
 int filtered_two_product_sign(double value, double magnitude_sum) {
   const double bound = kTwoProductRelativeBound * magnitude_sum + kUnderflowSlop;
   if (value > bound)
@@ -315,16 +323,38 @@ void refine_from_exact_value(LineParameter& t) {
   t.error_bound = std::fabs(t.approximation) * 0x1p-52 + 0x1p-1074;
 }
 
-void set_approximation(LineParameter& t, Bounded numerator, Bounded denominator) {
-  if (sign_is_known(denominator)) {
-    const Bounded quotient = numerator / denominator;
-    if (quotient.error <= std::fabs(quotient.value) * kRefineRelativeError) {
-      t.approximation = quotient.value;
-      t.error_bound = quotient.error;
-      return;
-    }
-  }
-  refine_from_exact_value(t);
+// Sets t's approximation from a bounded numerator and denominator when their
+// quotient is precise enough; returns false otherwise.
+bool approximate_quotient(LineParameter& t, Bounded numerator, Bounded denominator) {
+  if (!sign_is_known(denominator))
+    return false;
+  const Bounded quotient = numerator / denominator;
+  if (!(quotient.error <= std::fabs(quotient.value) * kRefineRelativeError))
+    return false;
+  t.approximation = quotient.value;
+  t.error_bound = quotient.error;
+  return true;
+}
+
+// A two-product expression l - r (or l + r) with its static error bound.
+Bounded two_product_value(double value, double left, double right) {
+  return {value, kTwoProductRelativeBound * (std::fabs(left) + std::fabs(right)) + kUnderflowSlop};
+}
+
+Bounded cross_value(Difference u, Difference w) {
+  const double left = u.x * w.y;
+  const double right = u.y * w.x;
+  return two_product_value(left - right, left, right);
+}
+
+Bounded dot_value(Difference u, Difference w) {
+  const double left = u.x * w.x;
+  const double right = u.y * w.y;
+  return two_product_value(left + right, left, right);
+}
+
+bool is_moderate(double magnitude) {
+  return magnitude >= 0x1p-300 && magnitude <= 0x1p300;
 }
 
 }  // namespace
@@ -333,8 +363,11 @@ void set_approximation(LineParameter& t, Bounded numerator, Bounded denominator)
 // Two-product predicates.
 
 int orientation_sign(Point a, Point b, Point c) {
-  const double left = (b.x - a.x) * (c.y - a.y);
-  const double right = (b.y - a.y) * (c.x - a.x);
+  const double ux = b.x - a.x, uy = b.y - a.y, wx = c.x - a.x, wy = c.y - a.y;
+  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy))
+    return 0;
+  const double left = ux * wy;
+  const double right = uy * wx;
   const int sign = filtered_two_product_sign(left - right, std::fabs(left) + std::fabs(right));
   if (sign != kUndecided)
     return sign;
@@ -347,8 +380,11 @@ int orientation_sign(Point a, Point b, Point c) {
 }
 
 int cross_sign(Point a, Point b, Point c, Point d) {
-  const double left = (b.x - a.x) * (d.y - c.y);
-  const double right = (b.y - a.y) * (d.x - c.x);
+  const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
+  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy))
+    return 0;
+  const double left = ux * wy;
+  const double right = uy * wx;
   const int sign = filtered_two_product_sign(left - right, std::fabs(left) + std::fabs(right));
   if (sign != kUndecided)
     return sign;
@@ -362,8 +398,11 @@ int cross_sign(Point a, Point b, Point c, Point d) {
 }
 
 int dot_sign(Point a, Point b, Point c, Point d) {
-  const double left = (b.x - a.x) * (d.x - c.x);
-  const double right = (b.y - a.y) * (d.y - c.y);
+  const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
+  if (both_products_vanish(ux, wx, uy, wy) && std::isfinite(ux + uy + wx + wy))
+    return 0;
+  const double left = ux * wx;
+  const double right = uy * wy;
   const int sign = filtered_two_product_sign(left + right, std::fabs(left) + std::fabs(right));
   if (sign != kUndecided)
     return sign;
@@ -379,23 +418,41 @@ int dot_sign(Point a, Point b, Point c, Point d) {
 // ---------------------------------------------------------------------------
 // Line parameters.
 
+// Parameters are approximated in up to three stages: plain doubles with a
+// static error bound; for coordinates far from 1 in magnitude, differences
+// rescaled by powers of two with running error bounds; and when neither is
+// precise enough, the exact fraction rounded to a double.
+
 std::optional<LineParameter> crossing_parameter(Point p, Point q, Point a, Point b) {
   for (Point point : {p, q, a, b})
     require_finite(point);
   LineParameter t{LineParameter::Kind::kCrossing, p, q, a, b, 0, 0};
-  // t = (along x offset) / (along x direction) keeps its value when `along`
-  // is scaled, and when `offset` and `direction` are scaled together.
   const Difference along = difference(b, a);
   const Difference offset = difference(a, p);
   const Difference direction = difference(q, p);
-  const double along_scale = normalizing_scale(magnitude(along));
-  const double line_scale = normalizing_scale(std::max(magnitude(offset), magnitude(direction)));
-  const BoundedVector along_vector = scaled(along, along_scale);
-  const Bounded numerator = cross(along_vector, scaled(offset, line_scale));
-  const Bounded denominator = cross(along_vector, scaled(direction, line_scale));
+  if (both_products_vanish(along.x, direction.y, along.y, direction.x) &&
+      std::isfinite(along.x + along.y + direction.x + direction.y)) {
+    return std::nullopt;
+  }
+  const Bounded denominator = cross_value(along, direction);
+  if (approximate_quotient(t, cross_value(along, offset), denominator))
+    return t;
+  // t = (along x offset) / (along x direction) keeps its value when `along`
+  // is scaled, and when `offset` and `direction` are scaled together.
+  const double along_magnitude = magnitude(along);
+  const double line_magnitude = std::max(magnitude(offset), magnitude(direction));
+  if (!is_moderate(along_magnitude) || !is_moderate(line_magnitude)) {
+    const BoundedVector along_vector = scaled(along, normalizing_scale(along_magnitude));
+    const double line_scale = normalizing_scale(line_magnitude);
+    const Bounded scaled_denominator = cross(along_vector, scaled(direction, line_scale));
+    if (approximate_quotient(t, cross(along_vector, scaled(offset, line_scale)),
+                             scaled_denominator)) {
+      return t;
+    }
+  }
   if (!sign_is_known(denominator) && cross_sign(a, b, p, q) == 0)
     return std::nullopt;
-  set_approximation(t, numerator, denominator);
+  refine_from_exact_value(t);
   return t;
 }
 
@@ -408,10 +465,19 @@ LineParameter projection_parameter(Point p, Point q, Point v) {
   LineParameter t{LineParameter::Kind::kProjection, p, q, v, v, 0, 0};
   const Difference offset = difference(v, p);
   const Difference direction = difference(q, p);
-  const double scale = normalizing_scale(std::max(magnitude(offset), magnitude(direction)));
-  const BoundedVector direction_vector = scaled(direction, scale);
-  set_approximation(t, dot(scaled(offset, scale), direction_vector),
-                    dot(direction_vector, direction_vector));
+  if (approximate_quotient(t, dot_value(offset, direction), dot_value(direction, direction))) {
+    return t;
+  }
+  const double line_magnitude = std::max(magnitude(offset), magnitude(direction));
+  if (!is_moderate(line_magnitude)) {
+    const double scale = normalizing_scale(line_magnitude);
+    const BoundedVector direction_vector = scaled(direction, scale);
+    if (approximate_quotient(t, dot(scaled(offset, scale), direction_vector),
+                             dot(direction_vector, direction_vector))) {
+      return t;
+    }
+  }
+  refine_from_exact_value(t);
   return t;
 }
 
