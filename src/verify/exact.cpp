@@ -517,6 +517,65 @@ mpq_class parameter_value(const LineParameter& t) {
   });
 }
 
+namespace {
+
+// A parameter's filter data kept close together for fast comparisons while
+// sorting, with its index for the exact comparison.
+struct SortEntry {
+  double approximation;
+  double error_bound;
+  int index;
+};
+
+int compare_entries(std::span<const LineParameter> parameters, const SortEntry& s,
+                    const SortEntry& t) {
+  const double difference = s.approximation - t.approximation;
+  const double bound = (s.error_bound + t.error_bound) * kParameterBoundSlack;
+  if (difference > bound)
+    return 1;
+  if (difference < -bound)
+    return -1;
+  return compare_parameters_exactly(parameters[s.index], parameters[t.index]);
+}
+
+}  // namespace
+
+// Sorting by the rounded values alone nearly always gives the exact order
+// already; one pass over neighbours confirms it and finds the equal ones, and
+// only a failed confirmation costs a second sort with exact comparisons.
+int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>& rank) {
+  std::vector<SortEntry> entries;
+  entries.reserve(parameters.size());
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    entries.push_back(
+        {parameters[i].approximation, parameters[i].error_bound, static_cast<int>(i)});
+  }
+  std::sort(entries.begin(), entries.end(), [](const SortEntry& s, const SortEntry& t) {
+    return s.approximation < t.approximation;
+  });
+  std::vector<signed char> order(entries.size(), 0);  // order[i]: entry i - 1 against entry i
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    order[i] = static_cast<signed char>(compare_entries(parameters, entries[i - 1], entries[i]));
+    if (order[i] <= 0)
+      continue;
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& s, const SortEntry& t) {
+      return compare_entries(parameters, s, t) < 0;
+    });
+    for (std::size_t k = 1; k < entries.size(); ++k) {
+      order[k] = static_cast<signed char>(compare_entries(parameters, entries[k - 1], entries[k]));
+    }
+    break;
+  }
+  rank.assign(parameters.size(), 0);
+  int distinct = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i == 0 || order[i] != 0)
+      ++distinct;
+    rank[entries[i].index] = distinct - 1;
+  }
+  return distinct;
+}
+
 // ---------------------------------------------------------------------------
 // Crossing points.
 

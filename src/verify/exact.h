@@ -1,6 +1,8 @@
 #pragma once
 
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "geometry/point.h"
 
@@ -89,6 +91,11 @@ inline int compare_parameters(const LineParameter& s, const LineParameter& t) {
     return -1;
   return compare_parameters_exactly(s, t);
 }
+
+// Orders parameters exactly: rank[i] becomes the position of parameters[i]
+// among the distinct values, in increasing order, equal values sharing one
+// position. Returns the number of distinct values.
+int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>& rank);
 
 // The crossing point of the line through a and b with the line through c and
 // d. Its coordinates are rational; they are kept exact through the four

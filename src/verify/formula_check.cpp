@@ -379,14 +379,6 @@ EdgeLines group_edges_by_line(std::span<const Edge> edges) {
 // ---------------------------------------------------------------------------
 // Checking one supporting line.
 
-// A breakpoint waiting to be sorted: its parameter's filter data kept close
-// for fast comparisons, and the parameter itself for exact ones.
-struct Breakpoint {
-  double approximation;
-  double error_bound;
-  int parameter;
-};
-
 enum class Coverage : signed char { kNone, kForward, kBackward };
 
 // How another line's group meets the line being checked.
@@ -403,7 +395,6 @@ struct LineWork {
   std::vector<GroupOnLine> group_relation;
   std::vector<int> endpoint_parameter;  // per edge on the line: its start's parameter (end follows)
   std::vector<LineParameter> parameters;
-  std::vector<Breakpoint> breakpoints;
   std::vector<int> rank;                 // merged breakpoint index of each parameter
   std::vector<double> breakpoint_value;  // approximate t of each merged breakpoint
   std::vector<IntervalRange> left_ranges;
@@ -451,47 +442,13 @@ FormulaVerdict failure(int edge, Point witness, std::string reason) {
   return {false, edge, witness, std::move(reason)};
 }
 
-int compare_breakpoints(const LineWork& work, const Breakpoint& s, const Breakpoint& t) {
-  const double difference = s.approximation - t.approximation;
-  const double bound = (s.error_bound + t.error_bound) * kParameterBoundSlack;
-  if (difference > bound)
-    return 1;
-  if (difference < -bound)
-    return -1;
-  return compare_parameters_exactly(work.parameters[s.parameter], work.parameters[t.parameter]);
-}
-
 // Sorts the parameters along the line and merges equal ones; fills
-// work.rank and work.breakpoint_value. Sorting by the rounded values alone
-// nearly always gives the exact order already; one pass over neighbours
-// confirms it (and finds the equal ones), and only a failed confirmation
-// costs a second sort with exact comparisons.
+// work.rank and work.breakpoint_value.
 void sort_breakpoints(LineWork& work) {
-  work.breakpoints.clear();
+  const int distinct = rank_parameters(work.parameters, work.rank);
+  work.breakpoint_value.assign(distinct, 0);
   for (std::size_t i = 0; i < work.parameters.size(); ++i) {
-    work.breakpoints.push_back(
-        {work.parameters[i].approximation, work.parameters[i].error_bound, static_cast<int>(i)});
-  }
-  std::sort(
-      work.breakpoints.begin(), work.breakpoints.end(),
-      [](const Breakpoint& s, const Breakpoint& t) { return s.approximation < t.approximation; });
-  for (std::size_t i = 1; i < work.breakpoints.size(); ++i) {
-    if (compare_breakpoints(work, work.breakpoints[i - 1], work.breakpoints[i]) > 0) {
-      std::sort(work.breakpoints.begin(), work.breakpoints.end(),
-                [&](const Breakpoint& s, const Breakpoint& t) {
-                  return compare_breakpoints(work, s, t) < 0;
-                });
-      break;
-    }
-  }
-  work.rank.assign(work.parameters.size(), 0);
-  work.breakpoint_value.clear();
-  for (std::size_t i = 0; i < work.breakpoints.size(); ++i) {
-    const Breakpoint& current = work.breakpoints[i];
-    if (i == 0 || compare_breakpoints(work, work.breakpoints[i - 1], current) != 0) {
-      work.breakpoint_value.push_back(current.approximation);
-    }
-    work.rank[current.parameter] = static_cast<int>(work.breakpoint_value.size()) - 1;
+    work.breakpoint_value[work.rank[i]] = work.parameters[i].approximation;
   }
 }
 

@@ -185,6 +185,11 @@ TEST(CheckFormula, OtherCorrectFormulasHold) {
       {"U octagon with leaning walls",
        {{0, 0}, {4, 0}, {4, 4}, {3 - 0x1p-20, 4}, {3, 1}, {1, 1}, {1 + 0x1p-20, 4}, {0, 4}},
        "((3+4)+(5*6))*((7*0)*(1*2))"},
+      // Two blocks offset like a Z: edges 2 and 6 lie on one line and run
+      // against each other, with the inside above one and below the other.
+      {"Z shape",
+       {{0, 0}, {2, 0}, {2, 1}, {3, 1}, {3, 2}, {1, 2}, {1, 1}, {0, 1}},
+       "(0*1*6*7)+(2*3*4*5)"},
   };
   for (const Case& c : cases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
@@ -319,19 +324,26 @@ TEST(CheckFormula, DegeneratePolygonsAreReported) {
     const char* name;
     std::vector<Point> vertices;
     std::string formula;
+    const char* reason_part;
   } cases[] = {
-      {"two vertices", {{0, 0}, {1, 0}}, "0*1"},
-      {"no vertices", {}, "0"},
-      {"all vertices equal", {{1, 1}, {1, 1}, {1, 1}}, "0*1*2"},
-      {"not a number", {{0, 0}, {1, nan}, {0, 1}}, "(1)*(2*0)"},
-      {"infinite", {{0, 0}, {1, 0}, {0, std::numeric_limits<double>::infinity()}}, "(1)*(2*0)"},
+      {"two vertices", {{0, 0}, {1, 0}}, "0*1", "at least three vertices"},
+      {"no vertices", {}, "0", "at least three vertices"},
+      {"all vertices equal", {{1, 1}, {1, 1}, {1, 1}}, "0*1*2", "no edge of positive length"},
+      {"not a number", {{0, 0}, {1, nan}, {0, 1}}, "(1)*(2*0)", "not a finite number"},
+      {"infinite",
+       {{0, 0}, {1, 0}, {0, std::numeric_limits<double>::infinity()}},
+       "(1)*(2*0)",
+       "not a finite number"},
       // All edges on one line: the outline folds back over itself.
-      {"flat", {{0, 0}, {1, 0}, {2, 0}}, "(1)*(2*0)"},
+      {"flat", {{0, 0}, {1, 0}, {2, 0}}, "(1)*(2*0)", "overlap"},
+      // The last edge runs back over part of the first.
+      {"folded back", {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 0}}, "0*1*2*3*4", "overlap"},
   };
   for (const auto& c : cases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
     EXPECT_FALSE(verdict.holds) << c.name;
-    EXPECT_FALSE(verdict.reason.empty()) << c.name;
+    EXPECT_NE(verdict.reason.find(c.reason_part), std::string::npos)
+        << c.name << ": " << verdict.reason;
   }
 }
 
