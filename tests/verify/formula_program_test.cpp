@@ -60,7 +60,7 @@ std::string random_formula(std::mt19937_64& random, const std::vector<int>& edge
   const char op = std::bernoulli_distribution(0.5)(random) ? '+' : '*';
   const std::string left_text = random_formula(random, edges, begin, split);
   const std::string right_text = random_formula(random, edges, split, end);
-  return "(" + left_text + ")" + op + "(" + right_text + ")";
+  return testing::joined(left_text, op, right_text);
 }
 
 // Random formulas on random ranges, over bitsets that span several words and
@@ -117,17 +117,17 @@ TEST(FormulaProgram, KeepsTheStackShallow) {
   const int edge_count = 4096;
   std::string left_deep = "0";
   for (int i = 1; i < edge_count; ++i)
-    left_deep = "(" + left_deep + ")+" + std::to_string(i);
+    left_deep = testing::joined(left_deep, '+', std::to_string(i));
   std::string right_deep = std::to_string(edge_count - 1);
   for (int i = edge_count - 2; i >= 0; --i)
-    right_deep = std::to_string(i) + "*(" + right_deep + ")";
+    right_deep = testing::joined(std::to_string(i), '*', right_deep);
   std::vector<std::string> level;
   for (int i = 0; i < edge_count; ++i)
     level.push_back(std::to_string(i));
   while (level.size() > 1) {
     std::vector<std::string> next;
     for (std::size_t i = 0; i < level.size(); i += 2) {
-      next.push_back("(" + level[i] + ")*(" + level[i + 1] + ")");
+      next.push_back(testing::joined(level[i], '*', level[i + 1]));
     }
     level = next;
   }
