@@ -152,15 +152,16 @@ struct Case {
   std::string formula;
 };
 
-const Case kDocumentedCases[] = {
+// The formulas the converter builds for these shapes.
+const Case kConverterCases[] = {
     {"triangle", kTriangle, "(1)*(2*0)"},
     {"square", kSquare, "(2)*((3*0)*(1))"},
     {"L hexagon", kLHexagon, "((2+3)*(4))*((5*0)*(1))"},
     {"U octagon", kUOctagon, "((3+4)+(5*6))*((7*0)*(1*2))"},
 };
 
-TEST(CheckFormula, DocumentedFormulasHold) {
-  for (const Case& c : kDocumentedCases) {
+TEST(CheckFormula, ConverterFormulasForSmallShapesHold) {
+  for (const Case& c : kConverterCases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
     EXPECT_TRUE(verdict.holds) << c.name << ": " << verdict.reason;
     EXPECT_EQ(verdict.edge, -1) << c.name;
@@ -200,7 +201,7 @@ TEST(CheckFormula, OtherCorrectFormulasHold) {
 // Every single operator of a right formula, flipped, gives a wrong region;
 // the check must notice, and its witness must show the difference.
 TEST(CheckFormula, EveryFlippedOperatorFails) {
-  for (const Case& c : kDocumentedCases) {
+  for (const Case& c : kConverterCases) {
     for (std::size_t i = 0; i < c.formula.size(); ++i) {
       if (c.formula[i] != '+' && c.formula[i] != '*')
         continue;
