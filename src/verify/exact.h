@@ -40,6 +40,8 @@ int dot_sign(Point a, Point b, Point c, Point d);
 // t is measured in units of the direction q - p: 0 at p, 1 at q, negative
 // behind p. Parameters on different reference lines can still be compared as
 // numbers; they mean "which one is further along its own direction".
+// Parameters are made by crossing_parameter and projection_parameter; the
+// exact fraction itself is available from parameter_value (exact_value.h).
 struct LineParameter {
   enum class Kind : unsigned char {
     // Where the line through `a` and `b` crosses the reference line:
@@ -55,7 +57,7 @@ struct LineParameter {
   Point through{0, 0};  // q
   Point a{0, 0};
   Point b{0, 0};
-  double approximation = 0;  // t rounded to a double (possibly inf or NaN)
+  double approximation = 0;  // t rounded to a double (infinite beyond the double range)
   double error_bound = 0;    // |t - approximation| <= error_bound; inf if unknown
 };
 
@@ -99,7 +101,8 @@ int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>&
 
 // The crossing point of the line through a and b with the line through c and
 // d. Its coordinates are rational; they are kept exact through the four
-// defining points, and `approximation` is a nearby double point for reports.
+// defining points (point_value in exact_value.h gives the fractions), and
+// `approximation` is a nearby double point for reports.
 struct RationalPoint {
   Point a{0, 0};
   Point b{0, 0};

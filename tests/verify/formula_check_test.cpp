@@ -152,15 +152,16 @@ struct Case {
   std::string formula;
 };
 
-const Case kDocumentedCases[] = {
+// The formulas the converter builds for these shapes.
+const Case kConverterCases[] = {
     {"triangle", kTriangle, "(1)*(2*0)"},
     {"square", kSquare, "(2)*((3*0)*(1))"},
     {"L hexagon", kLHexagon, "((2+3)*(4))*((5*0)*(1))"},
     {"U octagon", kUOctagon, "((3+4)+(5*6))*((7*0)*(1*2))"},
 };
 
-TEST(CheckFormula, DocumentedFormulasHold) {
-  for (const Case& c : kDocumentedCases) {
+TEST(CheckFormula, ConverterFormulasForSmallShapesHold) {
+  for (const Case& c : kConverterCases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
     EXPECT_TRUE(verdict.holds) << c.name << ": " << verdict.reason;
     EXPECT_EQ(verdict.edge, -1) << c.name;
@@ -200,7 +201,7 @@ TEST(CheckFormula, OtherCorrectFormulasHold) {
 // Every single operator of a right formula, flipped, gives a wrong region;
 // the check must notice, and its witness must show the difference.
 TEST(CheckFormula, EveryFlippedOperatorFails) {
-  for (const Case& c : kDocumentedCases) {
+  for (const Case& c : kConverterCases) {
     for (std::size_t i = 0; i < c.formula.size(); ++i) {
       if (c.formula[i] != '+' && c.formula[i] != '*')
         continue;
@@ -251,7 +252,7 @@ TEST(CheckFormula, FindsDifferencesThatSamplingMisses) {
   const std::vector<Point> leaning{{0, 0}, {4, 0}, {4, 4},        {3 - lean, 4},
                                    {3, 1}, {1, 1}, {1 + lean, 4}, {0, 4}};
   const std::string right_leaning = "((3+4)+(5*6))*((7*0)*(1*2))";
-  const std::string wrong_leaning = "(" + right_leaning + ")+(3*5)";
+  const std::string wrong_leaning = testing::joined(right_leaning, '+', "3*5");
 
   EXPECT_TRUE(check(dented, right_dented).holds);
   EXPECT_TRUE(check(leaning, right_leaning).holds);
@@ -397,8 +398,10 @@ bool is_convex(const std::vector<Point>& vertices) {
 
 std::string intersection_of_all_edges(int edge_count) {
   std::string formula = "0";
-  for (int i = 1; i < edge_count; ++i)
-    formula += "*" + std::to_string(i);
+  for (int i = 1; i < edge_count; ++i) {
+    formula += '*';
+    formula += std::to_string(i);
+  }
   return formula;
 }
 
@@ -439,8 +442,8 @@ std::string random_formula(std::mt19937_64& random, std::vector<int> edges,
       const std::size_t split =
           std::uniform_int_distribution<std::size_t>(begin + 1, end - 1)(random);
       const bool unite = !only_intersections && std::bernoulli_distribution(0.4)(random);
-      return "(" + build(edges, begin, split) + ")" + (unite ? "+" : "*") + "(" +
-             build(edges, split, end) + ")";
+      return testing::joined(build(edges, begin, split), unite ? '+' : '*',
+                             build(edges, split, end));
     }
   };
   Builder builder{random, only_intersections};
@@ -488,11 +491,11 @@ TEST(CheckFormulaProperty, DeeplyNestedFormulaOnLargeConvexPolygon) {
     polygon.push_back({double(i), double(i) * i});
   std::string formula = "0";
   for (int i = 1; i < vertex_count; ++i)
-    formula = "(" + formula + ")*" + std::to_string(i);
+    formula = testing::joined(formula, '*', std::to_string(i));
   EXPECT_TRUE(check(polygon, formula).holds);
   std::string nested_right = std::to_string(vertex_count - 1);
   for (int i = vertex_count - 2; i >= 0; --i) {
-    nested_right = std::to_string(i) + "*(" + nested_right + ")";
+    nested_right = testing::joined(std::to_string(i), '*', nested_right);
   }
   EXPECT_TRUE(check(polygon, nested_right).holds);
   const std::size_t last_star = nested_right.rfind('*');
