@@ -20,6 +20,7 @@
 #include "geometry/input_reader.h"
 #include "geometry/plot_file.h"
 #include "model/model_file.h"
+#include "verify/area.h"
 
 namespace polyfrep {
 
@@ -168,6 +169,40 @@ void report_short_input(RunReport& run, const char* input_name, const InputPolyg
              "number); the missing ones repeat the last values read");
 }
 
+void report_clockwise(RunReport& run, const char* input_name, std::span<const Point> vertices) {
+  if (signed_area_sign(vertices) >= 0) return;
+  report(run, input_name,
+         "the outline runs clockwise, so the model describes the edges' left sides rather than "
+         "the polygon; reverse the vertex order");
+}
+
+// A repeated vertex gives an edge of zero length, whose distance function in
+// the model divides zero by zero.
+void report_zero_length_edges(RunReport& run, const char* input_name,
+                              std::span<const Point> vertices) {
+  const std::size_t n = vertices.size();
+  std::size_t first = n;
+  std::size_t count = 0;
+  for (std::size_t edge = 0; edge < n; ++edge) {
+    const Point& start = vertices[edge];
+    const Point& end = vertices[(edge + 1) % n];
+    if (start.x != end.x || start.y != end.y) continue;
+    if (count++ == 0) first = edge;
+  }
+  if (count == 0) return;
+  std::string what = "edge " + std::to_string(first) + " has zero length (vertex " +
+                     std::to_string((first + 1) % n) + " repeats vertex " + std::to_string(first) +
+                     ")";
+  if (count == 1) {
+    what += ": its distance function divides by zero; remove the repeated vertex";
+  } else {
+    what += " and " + std::to_string(count - 1) +
+            " more edges have zero length: their distance functions divide by zero; remove the "
+            "repeated vertices";
+  }
+  report(run, input_name, what);
+}
+
 int convert(const char* input_name, const char* model_name) {
   RunReport run;
   const std::optional<InputPolygon> input = read_input(run, input_name, model_name);
@@ -179,7 +214,7 @@ int convert(const char* input_name, const char* model_name) {
 
   TokenList tokens = make_token_list(kTokensPerVertex * input->polygon.vertex_count);
   LastHull last_hull;
-  const bool built = build_polygon_formula(
+  const bool built = build_correct_polygon_formula(
       vertices, tokens,
       [&last_hull](IndexChain chain, std::span<const Point>, std::span<const int> positions) {
         last_hull.chain = chain;
@@ -195,6 +230,8 @@ int convert(const char* input_name, const char* model_name) {
     report_output_failure(run, model_name, write_model(vertices, vertex_text, tokens, model_name));
   }
   report_short_input(run, input_name, *input);
+  if (built) report_clockwise(run, input_name, vertices);
+  report_zero_length_edges(run, input_name, vertices);
   return exit_status(run);
 }
 

@@ -40,7 +40,9 @@ int fast_orientation(Point a, Point b, Point c) {
 }
 
 // Which side of the ray's line a point lies on: 1 left, -1 right, 0 on it.
-int side_of(const Ray& ray, Point point) { return fast_orientation(ray.back, ray.origin, point); }
+int side_of(const Ray& ray, Point point) {
+  return fast_orientation(ray.back, ray.origin, point);
+}
 
 // A position on a ray's line: a finite parameter (0 at `back`, 1 at
 // `origin`, growing in the ray's direction) or one of its two infinite ends.
@@ -190,8 +192,10 @@ template <class Curve>
 int side_of_curve_point(const Ray& ray, const Curve& curve, const CurvePoint& point,
                         int side_of_neighbour) {
   switch (point.kind) {
-    case PointKind::kVertex: return side_of(ray, point.point);
-    case PointKind::kCrossing: return orientation_sign(ray.back, ray.origin, curve.crossing());
+    case PointKind::kVertex:
+      return side_of(ray, point.point);
+    case PointKind::kCrossing:
+      return orientation_sign(ray.back, ray.origin, curve.crossing());
     case PointKind::kInfinity: {
       // An end ray leaves for the side its direction points to; a ray
       // parallel to the line stays on its start's side.
@@ -206,7 +210,8 @@ int side_of_curve_point(const Ray& ray, const Curve& curve, const CurvePoint& po
 template <class Curve>
 LinePosition position_on_line(const Ray& ray, const Curve& curve, const CurvePoint& point) {
   switch (point.kind) {
-    case PointKind::kVertex: return position_of_point(ray, point.point);
+    case PointKind::kVertex:
+      return position_of_point(ray, point.point);
     case PointKind::kCrossing: {
       const RationalPoint& crossing = curve.crossing();
       if (auto position = position_of_crossing(ray, crossing.a, crossing.b)) return *position;
@@ -326,7 +331,9 @@ struct CutCorner {
   int turn;  // exact sign
 };
 
-bool same_point(Point a, Point b) { return a.x == b.x && a.y == b.y; }
+bool same_point(Point a, Point b) {
+  return a.x == b.x && a.y == b.y;
+}
 
 // A repeated vertex has no edge to continue, and a fold-back (a straight turn
 // that reverses) sends the region back over itself: neither is ever cut.
@@ -337,8 +344,12 @@ bool is_cuttable(const CutCorner& corner) {
 
 // The incoming edge continued beyond the vertex, and the outgoing edge
 // continued backwards from it.
-Ray incoming_ray(const CutCorner& corner) { return {corner.before, corner.at}; }
-Ray outgoing_ray(const CutCorner& corner) { return {corner.after, corner.at}; }
+Ray incoming_ray(const CutCorner& corner) {
+  return {corner.before, corner.at};
+}
+Ray outgoing_ray(const CutCorner& corner) {
+  return {corner.after, corner.at};
+}
 
 // At a straight corner the join decides which side the straight continuation
 // counts as: a union puts it right of the incoming ray and left of the
@@ -400,7 +411,8 @@ struct RayPiece {
 
 // The two end rays of a chain, each stopped where they cross each other.
 std::pair<RayPiece, RayPiece> end_ray_pieces(const Ray& back, const Ray& forward) {
-  const std::optional<LinePosition> on_back = position_of_crossing(back, forward.back, forward.origin);
+  const std::optional<LinePosition> on_back =
+      position_of_crossing(back, forward.back, forward.origin);
   const std::optional<LinePosition> on_forward =
       position_of_crossing(forward, back.back, back.origin);
   if (on_back && on_forward && strictly_ahead(back, *on_back) &&
@@ -504,8 +516,7 @@ bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turn
   }
   // The first chain runs lo .. hi, the second hi .. lo; each has a back ray at
   // its first vertex and a forward ray at its last.
-  const auto [first_back, first_forward] =
-      end_ray_pieces(outgoing_ray(at_lo), incoming_ray(at_hi));
+  const auto [first_back, first_forward] = end_ray_pieces(outgoing_ray(at_lo), incoming_ray(at_hi));
   const auto [second_back, second_forward] =
       end_ray_pieces(outgoing_ray(at_hi), incoming_ray(at_lo));
   return !pieces_conflict(first_back, second_back) &&

@@ -197,9 +197,8 @@ namespace {
 // first among equally near ones.
 std::vector<int> entries_by_distance(std::span<const int> entries, int middle) {
   std::vector<int> ordered(entries.begin(), entries.end());
-  std::stable_sort(ordered.begin(), ordered.end(), [middle](int a, int b) {
-    return std::abs(a - middle) < std::abs(b - middle);
-  });
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [middle](int a, int b) { return std::abs(a - middle) < std::abs(b - middle); });
   return ordered;
 }
 
