@@ -22,6 +22,10 @@ struct Ray {
   Point origin;
 };
 
+bool same_point(Point a, Point b) {
+  return a.x == b.x && a.y == b.y;
+}
+
 // Sign of (b - a) x (c - a), with a floating-point filter in front of the
 // exact predicate: the walks below ask it once per vertex of a chain, and the
 // answer is almost always far from zero.
@@ -37,6 +41,9 @@ int fast_orientation(Point a, Point b, Point c) {
     if (determinant > kErrorBound * magnitude) return 1;
     if (-determinant > kErrorBound * magnitude) return -1;
   }
+  // A repeated point makes the value exactly zero, which the filter cannot
+  // see; the checks meet this at every cut (a ray's own points).
+  if (same_point(a, b) || same_point(a, c) || same_point(b, c)) return 0;
   return orientation_sign(a, b, c);
 }
 
@@ -61,10 +68,6 @@ int compare_positions(const LinePosition& s, const LinePosition& t) {
   // Two exactly known values (such as the origin against itself).
   if (s.parameter.error_bound == 0 && t.parameter.error_bound == 0) return (a > b) - (a < b);
   return compare_parameters(s.parameter, t.parameter);
-}
-
-bool same_point(Point a, Point b) {
-  return a.x == b.x && a.y == b.y;
 }
 
 // The two points that define the line sit at exactly 0 and 1. Saying so
@@ -182,6 +185,12 @@ bool strictly_ahead(const Ray& ray, const LinePosition& position) {
 // d_s and w = s.origin - r.origin, the crossing lies at parameters
 // t = (w x d_s) / (d_r x d_s) on r and u = (w x d_r) / (d_r x d_s) on s.
 bool rays_cross_ahead(const Ray& r, const Ray& s) {
+  // Rays along the same two points are parallel: a chain's end ray and the
+  // cut ray next to it are often that, and exact zeros are slow to prove.
+  if ((same_point(r.back, s.back) && same_point(r.origin, s.origin)) ||
+      (same_point(r.back, s.origin) && same_point(r.origin, s.back))) {
+    return false;
+  }
   const int denominator = cross_sign(r.back, r.origin, s.back, s.origin);
   if (denominator == 0) return false;
   const int t_sign = -fast_orientation(r.origin, s.origin, s.back) * denominator;
@@ -508,8 +517,11 @@ std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) 
   for (const auto& [piece, side] : {std::pair{back, first_side}, std::pair{forward, last_side}}) {
     if (side != 0) {
       conflict = conflict || piece_crosses_ray(cut, piece);
-    } else if (cross_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) == 0 &&
+    } else if (!(same_point(cut.back, piece.ray.origin) && same_point(cut.origin, piece.ray.back)) &&
+               cross_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) == 0 &&
                dot_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) > 0) {
+      // (A piece along the cut ray's own edge runs against the ray, away from
+      // the cut vertex.)
       return std::nullopt;
     }
   }
