@@ -517,7 +517,8 @@ std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) 
   for (const auto& [piece, side] : {std::pair{back, first_side}, std::pair{forward, last_side}}) {
     if (side != 0) {
       conflict = conflict || piece_crosses_ray(cut, piece);
-    } else if (!(same_point(cut.back, piece.ray.origin) && same_point(cut.origin, piece.ray.back)) &&
+    } else if (!(same_point(cut.back, piece.ray.origin) &&
+                 same_point(cut.origin, piece.ray.back)) &&
                cross_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) == 0 &&
                dot_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) > 0) {
       // (A piece along the cut ray's own edge runs against the ray, away from

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formula/cut_validity.h"
 #include "formula/decomposition.h"
 #include "support/polygon_generators.h"
 #include "verify/formula_check.h"
@@ -62,6 +63,33 @@ TEST(CorrectFormula, SmallestWrongCaseIsRepaired) {
   const std::vector<Point> pentagon = {{0, 0}, {3, 0}, {1, 3}, {1, 1}, {2, 1}};
   EXPECT_FALSE(describes(pentagon, formula_of(pentagon, false)));
   EXPECT_TRUE(expect_correct_formulas(pentagon, "pentagon"));
+}
+
+TEST(CutValidity, TopLevelCuts) {
+  const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const std::vector<Point> l_hexagon = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
+  // A notch whose floor is cut at its corners: the cut rays along the floor
+  // run into the notch's walls.
+  const std::vector<Point> notched = {{0, 0}, {4, 0}, {4, 3}, {3, 3},
+                                      {3, 1}, {1, 1}, {1, 3}, {0, 3}};
+  struct Case {
+    const std::vector<Point>* polygon;
+    int a;
+    int b;
+    bool valid;
+  };
+  const Case cases[] = {
+      {&square, 0, 2, true},      // strictly convex
+      {&l_hexagon, 0, 2, true},   // corners whose rays and end rays all run outwards
+      {&l_hexagon, 0, 3, false},  // a right turn at the reflex corner
+      {&notched, 0, 2, true},    {&notched, 2, 7, true},
+      {&notched, 4, 0, false},  // the notch corner turns right
+  };
+  for (const Case& c : cases) {
+    const TurnTable turns = make_turn_table(*c.polygon);
+    EXPECT_EQ(polygon_cut_is_valid(*c.polygon, turns, c.a, c.b), c.valid)
+        << describe(*c.polygon) << " cut at " << c.a << ", " << c.b;
+  }
 }
 
 // Every simple counter-clockwise pentagon and hexagon on the 3 x 3 grid, in
