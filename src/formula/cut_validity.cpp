@@ -29,17 +29,20 @@ bool same_point(Point a, Point b) {
 // Sign of (b - a) x (c - a), with a floating-point filter in front of the
 // exact predicate: the walks below ask it once per vertex of a chain, and the
 // answer is almost always far from zero.
+// Relative error bound of the orientation evaluated in doubles, the
+// differences of coordinates included.
+constexpr double kOrientationErrorBound = 3.3306690738754716e-16;
+
 int fast_orientation(Point a, Point b, Point c) {
   const double left = (b.x - a.x) * (c.y - a.y);
   const double right = (b.y - a.y) * (c.x - a.x);
   const double determinant = left - right;
   const double magnitude = std::fabs(left) + std::fabs(right);
-  // Relative error bound of this evaluation; tiny magnitudes may have
-  // underflowed and huge ones overflowed, so those go to the exact test.
-  constexpr double kErrorBound = 3.3306690738754716e-16;
+  // Tiny magnitudes may have underflowed and huge ones overflowed, so those
+  // go to the exact test.
   if (magnitude > 1e-280 && magnitude < 1e280) {
-    if (determinant > kErrorBound * magnitude) return 1;
-    if (-determinant > kErrorBound * magnitude) return -1;
+    if (determinant > kOrientationErrorBound * magnitude) return 1;
+    if (-determinant > kOrientationErrorBound * magnitude) return -1;
   }
   // A repeated point makes the value exactly zero, which the filter cannot
   // see; the checks meet this at every cut (a ray's own points).
@@ -559,42 +562,96 @@ EndRayVerdict corner_rays_against_ends(const CutCorner& corner, const ExtendedEn
 
 }  // namespace
 
+namespace {
+
+// The cone at `apex` spanned by the directions to the points seen so far,
+// from `right` counter-clockwise to `left`, kept below a half turn.
+class DirectionCone {
+ public:
+  explicit DirectionCone(Point apex) : apex_(apex), left_(apex), right_(apex) {}
+
+  // Adds a point; false once the directions span a half turn or more.
+  bool add(Point point) {
+    if (opened_) {
+      // The common case, decided by the same filter as fast_orientation with
+      // the two boundary directions' differences formed once.
+      const double px = point.x - apex_.x;
+      const double py = point.y - apex_.y;
+      const double left_first = left_dx_ * py;
+      const double left_second = left_dy_ * px;
+      const double right_first = right_dx_ * py;
+      const double right_second = right_dy_ * px;
+      const double from_left = left_first - left_second;
+      const double from_right = right_first - right_second;
+      const double left_bound =
+          kOrientationErrorBound * (std::fabs(left_first) + std::fabs(left_second));
+      const double right_bound =
+          kOrientationErrorBound * (std::fabs(right_first) + std::fabs(right_second));
+      if (left_bound > 1e-280 && left_bound < 1e280 && right_bound > 1e-280 &&
+          right_bound < 1e280 && std::fabs(from_left) > left_bound &&
+          std::fabs(from_right) > right_bound) {
+        if (from_left < 0 && from_right > 0) return true;
+        if ((from_left > 0) == (from_right > 0)) return widen(point, from_left > 0);
+        return false;
+      }
+    }
+    if (same_point(point, apex_)) return true;
+    if (same_point(left_, apex_)) {
+      left_ = right_ = point;
+      return true;
+    }
+    const int from_left = fast_orientation(apex_, left_, point);
+    const int from_right = fast_orientation(apex_, right_, point);
+    if (!opened_ && from_left == 0) {
+      // On the line of the single direction so far: along it, or a half turn.
+      return dot_sign(apex_, left_, apex_, point) > 0;
+    }
+    if (from_left <= 0 && from_right >= 0) return true;  // inside the cone
+    if (from_left > 0 && from_right > 0) return widen(point, true);
+    if (from_left < 0 && from_right < 0) return widen(point, false);
+    return false;
+  }
+
+  bool has_direction() const { return !same_point(left_, apex_); }
+
+ private:
+  // Moves the left or the right boundary out to the point.
+  bool widen(Point point, bool on_the_left) {
+    (on_the_left ? left_ : right_) = point;
+    opened_ = true;
+    left_dx_ = left_.x - apex_.x;
+    left_dy_ = left_.y - apex_.y;
+    right_dx_ = right_.x - apex_.x;
+    right_dy_ = right_.y - apex_.y;
+    return true;
+  }
+
+  Point apex_;
+  Point left_;
+  Point right_;
+  bool opened_ = false;
+  double left_dx_ = 0;
+  double left_dy_ = 0;
+  double right_dx_ = 0;
+  double right_dy_ = 0;
+};
+
+}  // namespace
+
 bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position) {
   const std::size_t n = vertices.size();
-  const auto vertex = [&](int offset) {
-    return vertices[(static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(offset)) % n];
-  };
-  const Point apex = vertex(position);
-  // The directions seen so far span the cone from `right` counter-clockwise
-  // to `left`, an angle below a half turn; zero while they all agree.
-  Point left = apex;
-  Point right = apex;
-  bool opened = false;
-  for (int offset = 0; offset < chain.length; ++offset) {
-    const Point point = vertex(offset);
-    if (same_point(point, apex)) continue;
-    if (same_point(left, apex)) {
-      left = right = point;
-      continue;
-    }
-    const int from_left = fast_orientation(apex, left, point);
-    const int from_right = fast_orientation(apex, right, point);
-    if (!opened && from_left == 0) {
-      // On the line of the single direction so far: along it, or a half turn.
-      if (dot_sign(apex, left, apex, point) < 0) return false;
-    } else if (from_left <= 0 && from_right >= 0) {
-      // Inside the cone (for an opened cone both tests together say so).
-    } else if (from_left > 0 && from_right > 0) {
-      left = point;
-      opened = true;
-    } else if (from_left < 0 && from_right < 0) {
-      right = point;
-      opened = true;
-    } else {
-      return false;  // the cone would reach a half turn or more
-    }
+  const auto first = static_cast<std::size_t>(chain.first);
+  const auto length = static_cast<std::size_t>(chain.length);
+  DirectionCone cone(vertices[(first + static_cast<std::size_t>(position)) % n]);
+  // The chain's vertices as at most two runs of the array (it may wrap).
+  const std::size_t first_run = std::min(length, n - first);
+  for (const Point& point : vertices.subspan(first, first_run)) {
+    if (!cone.add(point)) return false;
   }
-  return !same_point(left, apex);
+  for (const Point& point : vertices.first(length - first_run)) {
+    if (!cone.add(point)) return false;
+  }
+  return cone.has_direction();
 }
 
 TurnTable make_turn_table(std::span<const Point> vertices) {
