@@ -1,6 +1,8 @@
 #include "formula/cut_validity.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -676,8 +678,111 @@ bool is_strictly_convex(const TurnTable& turns) {
   return turns.left_turns_before[n] == static_cast<int>(n);
 }
 
+namespace {
+
+constexpr std::size_t kEdgesPerLeaf = 8;
+
+ChainEdgeIndex::Box box_around(Point a, Point b) {
+  return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+ChainEdgeIndex::Box merged(const ChainEdgeIndex::Box& a, const ChainEdgeIndex::Box& b) {
+  return {std::min(a.min_x, b.min_x), std::min(a.min_y, b.min_y), std::max(a.max_x, b.max_x),
+          std::max(a.max_y, b.max_y)};
+}
+
+// Whether the ray may meet the box: a slab test on a box grown by a small
+// margin. It may answer yes too often, which only costs time; every crossing
+// it leads to is confirmed exactly.
+bool ray_may_meet(const Ray& ray, const ChainEdgeIndex::Box& box) {
+  const double direction[2] = {ray.origin.x - ray.back.x, ray.origin.y - ray.back.y};
+  const double origin[2] = {ray.origin.x, ray.origin.y};
+  const double low[2] = {box.min_x, box.min_y};
+  const double high[2] = {box.max_x, box.max_y};
+  double enter = 0;
+  double leave = std::numeric_limits<double>::infinity();
+  for (int axis = 0; axis < 2; ++axis) {
+    const double margin = 1e-9 * (std::fabs(low[axis]) + std::fabs(high[axis]) + 1e-300);
+    const double lo = low[axis] - margin;
+    const double hi = high[axis] + margin;
+    if (direction[axis] == 0) {
+      if (origin[axis] < lo || origin[axis] > hi) return false;
+      continue;
+    }
+    double t_lo = (lo - origin[axis]) / direction[axis];
+    double t_hi = (hi - origin[axis]) / direction[axis];
+    if (t_lo > t_hi) std::swap(t_lo, t_hi);
+    enter = std::max(enter, t_lo * (1 - 1e-9));
+    leave = std::min(leave, t_hi * (1 + 1e-9));
+    if (!(enter <= leave)) return false;
+  }
+  return true;
+}
+
+// Whether the segment from a to b passes from one side of the ray's line to
+// the other at a point strictly ahead of the ray's origin. Along the line,
+// f(X) = (b - a) x (X - a) is linear; its zero lies beyond the origin exactly
+// when f(origin) is not zero and f(back) - f(origin) has the sign of f(origin).
+bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
+  const int side_a = fast_orientation(ray.back, ray.origin, a);
+  const int side_b = fast_orientation(ray.back, ray.origin, b);
+  if (side_a * side_b >= 0) return false;
+  const int at_origin = fast_orientation(a, b, ray.origin);
+  return at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin;
+}
+
+bool ray_crosses_an_edge(const Ray& ray, const ChainEdgeIndex& edges) {
+  const std::size_t edge_count = edges.points.size() - 1;
+  std::vector<std::size_t> pending = {1};
+  while (!pending.empty()) {
+    const std::size_t node = pending.back();
+    pending.pop_back();
+    if (!ray_may_meet(ray, edges.boxes[node])) continue;
+    if (node < edges.leaf_count) {
+      pending.push_back(2 * node);
+      pending.push_back(2 * node + 1);
+      continue;
+    }
+    const std::size_t first = (node - edges.leaf_count) * kEdgesPerLeaf;
+    for (std::size_t edge = first; edge < std::min(first + kEdgesPerLeaf, edge_count); ++edge) {
+      if (segment_crosses_ray(ray, edges.points[edge], edges.points[edge + 1])) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain) {
+  ChainEdgeIndex index;
+  index.chain = chain;
+  const std::size_t n = vertices.size();
+  index.points.resize(static_cast<std::size_t>(chain.length));
+  for (std::size_t k = 0; k < index.points.size(); ++k)
+    index.points[k] = vertices[(static_cast<std::size_t>(chain.first) + k) % n];
+  const std::size_t edge_count = index.points.size() - 1;
+  std::size_t leaves = 1;
+  while (leaves * kEdgesPerLeaf < edge_count)
+    leaves *= 2;
+  index.leaf_count = leaves;
+  // Empty leaves get an empty box (min above max), which no ray meets.
+  const ChainEdgeIndex::Box empty{1, 1, -1, -1};
+  index.boxes.assign(2 * leaves, empty);
+  for (std::size_t edge = 0; edge < edge_count; ++edge) {
+    ChainEdgeIndex::Box& leaf = index.boxes[leaves + edge / kEdgesPerLeaf];
+    const ChainEdgeIndex::Box box = box_around(index.points[edge], index.points[edge + 1]);
+    leaf = edge % kEdgesPerLeaf == 0 ? box : merged(leaf, box);
+  }
+  for (std::size_t node = leaves - 1; node >= 1; --node) {
+    const ChainEdgeIndex::Box& left = index.boxes[2 * node];
+    const ChainEdgeIndex::Box& right = index.boxes[2 * node + 1];
+    index.boxes[node] = right.min_x > right.max_x ? left : merged(left, right);
+  }
+  return index;
+}
+
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join) {
+                        int cut_position, int join, const ChainEdgeIndex* edges) {
   const std::size_t index =
       (static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position)) %
       vertices.size();
@@ -697,6 +802,11 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   const ExtendedEnds ends{vertex(0), vertex(1), vertex(chain.length - 2), vertex(chain.length - 1)};
   const EndRayVerdict verdict = corner_rays_against_ends(corner, ends);
   if (verdict.conflict) return false;
+  // A cut ray that crosses an edge of the chain strictly ahead conflicts.
+  if (edges != nullptr && (ray_crosses_an_edge(incoming_ray(corner), *edges) ||
+                           ray_crosses_an_edge(outgoing_ray(corner), *edges))) {
+    return false;
+  }
   if (verdict.decided && is_strict_extreme_point(vertices, chain, cut_position)) return true;
   const ExtendedChain curve(vertices, chain);
   return !cut_rays_conflict(corner, join, curve, curve.index_of_position(cut_position));
