@@ -8,10 +8,11 @@
 #
 # The cases are every family but collinear at 1,000, 10,000 and 100,000
 # vertices, and collinear at 1,000. Each is converted once in a fresh scratch
-# directory; the list holds the sha256 of the input polygon and of the four
-# outputs ("absent" for an output that was not written). A run past the
-# timeout (default 120 s) is killed: when recording, its case is left out of
-# the list (and named in a comment line); when checking, it counts as a
+# directory; the list holds the sha256 of the input polygon, of the four
+# outputs ("absent" for an output that was not written) and of the messages on
+# standard error, and the exit status. A run past the timeout (default 120 s)
+# or killed by a signal is not a result: when recording, its case is left out
+# of the list (and named in a comment line); when checking, it counts as a
 # difference. --check exits with status 1 and lists every difference.
 set -euo pipefail
 # shellcheck source=bench/common.sh
@@ -62,27 +63,35 @@ digest() {  # FILE
   fi
 }
 
-# Converts one case and prints its list lines; sets case_failure instead
-# when the run did not end normally.
+# Converts one case and sets case_output to its list lines, or case_failure
+# when the run timed out or was killed. An exit status other than 0 is a
+# result like the files: the converter reports bad outlines that way.
 case_lines() {  # CASE
   local case_name="$1" family="${1%-*}" n="${1##*-}" input file
   ensure_polygon "$family" "$n"
   input="$(polygon_path "$family" "$n")"
   fresh_directory "$scratch_dir"
-  measure_once "$scratch_dir" "$timeout_seconds" "$converter" "$input" poly.hf
-  case_failure="$(run_failure)"
+  # The messages name the input as given: a path relative to the scratch
+  # directory reads the same in every checkout.
+  measure_once "$scratch_dir" "$timeout_seconds" "$converter" \
+    "../polygons/${input##*/}" poly.hf 2>"$messages"
+  case_failure=""
+  [[ "$measured_result" == exited ]] || case_failure="$(run_failure)"
   [[ -z "$case_failure" ]] || return 0
   case_output="$(digest "$input")  $case_name/input.txt"
   for file in "${output_files[@]}"; do
     case_output+=$'\n'"$(digest "$scratch_dir/$file")  $case_name/$file"
   done
+  case_output+=$'\n'"$(digest "$messages")  $case_name/stderr"
+  case_output+=$'\n'"exit-$measured_code  $case_name/exit-status"
 }
 
 record() {
   local partial="$list.partial" case_name
   {
-    echo "# sha256 of every benchmark polygon (input.txt) and of the four files the"
-    echo "# converter writes for it; \"absent\" marks a file it did not write."
+    echo "# sha256 of every benchmark polygon (input.txt), of the four files the"
+    echo "# converter writes for it (\"absent\" marks a file it did not write) and of"
+    echo "# its messages on standard error; exit-N is its exit status."
     echo "# Made by bench/checksums.sh --record; compared by bench/checksums.sh --check."
   } >"$partial"
   for case_name in $(standard_cases); do
@@ -138,11 +147,12 @@ check() {
 
 mkdir -p "$results_dir"
 scratch_dir="$results_dir/scratch-checksums"
+messages="$results_dir/checksums-stderr.txt"
 echo "building the converter and tools in Release ($build_dir)..." >&2
 build_tools
 fresh_directory "$scratch_dir"
 check_scratch_file_system "$scratch_dir" >/dev/null
 exit_status=0
 "$mode"
-rm -rf "$scratch_dir"
+rm -rf "$scratch_dir" "$messages"
 exit "$exit_status"
