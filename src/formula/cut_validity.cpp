@@ -1,6 +1,7 @@
 #include "formula/cut_validity.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -733,14 +734,17 @@ bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
 
 bool ray_crosses_an_edge(const Ray& ray, const ChainEdgeIndex& edges) {
   const std::size_t edge_count = edges.points.size() - 1;
-  std::vector<std::size_t> pending = {1};
-  while (!pending.empty()) {
-    const std::size_t node = pending.back();
-    pending.pop_back();
+  // The tree is at most 64 levels deep, and a descent keeps at most one
+  // pending sibling per level.
+  std::array<std::size_t, 128> pending;
+  std::size_t pending_count = 0;
+  pending[pending_count++] = 1;
+  while (pending_count > 0) {
+    const std::size_t node = pending[--pending_count];
     if (!ray_may_meet(ray, edges.boxes[node])) continue;
     if (node < edges.leaf_count) {
-      pending.push_back(2 * node);
-      pending.push_back(2 * node + 1);
+      pending[pending_count++] = 2 * node;
+      pending[pending_count++] = 2 * node + 1;
       continue;
     }
     const std::size_t first = (node - edges.leaf_count) * kEdgesPerLeaf;
