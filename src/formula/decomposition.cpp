@@ -104,8 +104,7 @@ class ChainDecomposer {
       // Its only cut is at the middle vertex; it can only be checked.
       checked_cut(chain, 1);
       push_token(tokens_, chain.first);
-      push_token(tokens_, join_operator(vertex(chain.first, 0), vertex(chain.first, 1),
-                                        vertex(chain.first, 2)));
+      push_token(tokens_, output_join(chain, 1));
       push_token(tokens_, vertex_index(chain.first, 1, vertex_count()));
       return;
     }
@@ -120,7 +119,7 @@ class ChainDecomposer {
     chain_hull(points, hull_positions_);
     if (observe_hull_) observe_hull_(chain, points, hull_positions_);
     const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
-    const int join = join_at(chain, cut);
+    const int join = output_join(chain, cut);
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
     // Appended as "(" left ")" join "(" right ")"; pushed in reverse.
@@ -138,9 +137,28 @@ class ChainDecomposer {
                          vertex(chain.first, position + 1));
   }
 
+  // The join from the exact turn: intersection for a strict left turn.
+  int exact_join_at(IndexChain chain, int position) const {
+    const auto index =
+        static_cast<std::size_t>(vertex_index(chain.first, position, vertex_count()));
+    return check_->turns.turn_sign[index] > 0 ? TOKEN_INTERSECT : TOKEN_UNION;
+  }
+
+  // The join written at a cut. Checked decompositions take it from the exact
+  // turn: a turn rounded to the wrong sign (products that round to the same
+  // value, or overflow) would join the parts the wrong way. Where the two
+  // differ, the plain formula differs, so it is noted like an unsound cut.
+  int output_join(IndexChain chain, int position) {
+    const int plain = join_at(chain, position);
+    if (check_ == nullptr) return plain;
+    const int exact = exact_join_at(chain, position);
+    if (exact != plain) check_->all_cuts_valid = false;
+    return exact;
+  }
+
   bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr) const {
-    return chain_cut_is_valid(vertices_, check_->turns, chain, position, join_at(chain, position),
-                              edges);
+    return chain_cut_is_valid(vertices_, check_->turns, chain, position,
+                              exact_join_at(chain, position), edges);
   }
 
   // The cut to make: the chosen one when it is sound or nothing is checked;

@@ -65,6 +65,23 @@ TEST(CorrectFormula, SmallestWrongCaseIsRepaired) {
   EXPECT_TRUE(expect_correct_formulas(pentagon, "pentagon"));
 }
 
+// Turns whose two products round to the same double, or overflow: the join
+// follows the exact turn, so these left-turning triangles get intersections.
+TEST(CorrectFormula, JoinsFollowTheExactTurn) {
+  const std::vector<std::vector<Point>> triangles = {
+      {{1, 1e17}, {0, 1}, {0, 0}},
+      {{0, 0}, {1e300, -1e300}, {1e300, -1e30}},
+  };
+  const std::vector<int> expected = {
+      TOKEN_OPEN, 1, TOKEN_CLOSE, TOKEN_INTERSECT, TOKEN_OPEN, 2, TOKEN_INTERSECT, 0, TOKEN_CLOSE};
+  for (const std::vector<Point>& triangle : triangles) {
+    EXPECT_FALSE(describes(triangle, formula_of(triangle, false))) << describe(triangle);
+    const std::vector<int> output = formula_of(triangle, true);
+    EXPECT_EQ(output, expected) << describe(triangle);
+    EXPECT_TRUE(describes(triangle, output)) << describe(triangle);
+  }
+}
+
 // The edge index only rejects cuts sooner: with or without it, every cut of
 // every chain gets the same verdict.
 TEST(CutValidity, EdgeIndexChangesNoVerdict) {
