@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "driver/conversion.h"
+#include "fuzz/formula_checks.h"
 #include "geometry/input_reader.h"
 #include "geometry/plot_file.h"
 
@@ -32,15 +33,31 @@ void write_whole_file(const char* name, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-// A block that holds the whole text reads as the default one does.
-int vertices_in(std::string_view text) {
+// The polygon as the converter reads it: a block that holds the whole text
+// reads as the default one does.
+std::vector<Point> vertices_in(std::string_view text) {
   std::istringstream in{std::string(text)};
   NumberScanner scanner = make_number_scanner(in, text.size() + 1);
   int vertex_count = 0;
   std::vector<Point> vertices;
   read_vertex_count(scanner, vertex_count);
   read_vertices(scanner, vertex_count, vertices);
-  return static_cast<int>(vertices.size());
+  return vertices;
+}
+
+// The formula file must hold the formula the checked decomposition makes for
+// the polygon that was read.
+void check_formula_file(const std::vector<Point>& vertices, std::vector<std::string>& violations) {
+  const std::string written = read_whole_file(kFormulaFileName);
+  for (const std::string& violation :
+       formula_violations(written, static_cast<int>(vertices.size())))
+    violations.push_back("formula: " + violation);
+  const BuiltFormula checked = build_checked_formula(vertices);
+  if (!checked.built) {
+    violations.push_back("a formula file was written for an outline that has no formula");
+  } else if (formula_text(checked.tokens) != written) {
+    violations.push_back("the formula file differs from the checked decomposition's formula");
+  }
 }
 
 }  // namespace
@@ -81,8 +98,7 @@ std::vector<std::string> formula_violations(std::string_view formula, int vertex
     } else if (!expect_operand && (c == '+' || c == '*')) {
       expect_operand = true;
     } else if (!expect_operand && c == ')') {
-      if (--depth < 0)
-        violations.push_back(where + "unmatched ')'");
+      if (--depth < 0) violations.push_back(where + "unmatched ')'");
     } else {
       violations.push_back(where + "unexpected '" + std::string(1, c) + "'");
     }
@@ -108,17 +124,17 @@ std::vector<std::string> check_conversion(std::string_view text) {
 
   std::vector<std::string> violations;
   const int status = run_conversion(kFuzzInputName, kFuzzModelName);
-  if (status != 0 && status != 1)
-    violations.push_back("exit status " + std::to_string(status));
+  if (status != 0 && status != 1) violations.push_back("exit status " + std::to_string(status));
   if (status == 0 && !fs::exists(kPlotFileName))
     violations.push_back("a successful run left no plot file");
+  const std::vector<Point> vertices = vertices_in(text);
   if (fs::exists(kFormulaFileName)) {
     if (!fs::exists(kFuzzModelName))
       violations.push_back("formula file written without a model file");
-    for (const std::string& violation :
-         formula_violations(read_whole_file(kFormulaFileName), vertices_in(text)))
-      violations.push_back("formula: " + violation);
+    check_formula_file(vertices, violations);
   }
+  for (const std::string& violation : correct_formula_violations(vertices))
+    violations.push_back("decomposition: " + violation);
   return violations;
 }
 

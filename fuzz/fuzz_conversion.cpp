@@ -34,8 +34,7 @@ void remove_private_directory() {
 // output files many times, and a disk makes that the bulk of the run time.
 fs::path temporary_base() {
   std::error_code error;
-  if (fs::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0)
-    return "/dev/shm";
+  if (fs::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
   return fs::temp_directory_path();
 }
 
@@ -68,8 +67,7 @@ std::vector<std::string> absolute_arguments(int argc, char** argv, const fs::pat
                          starts_with(argument, "-exact_artifact_path=");
     arguments.push_back(rewritten);
   }
-  if (!has_artifact_path)
-    arguments.push_back("-artifact_prefix=" + (start / "").string());
+  if (!has_artifact_path) arguments.push_back("-artifact_prefix=" + (start / "").string());
   return arguments;
 }
 
@@ -98,8 +96,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   // Rejected inputs are kept out of the corpus.
-  if (!polyfrep::fuzzing::conversion_input_accepted(text))
-    return -1;
+  if (!polyfrep::fuzzing::conversion_input_accepted(text)) return -1;
   polyfrep::fuzzing::abort_on_violations("conversion", polyfrep::fuzzing::check_conversion(text));
   return 0;
 }

@@ -97,12 +97,10 @@ std::size_t double_extent(const Walk& walk, bool& well_formed) {
     mantissa_digits += fraction_digits;
   }
   well_formed = mantissa_digits > 0;
-  if (!well_formed)
-    return length;
+  if (!well_formed) return length;
   if (walk.at(length) == 'e' || walk.at(length) == 'E') {
     ++length;
-    if (is_sign(walk.at(length)))
-      ++length;
+    if (is_sign(walk.at(length))) ++length;
     const std::size_t exponent_digits = walk.digits_from(length);
     length += exponent_digits;
     well_formed = exponent_digits > 0;
@@ -114,25 +112,20 @@ bool integer_value(std::string_view literal, double& value) {
   const bool negative = literal.front() == '-';
   long long magnitude = 0;
   for (char c : literal) {
-    if (!is_digit(c))
-      continue;
+    if (!is_digit(c)) continue;
     magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > static_cast<long long>(INT_MAX) + 1)
-      return false;
+    if (magnitude > static_cast<long long>(INT_MAX) + 1) return false;
   }
   const long long signed_value = negative ? -magnitude : magnitude;
-  if (signed_value < INT_MIN || signed_value > INT_MAX)
-    return false;
+  if (signed_value < INT_MIN || signed_value > INT_MAX) return false;
   value = static_cast<double>(signed_value);
   return true;
 }
 
 bool has_nonzero_mantissa_digit(std::string_view literal) {
   for (char c : literal) {
-    if (c == 'e' || c == 'E')
-      return false;
-    if (c >= '1' && c <= '9')
-      return true;
+    if (c == 'e' || c == 'E') return false;
+    if (c >= '1' && c <= '9') return true;
   }
   return false;
 }
@@ -144,14 +137,11 @@ Conversion double_value(std::string_view literal, double& value) {
   const std::string copy(literal);
   char* stop = nullptr;
   const double converted = std::strtod(copy.c_str(), &stop);
-  if (stop != copy.c_str() + copy.size() || !std::isfinite(converted))
-    return Conversion::kFailed;
+  if (stop != copy.c_str() + copy.size() || !std::isfinite(converted)) return Conversion::kFailed;
   if (has_nonzero_mantissa_digit(literal)) {
     const double magnitude = std::fabs(converted);
-    if (magnitude < DBL_MIN)
-      return Conversion::kFailed;
-    if (magnitude == DBL_MIN)
-      return Conversion::kUndecided;
+    if (magnitude < DBL_MIN) return Conversion::kFailed;
+    if (magnitude == DBL_MIN) return Conversion::kUndecided;
   }
   value = converted;
   return Conversion::kRead;
@@ -259,8 +249,7 @@ void check_read_polygon(std::string_view text, const PolygonOutcome& reference,
     violations.push_back("read_polygon disagrees with read_vertex_count and read_vertices");
   if (in.fail() != reference.failed)
     violations.push_back("read_polygon's stream state does not match the scanner's failure");
-  if (in.bad())
-    violations.push_back("read_polygon marked an in-memory stream bad");
+  if (in.bad()) violations.push_back("read_polygon marked an in-memory stream bad");
 }
 
 }  // namespace
@@ -288,8 +277,7 @@ ExpectedReading expected_reading(std::string_view text) {
     number.consumed = static_cast<long long>(walk.position);
     expected.numbers.push_back(number);
     expected.ends_undecided = conversion == Conversion::kUndecided;
-    if (!number.read)
-      return expected;
+    if (!number.read) return expected;
     is_count = false;
   }
 }
@@ -366,8 +354,7 @@ std::vector<std::string> check_reader(std::string_view text) {
   // A scanner that already disagrees could read any count; the polygon pass
   // would only repeat its faults.
   const ExtractedNumber& count = expected.numbers.front();
-  if (!violations.empty() || (count.read && count.value > kMaxReaderVertexCount))
-    return violations;
+  if (!violations.empty() || (count.read && count.value > kMaxReaderVertexCount)) return violations;
   const PolygonOutcome reference = read_polygon_outcome(text, sizes.front());
   for (const std::string& violation : polygon_outcome_violations(reference, expected))
     violations.push_back("polygon: " + violation);
@@ -380,8 +367,7 @@ std::vector<std::string> check_reader(std::string_view text) {
 }
 
 void abort_on_violations(std::string_view what, const std::vector<std::string>& violations) {
-  if (violations.empty())
-    return;
+  if (violations.empty()) return;
   std::fprintf(stderr, "%.*s: %zu broken invariant(s)\n", static_cast<int>(what.size()),
                what.data(), violations.size());
   for (const std::string& violation : violations)
