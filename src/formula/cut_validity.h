@@ -8,6 +8,15 @@
 
 namespace polyfrep {
 
+// Whether vertex `position` of the chain is a strict extreme point of the
+// chain's vertices: all of them lie in one cone at it of less than a half
+// turn. Both cut rays of such a vertex then leave the chain's convex hull, so
+// of the extended chain only its end rays can meet them, and the checks below
+// skip the walk along the chain. Decided exactly, without trusting any hull
+// computed in floating point; the test stops early at most vertices that are
+// not extreme.
+bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position);
+
 // Exact sign of the turn at every vertex of a polygon, with running counts so
 // that "do all interior turns of this chain turn the same strict way?" costs
 // constant time.
@@ -37,6 +46,9 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
 // otherwise the turns at a and b must not be right turns, none of the four
 // cut rays at a and b may cross the outline, and the end rays of one chain
 // must not cross those of the other. Decided exactly.
-bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b);
+// A vertex known to be a strict extreme point of the polygon skips the walk
+// of its cut rays along the outline.
+bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b,
+                          bool a_is_extreme = false, bool b_is_extreme = false);
 
 }  // namespace polyfrep
