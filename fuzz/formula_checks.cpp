@@ -55,13 +55,48 @@ std::vector<int> token_values(const TokenList& tokens) {
   return std::vector<int>(tokens.items.get(), tokens.items.get() + tokens.count);
 }
 
-template <typename Builder>
-BuiltFormula build_with(Builder builder, std::span<const Point> vertices) {
+BuiltFormula build_with_limit(std::span<const Point> vertices, bool checked,
+                              int exact_check_limit) {
   BuiltFormula result;
   const int vertex_count = static_cast<int>(vertices.size());
   result.tokens = make_token_list(kTokensPerVertex * std::max(vertex_count, 1));
-  result.built = builder(vertices, result.tokens, HullObserver{});
+  result.built = checked
+                     ? build_correct_polygon_formula(vertices, result.tokens, {}, exact_check_limit)
+                     : build_polygon_formula(vertices, result.tokens);
   return result;
+}
+
+// The rules one checked build must keep, `plain` being the unchecked build's.
+void check_one_build(std::span<const Point> vertices, const BuiltFormula& plain,
+                     const BuiltFormula& built, const std::string& name,
+                     std::vector<std::string>& violations) {
+  const int vertex_count = static_cast<int>(vertices.size());
+  if (built.built != plain.built) {
+    violations.push_back(name + (built.built ? " made a formula" : " made none") +
+                         " unlike the unchecked build");
+  }
+  if (!built.built) {
+    if (built.tokens.count != 0) violations.push_back(name + " left tokens without a formula");
+    return;
+  }
+  const std::vector<std::string> grammar =
+      formula_violations(formula_text(built.tokens), vertex_count);
+  for (const std::string& violation : grammar)
+    violations.push_back(name + ": " + violation);
+  if (!grammar.empty()) return;
+
+  if (signed_area_sign(vertices) <= 0 || has_zero_length_edge(vertices)) {
+    if (token_values(built.tokens) != token_values(plain.tokens))
+      violations.push_back(name + " changed the formula of an outline it must leave alone");
+    return;
+  }
+  if (vertex_count > kMaxExactlyCheckedVertexCount || !is_simple_outline(vertices)) return;
+  const FormulaVerdict verdict = check_formula(vertices, token_values(built.tokens));
+  if (!verdict.holds) {
+    violations.push_back(
+        name + " " + formula_text(built.tokens) +
+        " does not describe the simple counter-clockwise outline: " + verdict.reason);
+  }
 }
 
 }  // namespace
@@ -85,7 +120,7 @@ bool is_simple_outline(std::span<const Point> vertices) {
 }
 
 BuiltFormula build_checked_formula(std::span<const Point> vertices) {
-  return build_with(build_correct_polygon_formula, vertices);
+  return build_with_limit(vertices, true, kExactCheckLimit);
 }
 
 std::string formula_text(const TokenList& tokens) {
@@ -114,37 +149,21 @@ std::string formula_text(const TokenList& tokens) {
 
 std::vector<std::string> correct_formula_violations(std::span<const Point> vertices) {
   std::vector<std::string> violations;
-  const BuiltFormula plain = build_with(build_polygon_formula, vertices);
-  const BuiltFormula correct = build_checked_formula(vertices);
+  const BuiltFormula plain = build_with_limit(vertices, false, 0);
+  const BuiltFormula checked = build_checked_formula(vertices);
+  check_one_build(vertices, plain, checked, "the checked formula", violations);
+  // A limit of 0 sends every outline whose cuts are not all shown sound
+  // straight to the repair, as outlines above the limit go.
+  const BuiltFormula repaired = build_with_limit(vertices, true, 0);
+  check_one_build(vertices, plain, repaired, "the repaired formula", violations);
+  if (!violations.empty() || !plain.built) return violations;
+
+  // A plain formula that is right is kept as it is.
   const int vertex_count = static_cast<int>(vertices.size());
-
-  if (correct.built != plain.built) {
-    violations.push_back(std::string("the checked build ") +
-                         (correct.built ? "made a formula" : "made none") +
-                         " where the unchecked one did not");
-  }
-  if (!correct.built) {
-    if (correct.tokens.count != 0) violations.push_back("no formula, but tokens were left");
-    return violations;
-  }
-  for (const std::string& violation :
-       formula_violations(formula_text(correct.tokens), vertex_count))
-    violations.push_back("checked formula: " + violation);
-  if (!violations.empty()) return violations;
-
-  if (signed_area_sign(vertices) <= 0 || has_zero_length_edge(vertices)) {
-    if (token_values(correct.tokens) != token_values(plain.tokens))
-      violations.push_back("an outline the cut check leaves alone got a different formula");
-    return violations;
-  }
-  if (vertex_count <= kMaxExactlyCheckedVertexCount && is_simple_outline(vertices)) {
-    const std::vector<int> tokens = token_values(correct.tokens);
-    const FormulaVerdict verdict = check_formula(vertices, tokens);
-    if (!verdict.holds) {
-      violations.push_back(
-          "the checked formula " + formula_text(correct.tokens) +
-          " does not describe the simple counter-clockwise outline: " + verdict.reason);
-    }
+  if (vertex_count <= kMaxExactlyCheckedVertexCount && signed_area_sign(vertices) > 0 &&
+      is_simple_outline(vertices) && check_formula(vertices, token_values(plain.tokens)).holds &&
+      token_values(checked.tokens) != token_values(plain.tokens)) {
+    violations.push_back("the checked build replaced a plain formula that was right");
   }
   return violations;
 }

@@ -32,12 +32,14 @@ BuiltFormula build_checked_formula(std::span<const Point> vertices);
 // "+" and "*", no separators.
 std::string formula_text(const TokenList& tokens);
 
-// The broken rules of build_correct_polygon_formula on one outline: it builds
-// a formula exactly when build_polygon_formula does, the formula uses every
-// edge once, outlines it leaves alone (clockwise, no area, a zero-length edge)
-// get build_polygon_formula's formula unchanged, and for a simple
-// counter-clockwise outline of at most kMaxExactlyCheckedVertexCount vertices
-// the formula describes the region exactly. Empty when all hold.
+// The broken rules of build_correct_polygon_formula on one outline, as the
+// converter calls it and with the repair forced (an exact check limit of 0):
+// each builds a formula exactly when build_polygon_formula does, using every
+// edge once; outlines it leaves alone (clockwise, no area, a zero-length edge)
+// keep build_polygon_formula's formula; and for a simple counter-clockwise
+// outline of at most kMaxExactlyCheckedVertexCount vertices both formulas
+// describe the region exactly, and a plain formula that already does is kept.
+// Empty when all hold.
 std::vector<std::string> correct_formula_violations(std::span<const Point> vertices);
 
 }  // namespace polyfrep::fuzzing
