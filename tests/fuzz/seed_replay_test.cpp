@@ -21,12 +21,10 @@ namespace fs = std::filesystem;
 std::vector<fs::path> seed_files() {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(POLYFREP_FUZZ_SEEDS_DIR)) {
-    if (entry.is_regular_file())
-      files.push_back(entry.path());
+    if (entry.is_regular_file()) files.push_back(entry.path());
   }
   for (const auto& entry : fs::directory_iterator(testing::test_data_dir())) {
-    if (fs::exists(entry.path() / "input.txt"))
-      files.push_back(entry.path() / "input.txt");
+    if (fs::exists(entry.path() / "input.txt")) files.push_back(entry.path() / "input.txt");
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -72,8 +70,7 @@ TEST_P(SeedReplay, ReaderChecksHold) {
 
 TEST_P(SeedReplay, ConversionChecksHold) {
   const std::string text = testing::read_file(GetParam());
-  if (!conversion_input_accepted(text))
-    GTEST_SKIP() << "count above the conversion fuzzer's limit";
+  if (!conversion_input_accepted(text)) GTEST_SKIP() << "count above the conversion fuzzer's limit";
   testing::TempDir directory;
   WorkingDirectory inside(directory.path());
   const std::vector<std::string> violations = check_conversion(text);
