@@ -38,8 +38,25 @@ bool is_strictly_convex(const TurnTable& turns);
 // (the incoming edge continued forward, the outgoing edge continued backward)
 // do not cross that extended chain, or when all of the chain's interior turns
 // have one strict sign. Decided exactly.
+// Bounding boxes over runs of a chain's edges, so that a cut ray that crosses
+// an edge of the chain can be found without walking the whole chain. The
+// repair tries many cut positions of one chain; most fail that way.
+struct ChainEdgeIndex {
+  struct Box {
+    double min_x, min_y, max_x, max_y;
+  };
+  IndexChain chain;
+  std::vector<Point> points;   // the chain's vertices in chain order
+  std::vector<Box> boxes;      // a complete binary tree in array order, root at 1
+  std::size_t leaf_count = 0;  // leaves are boxes[leaf_count .. 2 * leaf_count)
+};
+
+ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain);
+
+// `edges`, when given, must index `chain`; it lets a cut whose rays cross an
+// edge of the chain be rejected quickly.
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join);
+                        int cut_position, int join, const ChainEdgeIndex* edges = nullptr);
 
 // Whether splitting the outline at vertices a and b into two chains joined by
 // intersection gives the polygon: always for a strictly convex polygon;

@@ -138,8 +138,9 @@ class ChainDecomposer {
                          vertex(chain.first, position + 1));
   }
 
-  bool cut_is_valid(IndexChain chain, int position) const {
-    return chain_cut_is_valid(vertices_, check_->turns, chain, position, join_at(chain, position));
+  bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr) const {
+    return chain_cut_is_valid(vertices_, check_->turns, chain, position, join_at(chain, position),
+                              edges);
   }
 
   // The cut to make: the chosen one when it is sound or nothing is checked;
@@ -149,8 +150,9 @@ class ChainDecomposer {
     if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
+    const ChainEdgeIndex edges = make_chain_edge_index(vertices_, chain);
     for (const int position : cut_positions_by_distance(chain.length)) {
-      if (position != chosen && cut_is_valid(chain, position)) return position;
+      if (position != chosen && cut_is_valid(chain, position, &edges)) return position;
     }
     return chosen;
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formula/cut_validity.h"
 #include "formula/decomposition.h"
 #include "support/polygon_generators.h"
 #include "verify/formula_check.h"
@@ -62,6 +63,61 @@ TEST(CorrectFormula, SmallestWrongCaseIsRepaired) {
   const std::vector<Point> pentagon = {{0, 0}, {3, 0}, {1, 3}, {1, 1}, {2, 1}};
   EXPECT_FALSE(describes(pentagon, formula_of(pentagon, false)));
   EXPECT_TRUE(expect_correct_formulas(pentagon, "pentagon"));
+}
+
+// The edge index only rejects cuts sooner: with or without it, every cut of
+// every chain gets the same verdict.
+TEST(CutValidity, EdgeIndexChangesNoVerdict) {
+  int rejected = 0;
+  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(120, 2.5, seed), testing::untangled_polygon(40, seed),
+          testing::comb_polygon(8, seed)}) {
+      const TurnTable turns = make_turn_table(polygon);
+      const int n = static_cast<int>(polygon.size());
+      for (const IndexChain chain :
+           {IndexChain{0, n}, IndexChain{n / 3, n / 2 + 2}, IndexChain{n - 5, n / 4 + 6}}) {
+        const ChainEdgeIndex edges = make_chain_edge_index(polygon, chain);
+        for (int position = 1; position <= chain.length - 2; ++position) {
+          const auto at = [&](int offset) { return polygon[(chain.first + offset) % n]; };
+          const int join = join_operator(at(position - 1), at(position), at(position + 1));
+          const bool plain = chain_cut_is_valid(polygon, turns, chain, position, join);
+          const bool indexed = chain_cut_is_valid(polygon, turns, chain, position, join, &edges);
+          EXPECT_EQ(indexed, plain) << describe(polygon) << " chain " << chain.first << "+"
+                                    << chain.length << " cut at " << position;
+          rejected += plain ? 0 : 1;
+        }
+      }
+    }
+  }
+  EXPECT_GT(rejected, 0);
+}
+
+TEST(CutValidity, TopLevelCuts) {
+  const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const std::vector<Point> l_hexagon = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
+  // A notch whose floor is cut at its corners: the cut rays along the floor
+  // run into the notch's walls.
+  const std::vector<Point> notched = {{0, 0}, {4, 0}, {4, 3}, {3, 3},
+                                      {3, 1}, {1, 1}, {1, 3}, {0, 3}};
+  struct Case {
+    const std::vector<Point>* polygon;
+    int a;
+    int b;
+    bool valid;
+  };
+  const Case cases[] = {
+      {&square, 0, 2, true},      // strictly convex
+      {&l_hexagon, 0, 2, true},   // corners whose rays and end rays all run outwards
+      {&l_hexagon, 0, 3, false},  // a right turn at the reflex corner
+      {&notched, 0, 2, true},    {&notched, 2, 7, true},
+      {&notched, 4, 0, false},  // the notch corner turns right
+  };
+  for (const Case& c : cases) {
+    const TurnTable turns = make_turn_table(*c.polygon);
+    EXPECT_EQ(polygon_cut_is_valid(*c.polygon, turns, c.a, c.b), c.valid)
+        << describe(*c.polygon) << " cut at " << c.a << ", " << c.b;
+  }
 }
 
 // Every simple counter-clockwise pentagon and hexagon on the 3 x 3 grid, in
