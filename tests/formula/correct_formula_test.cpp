@@ -36,8 +36,13 @@ bool describes(const std::vector<Point>& polygon, const std::vector<int>& formul
 
 std::string describe(const std::vector<Point>& polygon) {
   std::string text;
-  for (const Point& p : polygon)
-    text += "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ") ";
+  for (const Point& p : polygon) {
+    text += '(';
+    text += std::to_string(p.x);
+    text += ", ";
+    text += std::to_string(p.y);
+    text += ") ";
+  }
   return text;
 }
 
