@@ -1,0 +1,1 @@
+#include "verify/formula_check.h"

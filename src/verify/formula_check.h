@@ -1,0 +1,37 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+// The outcome of checking a formula against a polygon.
+struct FormulaVerdict {
+  bool holds = false;   // the formula describes the polygon exactly
+  int edge = -1;        // an edge on whose supporting line the first failure lies;
+                        // -1 when the far-outside test failed or the formula is malformed
+  Point witness{0, 0};  // a point on the failing interval (rounded to double),
+                        // or the far point used
+  std::string reason;   // one line in plain words
+};
+
+// Decides exactly whether the formula over edge half-planes describes the
+// polygon's region (vertices counter-clockwise, outline simple).
+//
+// Tokens use the formula codes: an edge index i >= 0 is the open half-plane
+// strictly left of vertex i -> vertex (i + 1) mod n, -1 "(", -2 ")",
+// -3 union, -4 intersection. A zero-length edge's half-plane is empty.
+// Operators of one kind may be chained without parentheses ("1*2*0"); mixing
+// union and intersection at one level without parentheses is malformed.
+// A malformed token sequence, an edge index outside 0..n-1, fewer than three
+// vertices or a coordinate that is not finite give holds = false with a
+// reason; nothing here throws for bad input.
+//
+// The two regions are compared up to their boundaries: the formula holds
+// when the open region it describes and the polygon's interior differ at most
+// on the edges' supporting lines.
+FormulaVerdict check_formula(std::span<const Point> vertices, std::span<const int> tokens);
+
+}  // namespace polyfrep
