@@ -302,6 +302,7 @@ SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
                                double largest_shift) {
   SampleSettings settings;
   settings.random_count = options.random_samples;
+  settings.max_listed = kListed;
   const double tolerance = std::max(2 * largest_shift, kToleranceShare * outline_size(vertices));
   const SamplingResult result = compare_samples(model, vertices, settings, tolerance);
   const std::string text =
@@ -315,8 +316,7 @@ SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
     return result;
   }
   add_failure(findings, "sampling", text);
-  for (std::size_t k = 0; k < result.disagreements.size() && k < kListed; ++k) {
-    const SampleDisagreement& sample = result.disagreements[k];
+  for (const SampleDisagreement& sample : result.first) {
     add_failure(
         findings, "sampling",
         "at " + text_of(sample.at) + " the polygon is " +
@@ -344,7 +344,8 @@ void write_picture(const CheckOptions& options, const std::string& model_path,
   PictureContent content;
   content.vertices = vertices;
   content.model = &model;
-  content.disagreements = sampling.disagreements;
+  content.disagreements = sampling.spread;
+  content.disagreeing = sampling.disagreeing;
   content.has_failure_point = exact.has_point;
   content.failure_point = exact.point;
   content.title = model_path + " against " + options.input_path;

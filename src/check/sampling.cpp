@@ -97,6 +97,7 @@ SamplingResult compare_samples(const CompiledModel& model, std::span<const Point
   const std::vector<char> model_inside_at = classify_points(model, points);
   const OutlineIndex outline = make_outline_index(vertices, tolerance);
   SamplingResult result;
+  std::vector<SampleDisagreement> all;
   for (std::size_t i = 0; i < points.size(); ++i) {
     const PointPlace place = locate_point(outline, points[i]);
     if (place == PointPlace::NearOutline) {
@@ -105,13 +106,16 @@ SamplingResult compare_samples(const CompiledModel& model, std::span<const Point
     }
     ++result.compared;
     const bool polygon_inside = place == PointPlace::Inside;
-    if (polygon_inside == (model_inside_at[i] != 0))
-      continue;
-    ++result.disagreeing;
-    if (result.disagreements.size() < settings.max_kept) {
-      result.disagreements.push_back({points[i], polygon_inside});
-    }
+    if (polygon_inside != (model_inside_at[i] != 0))
+      all.push_back({points[i], polygon_inside});
   }
+  result.disagreeing = static_cast<long long>(all.size());
+  const std::size_t listed = std::min(all.size(), settings.max_listed);
+  result.first.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(listed));
+  const std::size_t drawn = std::max<std::size_t>(settings.max_drawn, 1);
+  const std::size_t step = all.size() <= drawn ? 1 : (all.size() + drawn - 1) / drawn;
+  for (std::size_t i = 0; i < all.size(); i += step)
+    result.spread.push_back(all[i]);
   return result;
 }
 

@@ -17,7 +17,8 @@ struct SampleSettings {
   int grid_per_side = kDefaultGridPerSide;  // grid of cell centres over the widened box
   int random_count = kDefaultRandomSamples;
   std::uint64_t seed = 0x9e3779b97f4a7c15ULL;  // fixed, so that runs repeat
-  std::size_t max_kept = 1000;                 // disagreements kept for listing and drawing
+  std::size_t max_listed = 5;                  // disagreements kept in sample order, for the report
+  std::size_t max_drawn = 1000;  // disagreements kept evenly spread over all, for the picture
 };
 
 // The drawing and the samples cover the outline's bounding box widened by 5%
@@ -39,7 +40,8 @@ struct SamplingResult {
   long long compared = 0;
   long long skipped = 0;  // within the tolerance of the outline
   long long disagreeing = 0;
-  std::vector<SampleDisagreement> disagreements;  // the first max_kept, in sample order
+  std::vector<SampleDisagreement> first;   // the first max_listed, in sample order
+  std::vector<SampleDisagreement> spread;  // at most max_drawn, evenly spread over all
 };
 
 // Compares the model's sign with the even-odd rule on the input outline at

@@ -13,7 +13,7 @@ namespace polyfrep {
 
 namespace {
 
-constexpr double kPlotSize = 800;  // pixels along the longer side of the plot
+constexpr double kPlotSize = 640;  // pixels along the longer side of the plot
 constexpr double kPadding = 20;
 constexpr double kLegendHeight = 118;
 constexpr const char* kRegionColour = "#8ec5ff";
@@ -237,8 +237,8 @@ void put_legend(std::string& out, const View& view, const PictureContent& conten
   out += kDisagreementColour;
   out += "\"/>\n";
   put_text(out, left + 30, keys + 44,
-           "sample where model and polygon disagree (" +
-               std::to_string(content.disagreements.size()) + " drawn)");
+           "samples where model and polygon disagree: " + std::to_string(content.disagreeing) +
+               " (" + std::to_string(content.disagreements.size()) + " drawn)");
   std::string failure = "exact check: first failure";
   if (content.has_failure_point) {
     failure += " at (" + number_text(content.failure_point.x) + ", " +

@@ -15,7 +15,8 @@ namespace polyfrep {
 struct PictureContent {
   std::span<const Point> vertices;
   const CompiledModel* model = nullptr;
-  std::span<const SampleDisagreement> disagreements;
+  std::span<const SampleDisagreement> disagreements;  // those to draw
+  long long disagreeing = 0;                          // how many there are in all
   bool has_failure_point = false;
   Point failure_point{0, 0};
   std::string title;    // e.g. "poly.hf against polyIn2.txt"
