@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <span>
+
+#include "formula/token_list.h"
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+// A run of `length` consecutive polygon vertices starting at `first`, each the
+// successor of the one before (0 after n - 1). It carries the length - 1 edges
+// that start at its first length - 1 vertices; the two chains of one cut share
+// the cut vertex.
+struct IndexChain {
+  int first = 0;
+  int length = 0;
+};
+
+// Called after every hull the decomposition computes, with the points given to
+// chain_hull (the chain's vertices in chain order) and the positions it returned.
+using HullObserver =
+    std::function<void(std::span<const Point> points, std::span<const int> hull_positions)>;
+
+// The hull entry after the first that lies nearest to middle, or
+// initial_choice when no entry is strictly nearer; the earliest wins ties.
+int choose_split_vertex(std::span<const int> hull_positions, int middle, int initial_choice);
+
+// TOKEN_INTERSECT for a strict left turn p -> q -> r, TOKEN_UNION otherwise
+// (a straight or reversing turn, and a turn that is not a number).
+int join_operator(Point p, Point q, Point r);
+
+// Appends the formula of one chain of at least two vertices.
+void build_chain_formula(std::span<const Point> vertices, IndexChain chain, TokenList& tokens,
+                         const HullObserver& observe_hull = {});
+
+// Resets the list and appends the polygon's formula: the boundary is cut at two
+// vertices of its hull into two chains joined by intersection. Returns false,
+// leaving the list empty, when the polygon has fewer than three vertices or its
+// hull result has fewer than two entries (an outline that never turns left).
+bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
+                           const HullObserver& observe_hull = {});
+
+}  // namespace polyfrep

@@ -1,1 +1,193 @@
 #include "formula/hull.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <stdexcept>
+
+namespace polyfrep {
+
+namespace {
+
+// Both products are formed before the subtraction, so the sign near zero is
+// the same on every platform and does not depend on fused multiply-add.
+double cross_product(double ax, double ay, double bx, double by) {
+  const double first = ax * by;
+  const double second = ay * bx;
+  return first - second;
+}
+
+// The deque of one call: 2m slots of one fixed array, with bottom and top
+// moving outward from its middle, so nothing is ever moved or wrapped.
+// Slots are never cleared: the tests read slots by index whether or not they
+// still belong to the live deque (bottom to top inclusive).
+struct HullDeque {
+  std::span<int> slots;
+  std::ptrdiff_t bottom = 0;
+  std::ptrdiff_t top = 0;
+};
+
+int& slot(HullDeque& deque, std::ptrdiff_t index) {
+  return deque.slots[static_cast<std::size_t>(index)];
+}
+
+int slot(const HullDeque& deque, std::ptrdiff_t index) {
+  return deque.slots[static_cast<std::size_t>(index)];
+}
+
+Point point_at(std::span<const Point> points, int position) {
+  return points[static_cast<std::size_t>(position)];
+}
+
+// The walk starts at the first strict left turn of the chain's edge vectors,
+// so that the start triangle is counter-clockwise; without one it starts at
+// the last possible place, m - 2.
+int start_position(std::span<const Point> points) {
+  const int last_inner = static_cast<int>(points.size()) - 2;
+  for (int i = 1; i <= last_inner; ++i) {
+    const Point before = point_at(points, i - 1);
+    const Point here = point_at(points, i);
+    const Point after = point_at(points, i + 1);
+    const double turn =
+        cross_product(here.x - before.x, here.y - before.y, after.x - here.x, after.y - here.y);
+    if (turn > 0.0) {
+      return i;
+    }
+  }
+  return last_inner;
+}
+
+// Lays out the start triangle upward as start+1, start-1, start, start+1 in
+// the middle of the slots. Every other slot first gets a valid position too:
+// once the deque has shrunk to one slot (possible only without a strict left
+// turn) the tests read its neighbours, and a long run of such steps reaches
+// slots never pushed to. Slot i names position i mod m, so neighbouring slots
+// name different points and such a test still sees a proper edge rather than
+// a zero-length one, which would accept every later point.
+HullDeque set_up_deque(std::span<int> slots, int start) {
+  const auto point_count = static_cast<std::ptrdiff_t>(slots.size() / 2);
+  for (std::ptrdiff_t index = 0; index < 2 * point_count; ++index) {
+    slots[static_cast<std::size_t>(index)] = static_cast<int>(index % point_count);
+  }
+  HullDeque deque{slots, point_count - 1, point_count + 2};
+  slot(deque, point_count - 1) = start + 1;
+  slot(deque, point_count) = start - 1;
+  slot(deque, point_count + 1) = start;
+  slot(deque, point_count + 2) = start + 1;
+  return deque;
+}
+
+// The points after the start triangle, then the points before it, as if the
+// chain were closed by a segment from its last point back to its first.
+void fill_processing_order(std::span<int> order, int start) {
+  const int point_count = static_cast<int>(order.size());
+  std::size_t next = 0;
+  for (int position = start + 2; position < point_count; ++position) {
+    order[next++] = position;
+  }
+  for (int position = 0; position <= start - 2; ++position) {
+    order[next++] = position;
+  }
+}
+
+// Whether p lies on or left of the edge from the bottom slot to the one above.
+bool left_of_bottom_edge(const HullDeque& deque, std::span<const Point> points, Point p) {
+  return is_left_turn(point_at(points, slot(deque, deque.bottom)),
+                      point_at(points, slot(deque, deque.bottom + 1)), p) == 1;
+}
+
+// Whether p lies on or left of the edge from the slot below the top to the top.
+bool left_of_top_edge(const HullDeque& deque, std::span<const Point> points, Point p) {
+  return is_left_turn(point_at(points, slot(deque, deque.top - 1)),
+                      point_at(points, slot(deque, deque.top)), p) == 1;
+}
+
+// One step of the walk. Index bounds: at the start of step k (k from 0 to
+// m - 4), bottom >= m - 1 - k >= 3 and bottom <= top <= m + 2 + k <= 2m - 2,
+// because each step lowers bottom and raises top by at most one and leaves
+// top >= bottom. Hence the skip tests read slots 2 to 2m - 1, the bottom pops
+// (while bottom <= top - 1) read at most slot top, the lowered bottom is at
+// least 2, the top pops (while top >= bottom) read at least slot bottom - 1,
+// which is 1 or more, and the raised top is at most 2m - 1.
+void feed_point(HullDeque& deque, std::span<const Point> points, int position) {
+  const Point p = point_at(points, position);
+  // A point on or left of both edges at the point pushed last lies inside
+  // (or on the boundary of) the hull built so far and changes nothing.
+  if (left_of_bottom_edge(deque, points, p) && left_of_top_edge(deque, points, p)) {
+    return;
+  }
+  // Only strict right turns pop, so a corner that becomes collinear stays.
+  while (deque.bottom <= deque.top - 1 && !left_of_bottom_edge(deque, points, p)) {
+    ++deque.bottom;
+  }
+  --deque.bottom;
+  while (deque.top >= deque.bottom && !left_of_top_edge(deque, points, p)) {
+    --deque.top;
+  }
+  ++deque.top;
+  slot(deque, deque.bottom) = position;
+  slot(deque, deque.top) = position;
+}
+
+// Moves the first occurrence of every position in live to its front, in
+// order, and returns how many there are; seen holds one zeroed mark per point.
+// The steps leave no repeat even for degenerate chains, since a step that
+// pushes pops or overwrites a copy of the point pushed before it; this pass
+// makes distinct positions hold by construction rather than by that argument.
+std::size_t drop_repeats(std::span<int> live, std::span<int> seen) {
+  std::size_t kept = 0;
+  for (const int position : live) {
+    int& mark = seen[static_cast<std::size_t>(position)];
+    if (mark != 0) {
+      continue;
+    }
+    mark = 1;
+    live[kept++] = position;
+  }
+  return kept;
+}
+
+}  // namespace
+
+int is_left_turn(Point p0, Point p1, Point p2) {
+  const double turn = cross_product(p1.x - p0.x, p1.y - p0.y, p2.x - p0.x, p2.y - p0.y);
+  // A cross product that is not a number compares false and counts as right.
+  return turn >= 0.0 ? 1 : 0;
+}
+
+void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions) {
+  // The set-up needs three points; with fewer there is no hull to list.
+  if (points.size() < 3) {
+    hull_positions = std::vector<int>();
+    return;
+  }
+  // Positions are ints and the work array holds 3m of them.
+  if (points.size() > static_cast<std::size_t>(INT_MAX / 3)) {
+    throw std::length_error("too many points for a hull");
+  }
+  const std::size_t point_count = points.size();
+
+  // One allocation per call: the 2m deque slots, then the m entries of the
+  // processing order, of which the first m - 3 are used.
+  std::vector<int> work(3 * point_count);
+  const std::span<int> slots(work.data(), 2 * point_count);
+  const std::span<int> order(work.data() + 2 * point_count, point_count);
+
+  const int start = start_position(points);
+  HullDeque deque = set_up_deque(slots, start);
+  fill_processing_order(order, start);
+  for (const int position : order.first(point_count - 3)) {
+    feed_point(deque, points, position);
+  }
+
+  // The hull is bottom .. top - 1; the top slot repeats the bottom slot.
+  // The processing order is spent, so its entries serve as the seen marks.
+  const std::span<int> live = slots.subspan(static_cast<std::size_t>(deque.bottom),
+                                            static_cast<std::size_t>(deque.top - deque.bottom));
+  std::fill(order.begin(), order.end(), 0);
+  const std::size_t hull_count = drop_repeats(live, order);
+  hull_positions =
+      std::vector<int>(live.begin(), live.begin() + static_cast<std::ptrdiff_t>(hull_count));
+}
+
+}  // namespace polyfrep

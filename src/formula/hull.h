@@ -14,6 +14,12 @@ int is_left_turn(Point p0, Point p1, Point p2);
 // Convex hull of a simple polyline of at least three points, as positions
 // into points, counter-clockwise, starting with the point pushed last.
 // Collinear points count as left, so a corner already on the hull stays.
+//
+// The walk starts at the first strict left turn and takes the points before
+// it last, as if the chain were closed. Without a strict left turn the result
+// is in general not a hull, but it is always a list of distinct positions
+// from 0 to points.size() - 1. Fewer than three points give an empty result.
+// hull_positions is replaced by a vector of exactly the result's size.
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions);
 
 }  // namespace polyfrep

@@ -130,13 +130,22 @@ bool fail(NumberScanner& scanner) {
 }
 
 // Advances offset over a run of digits; returns how many there were and
-// notes whether any of them was not a zero.
+// notes whether any of them was not a zero. Runs over the block directly and
+// refills only when the digits reach its end: this loop sees nearly every
+// character of the input.
 std::size_t skip_digits(NumberScanner& scanner, std::size_t& offset, bool& has_nonzero_digit) {
   const std::size_t start = offset;
-  for (int c = peek(scanner, offset); is_digit(c); c = peek(scanner, ++offset)) {
-    if (c != '0')
-      has_nonzero_digit = true;
+  bool nonzero = false;
+  for (;;) {
+    const char* text = scanner.block.get() + scanner.begin;
+    const std::size_t available = scanner.end - scanner.begin;
+    for (; offset < available && is_digit(text[offset]); ++offset) {
+      nonzero |= text[offset] != '0';
+    }
+    if (offset < available || !refill(scanner))
+      break;
   }
+  has_nonzero_digit |= nonzero;
   return offset - start;
 }
 
@@ -268,8 +277,9 @@ bool exactly_below_smallest_normal(std::string_view literal) {
 bool convert_double(std::string_view literal, bool has_nonzero_digit, double& value) {
   const char* first = literal.data();
   const char* last = first + literal.size();
+  // from_chars accepts a minus sign only.
   if (*first == '+')
-    ++first;  // from_chars accepts only a minus sign
+    ++first;
   double converted = 0.0;
   const auto [stop, error] = std::from_chars(first, last, converted);
   if (error != std::errc{} || stop != last || !std::isfinite(converted))

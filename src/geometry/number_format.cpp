@@ -6,7 +6,8 @@ namespace polyfrep {
 
 std::size_t format_double(double value, char* out) {
   // Precision 6 in the general format is defined to match printf's %g.
-  const auto result = std::to_chars(out, out + kMaxNumberText, value, std::chars_format::general, 6);
+  const auto result =
+      std::to_chars(out, out + kMaxNumberText, value, std::chars_format::general, 6);
   return static_cast<std::size_t>(result.ptr - out);
 }
 

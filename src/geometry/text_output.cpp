@@ -28,7 +28,8 @@ void write_pending(TextOutput& out) {
   while (left > 0) {
     const ssize_t written = ::write(out.fd, data, left);
     if (written < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       fail(out, errno);
       return;
     }
@@ -52,13 +53,17 @@ bool open_text_output(TextOutput& out, const char* path) {
 }
 
 void flush_if_full(TextOutput& out) {
-  if (out.fd >= 0 && out.text.size() >= kFlushThreshold) write_pending(out);
+  if (out.fd >= 0 && out.text.size() >= kFlushThreshold)
+    write_pending(out);
 }
 
 bool close_text_output(TextOutput& out) {
-  if (out.fd < 0) return !out.failed;
-  if (!out.failed) write_pending(out);
-  if (::close(out.fd) != 0) fail(out, errno);
+  if (out.fd < 0)
+    return !out.failed;
+  if (!out.failed)
+    write_pending(out);
+  if (::close(out.fd) != 0)
+    fail(out, errno);
   out.fd = -1;
   return !out.failed;
 }

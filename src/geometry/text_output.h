@@ -30,13 +30,15 @@ bool close_text_output(TextOutput& out);
 void flush_if_full(TextOutput& out);
 
 inline void put(TextOutput& out, std::string_view text) {
-  if (out.failed) return;
+  if (out.failed)
+    return;
   out.text.append(text);
   flush_if_full(out);
 }
 
 inline void put(TextOutput& out, char c) {
-  if (out.failed) return;
+  if (out.failed)
+    return;
   out.text.push_back(c);
   flush_if_full(out);
 }

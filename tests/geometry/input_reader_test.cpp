@@ -127,7 +127,7 @@ TEST(ScanDouble, FollowsTheDecimalGrammar) {
       {"-.", {kRealFails}},
       {".e5", {kRealFails}},
       {"2.5e", {kRealFails}},
-      {"2.5e 1", {kRealFails, kRealFails}},
+      {"2.5e 1", {kRealFails, kRealFails}, 4},
       {"1e+", {kRealFails}},
       {"1e-x", {kRealFails}},
       {"2.5ex", {kRealFails}},
@@ -175,7 +175,9 @@ std::string exact_smallest_normal_mantissa() {
 }
 
 TEST(ScanDouble, DecidesTheSmallestNormalBoundaryExactly) {
-  const std::string exact = exact_smallest_normal_mantissa();  // ends in ...625
+  const std::string exact = exact_smallest_normal_mantissa();
+  ASSERT_EQ(exact.size(), 716u);  // 2^-1022 = 5^1022 / 10^1022 has 715 significant digits
+  ASSERT_EQ(exact.substr(exact.size() - 3), "625");
   const std::string digits = exact.substr(0, 1) + exact.substr(2);
   std::string below = exact;
   below.back() = '4';
@@ -311,8 +313,17 @@ class CountingBuffer : public std::stringbuf {
 };
 
 TEST(ScanNumbers, NeverReadsAfterAFailureOrANonPositiveCount) {
-  for (const char* text : {"x 1 2 3", "0 1 2 3 4", "-3 1 2 3 4"}) {
-    CountingBuffer buffer(text);
+  const struct {
+    const char* text;
+    long long coordinates_read;
+    bool fails;
+  } cases[] = {{"x   1 2 3", 0, true},
+               {"0   1 2 3 4", 0, false},
+               {"-3   1 2 3 4", 0, false},
+               {"2 1e+   5 6", 0, true},
+               {"2 1 2 3 .   5", 3, true}};
+  for (const auto& c : cases) {
+    CountingBuffer buffer(c.text);
     std::istream in(&buffer);
     NumberScanner scanner = make_number_scanner(in, 1);
     int count = -99;
@@ -320,14 +331,22 @@ TEST(ScanNumbers, NeverReadsAfterAFailureOrANonPositiveCount) {
     const int reads_after_count = buffer.reads;
     const long long consumed_after_count = scanner.consumed;
     std::vector<Point> vertices(2);
-    EXPECT_EQ(read_vertices(scanner, count, vertices), 0) << text;
-    double value = kUntouched;
-    if (scanner.failed) {
-      EXPECT_FALSE(scan_double(scanner, value)) << text;
+    EXPECT_EQ(read_vertices(scanner, count, vertices), c.coordinates_read) << c.text;
+    EXPECT_EQ(vertices.size(), static_cast<std::size_t>(std::max(count, 0))) << c.text;
+    if (count <= 0) {
+      EXPECT_EQ(buffer.reads, reads_after_count) << c.text;
+      EXPECT_EQ(scanner.consumed, consumed_after_count) << c.text;
     }
-    EXPECT_TRUE(vertices.empty()) << text;
-    EXPECT_EQ(buffer.reads, reads_after_count) << text;
-    EXPECT_EQ(scanner.consumed, consumed_after_count) << text;
+    ASSERT_EQ(scanner.failed, c.fails) << c.text;
+    if (!scanner.failed)
+      continue;
+    const int reads_after_failure = buffer.reads;
+    const long long consumed_after_failure = scanner.consumed;
+    double value = kUntouched;
+    int whole = 7;
+    EXPECT_FALSE(scan_double(scanner, value) || scan_integer(scanner, whole)) << c.text;
+    EXPECT_EQ(buffer.reads, reads_after_failure) << c.text;
+    EXPECT_EQ(scanner.consumed, consumed_after_failure) << c.text;
   }
 }
 

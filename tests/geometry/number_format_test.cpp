@@ -27,13 +27,14 @@ TEST(FormatDouble, MatchesTheDocumentedExamples) {
     double value;
     const char* text;
   } cases[] = {
-      {0.5, "0.5"},         {2.0, "2"},           {-0.25, "-0.25"},     {1234567, "1.23457e+06"},
-      {0.00001, "1e-05"},   {123456.7, "123457"}, {1.0 / 3, "0.333333"}, {100000, "100000"},
-      {0.1, "0.1"},         {-0.5, "-0.5"},       {2.0000001, "2"},     {-3, "-3"},
-      {0.25, "0.25"},       {0.0001, "0.0001"},   {999999.5, "1e+06"},  {1e100, "1e+100"},
-      {-0.0, "-0"},         {0.0, "0"},
+      {0.5, "0.5"},       {2.0, "2"},           {-0.25, "-0.25"},      {1234567, "1.23457e+06"},
+      {0.00001, "1e-05"}, {123456.7, "123457"}, {1.0 / 3, "0.333333"}, {100000, "100000"},
+      {0.1, "0.1"},       {-0.5, "-0.5"},       {2.0000001, "2"},      {-3, "-3"},
+      {0.25, "0.25"},     {0.0001, "0.0001"},   {999999.5, "1e+06"},   {1e100, "1e+100"},
+      {-0.0, "-0"},       {0.0, "0"},
   };
-  for (const auto& c : cases) EXPECT_EQ(formatted(c.value), c.text) << c.value;
+  for (const auto& c : cases)
+    EXPECT_EQ(formatted(c.value), c.text) << c.value;
 }
 
 // The C library's %g is the reference for every other value: compare it on
@@ -45,7 +46,8 @@ TEST(FormatDouble, AgreesWithPrintfOnGeneratedValues) {
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   for (int i = 0; i < 200000; ++i) {
     const double value = mantissa(random) * std::pow(10.0, exponent(random));
-    if (!std::isfinite(value)) continue;
+    if (!std::isfinite(value))
+      continue;
     ASSERT_EQ(formatted(value), printf_g(value)) << value;
   }
   for (int power = -10; power <= 10; ++power) {

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "polyfrep-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create temp dir");
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create temp dir");
   path_ = pattern;
 }
 
@@ -30,7 +31,8 @@ TempDir::~TempDir() {
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
+  if (!in)
+    throw std::runtime_error("cannot read " + path.string());
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
@@ -39,7 +41,8 @@ std::string read_file(const fs::path& path) {
 void write_file(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  if (!out)
+    throw std::runtime_error("cannot write " + path.string());
 }
 
 namespace {
@@ -65,9 +68,10 @@ CommandResult run_program(const fs::path& program, const std::vector<std::string
   const fs::path err_path = capture / "stderr";
   std::string command = "cd " + shell_quote(directory.string()) + " && " + shell_prefix + " " +
                         shell_quote(program.string());
-  for (const std::string& argument : arguments) command += " " + shell_quote(argument);
-  command += " </dev/null >" + shell_quote(out_path.string()) + " 2>" +
-             shell_quote(err_path.string());
+  for (const std::string& argument : arguments)
+    command += " " + shell_quote(argument);
+  command +=
+      " </dev/null >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
   const int status = std::system(command.c_str());
   CommandResult result;
   if (status != -1 && WIFEXITED(status)) {
@@ -88,6 +92,8 @@ fs::path converter_path() {
 #endif
 }
 
-fs::path test_data_dir() { return POLYFREP_TEST_DATA_DIR; }
+fs::path test_data_dir() {
+  return POLYFREP_TEST_DATA_DIR;
+}
 
 }  // namespace polyfrep::testing

@@ -1,0 +1,225 @@
+#include "formula/decomposition.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/polygon_generators.h"
+
+namespace polyfrep {
+namespace {
+
+struct ObservedHull {
+  std::vector<Point> points;
+  std::vector<int> positions;
+};
+
+struct Decomposition {
+  std::string formula;
+  int token_count = 0;
+  std::vector<ObservedHull> hulls;
+};
+
+std::string formula_text(const TokenList& tokens) {
+  TextOutput out;
+  write_formula_tokens(tokens, out);
+  return out.text;
+}
+
+Decomposition decompose(const std::vector<Point>& vertices) {
+  Decomposition result;
+  TokenList tokens = make_token_list(10 * static_cast<int>(vertices.size()));
+  build_polygon_formula(
+      vertices, tokens, [&](std::span<const Point> points, std::span<const int> positions) {
+        result.hulls.push_back(
+            {{points.begin(), points.end()}, {positions.begin(), positions.end()}});
+      });
+  result.formula = formula_text(tokens);
+  result.token_count = tokens.count;
+  return result;
+}
+
+TEST(ChooseSplitVertex, PicksTheNearestLaterEntryAndKeepsTheEarlierOnTies) {
+  const struct {
+    std::vector<int> hull;
+    int middle;
+    int initial;
+    int expected;
+  } cases[] = {
+      {{3, 0, 1, 2}, 2, 1, 2},
+      {{2, 3, 0, 1}, 2, 1, 1},  // the first entry is never a candidate
+      {{4, 0, 3}, 2, 1, 1},     // 3 is only as near as the initial 1
+      {{}, 2, 1, 1},
+      {{7}, 2, 1, 1},
+      {{5, 0, 1, 2, 4}, 3, 0, 2},  // 4 is only as near as 2
+      {{2, 0, 1}, 1, 0, 1},
+      {{0, 3, 1}, 2, 3, 3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(choose_split_vertex(c.hull, c.middle, c.initial), c.expected);
+  }
+}
+
+TEST(JoinOperator, IntersectsOnlyAtStrictLeftTurns) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(join_operator({0, 0}, {1, 0}, {1, 1}), TOKEN_INTERSECT);
+  EXPECT_EQ(join_operator({0, 0}, {1, 0}, {1, -1}), TOKEN_UNION);
+  EXPECT_EQ(join_operator({0, 0}, {1, 0}, {2, 0}), TOKEN_UNION);
+  EXPECT_EQ(join_operator({0, 0}, {1, 0}, {0, 0}), TOKEN_UNION);
+  EXPECT_EQ(join_operator({0, 0}, {1, 0}, {1, nan}), TOKEN_UNION);
+}
+
+TEST(BuildChainFormula, ThreeCollinearVerticesAreJoinedByUnion) {
+  const std::vector<Point> vertices = {{0, 0}, {1, 0}, {2, 0}, {5, 5}};
+  TokenList tokens = make_token_list(40);
+  build_chain_formula(vertices, IndexChain{0, 3}, tokens);
+  EXPECT_EQ(formula_text(tokens), "0+1");
+}
+
+TEST(BuildChainFormula, WrappingChainsCarryTheClosingEdge) {
+  const std::vector<Point> vertices = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  TokenList tokens = make_token_list(40);
+  build_chain_formula(vertices, IndexChain{3, 2}, tokens);
+  EXPECT_EQ(formula_text(tokens), "3");
+  tokens.count = 0;
+  build_chain_formula(vertices, IndexChain{2, 3}, tokens);
+  EXPECT_EQ(formula_text(tokens), "2*3");
+}
+
+TEST(BuildPolygonFormula, DocumentedExamples) {
+  const struct {
+    const char* name;
+    std::vector<Point> vertices;
+    const char* formula;
+    int token_count;
+    std::vector<std::vector<int>> hulls;  // every hull computed, in order
+  } cases[] = {
+      {"triangle", {{0, 0}, {1, 0}, {0, 1}}, "(1)*(2*0)", 9, {{2, 0, 1}}},
+      {"unit square",
+       {{0, 0}, {1, 0}, {1, 1}, {0, 1}},
+       "(2)*((3*0)*(1))",
+       15,
+       {{3, 0, 1, 2}, {3, 0, 1, 2}}},
+      {"L-shaped hexagon",
+       {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}},
+       "((2+3)*(4))*((5*0)*(1))",
+       23,
+       {{5, 0, 1, 2, 4}, {3, 1, 2}, {3, 0, 1, 2}}},
+      {"U-shaped octagon",
+       {{0, 0}, {4, 0}, {4, 4}, {3, 4}, {3, 1}, {1, 1}, {1, 4}, {0, 4}},
+       "((3+4)+(5*6))*((7*0)*(1*2))",
+       27,
+       {{7, 0, 1, 2, 3, 6}, {4, 2, 3}, {3, 0, 1, 2}}},
+      {"clockwise unit square",
+       {{0, 0}, {0, 1}, {1, 1}, {1, 0}},
+       "((0)+(1+2))*(3)",
+       15,
+       {{0, 3, 1}, {0, 3, 1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Decomposition result = decompose(c.vertices);
+    EXPECT_EQ(result.formula, c.formula);
+    EXPECT_EQ(result.token_count, c.token_count);
+    ASSERT_EQ(result.hulls.size(), c.hulls.size());
+    for (std::size_t i = 0; i < c.hulls.size(); ++i)
+      EXPECT_EQ(result.hulls[i].positions, c.hulls[i]);
+  }
+}
+
+TEST(BuildPolygonFormula, ChainHullsSeeTheChainsOwnPoints) {
+  // The L-shaped hexagon's second chain is 5, 0, 1, 2: its listing shows
+  // those vertices in chain order.
+  const Decomposition result = decompose({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}});
+  ASSERT_EQ(result.hulls.size(), 3u);
+  const std::vector<Point>& points = result.hulls[2].points;
+  ASSERT_EQ(points.size(), 4u);
+  const Point expected[] = {{0, 2}, {0, 0}, {2, 0}, {2, 1}};
+  for (std::size_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(points[k].x, expected[k].x);
+    EXPECT_EQ(points[k].y, expected[k].y);
+  }
+}
+
+TEST(BuildPolygonFormula, RefusesAnOutlineWithoutATopLevelCut) {
+  TokenList tokens = make_token_list(50);
+  push_token(tokens, 3);
+  // Turns right at every vertex: the hull result is the single position 1.
+  const std::vector<Point> collapse = {
+      {-0.668, 0.159}, {-0.722, 0.259}, {-0.33, 0.241}, {-0.466, 0.097}, {-0.947, 0.116}};
+  EXPECT_FALSE(build_polygon_formula(collapse, tokens));
+  EXPECT_EQ(tokens.count, 0);
+  EXPECT_FALSE(build_polygon_formula(std::vector<Point>{{0, 0}, {1, 1}}, tokens));
+}
+
+// Checks the formula's grammar: formula := "(" chain ")" "*" "(" chain ")";
+// chain := edge | edge op edge | "(" chain ")" op "(" chain ")".
+class GrammarChecker {
+ public:
+  explicit GrammarChecker(const TokenList& tokens) : tokens_(tokens) {}
+
+  bool polygon_formula() {
+    return parenthesised() && take_if(TOKEN_INTERSECT) && parenthesised() && at_end();
+  }
+  const std::vector<int>& edges() const { return edges_; }
+
+ private:
+  bool chain() {
+    if (peek() == TOKEN_OPEN) {
+      return parenthesised() && operator_token() && parenthesised();
+    }
+    if (!edge())
+      return false;
+    if (peek() == TOKEN_UNION || peek() == TOKEN_INTERSECT)
+      return operator_token() && edge();
+    return true;
+  }
+  bool parenthesised() { return take_if(TOKEN_OPEN) && chain() && take_if(TOKEN_CLOSE); }
+  bool operator_token() { return take_if(TOKEN_UNION) || take_if(TOKEN_INTERSECT); }
+  bool edge() {
+    if (peek() < 0)
+      return false;
+    edges_.push_back(tokens_.items[position_++]);
+    return true;
+  }
+  bool take_if(int token) {
+    if (peek() != token)
+      return false;
+    ++position_;
+    return true;
+  }
+  int peek() const { return position_ < tokens_.count ? tokens_.items[position_] : -100; }
+  bool at_end() const { return position_ == tokens_.count; }
+
+  const TokenList& tokens_;
+  int position_ = 0;
+  std::vector<int> edges_;
+};
+
+TEST(BuildPolygonFormula, GeneratedPolygonsGiveWellFormedFormulas) {
+  for (const auto& polygon : testing::generated_polygons(25, 2024)) {
+    const int n = static_cast<int>(polygon.vertices.size());
+    SCOPED_TRACE(polygon.name + " with " + std::to_string(n) + " vertices");
+    TokenList tokens = make_token_list(10 * n);
+    if (!build_polygon_formula(polygon.vertices, tokens)) {
+      ADD_FAILURE() << "no formula";
+      continue;
+    }
+    EXPECT_LE(tokens.count, 6 * n - 5);
+    GrammarChecker grammar(tokens);
+    ASSERT_TRUE(grammar.polygon_formula()) << formula_text(tokens);
+    std::vector<int> uses(static_cast<std::size_t>(n), 0);
+    for (int edge : grammar.edges()) {
+      ASSERT_LT(edge, n);
+      ++uses[static_cast<std::size_t>(edge)];
+    }
+    EXPECT_EQ(std::count(uses.begin(), uses.end(), 1), n) << "every edge exactly once";
+  }
+}
+
+}  // namespace
+}  // namespace polyfrep
