@@ -34,7 +34,8 @@ constexpr double kToleranceShare = 1e-9;
 
 struct Findings {
   std::string* report = nullptr;
-  std::vector<std::string> failed;  // names of the findings that fail
+  std::vector<std::string> failed;   // names of the findings that fail
+  bool exact_check_skipped = false;  // then nothing is proven, though nothing may fail
 };
 
 void add_line(Findings& findings, const std::string& name, const std::string& text) {
@@ -54,7 +55,12 @@ std::string text_of(double value) {
 }
 
 std::string text_of(Point p) {
-  return "(" + text_of(p.x) + ", " + text_of(p.y) + ")";
+  std::string text = "(";
+  text += text_of(p.x);
+  text += ", ";
+  text += text_of(p.y);
+  text += ")";
+  return text;
 }
 
 std::string system_reason() {
@@ -258,7 +264,8 @@ struct ExactOutcome {
 };
 
 ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
-                                const std::string& model_path, std::span<const Point> vertices) {
+                                const CheckOptions& options, const std::string& model_path,
+                                std::span<const Point> vertices) {
   ExactOutcome outcome;
   const FormulaTokens formula = extract_formula_tokens(loaded.syntax, loaded.model);
   if (!formula.complete) {
@@ -268,6 +275,15 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
     return outcome;
   }
   const int count = static_cast<int>(vertices.size());
+  if (count > options.exact_limit) {
+    add_line(findings, "exact check",
+             "skipped: " + std::to_string(count) + " vertices exceed the limit of " +
+                 std::to_string(options.exact_limit) +
+                 " (its time grows with the square of the vertex count; --exact-limit N raises "
+                 "the limit)");
+    findings.exact_check_skipped = true;
+    return outcome;
+  }
   for (const int token : formula.tokens) {
     if (token >= count) {
       add_failure(findings, "exact check",
@@ -325,9 +341,15 @@ SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
   return result;
 }
 
+bool proven_right(const Findings& findings) {
+  return findings.failed.empty() && !findings.exact_check_skipped;
+}
+
 std::string verdict_text(const Findings& findings) {
-  if (findings.failed.empty())
+  if (proven_right(findings))
     return "proven right";
+  if (findings.failed.empty())
+    return "not proven (the exact check was skipped)";
   std::string text = "not right (";
   for (std::size_t k = 0; k < findings.failed.size(); ++k) {
     if (k > 0)
@@ -350,7 +372,7 @@ void write_picture(const CheckOptions& options, const std::string& model_path,
   content.failure_point = exact.point;
   content.title = model_path + " against " + options.input_path;
   content.verdict = "verdict: " + verdict_text(findings);
-  content.right = findings.failed.empty();
+  content.right = proven_right(findings);
   TextOutput out;
   if (open_text_output(out, options.svg_path.c_str()))
     put(out, svg_picture(content));
@@ -374,14 +396,14 @@ int run_check(const CheckOptions& options, std::string& report) {
   report_self_intersections(findings, vertices);
   report_model_problems(findings, loaded.model, model_path);
   const double largest_shift = report_edge_functions(findings, loaded.model, vertices);
-  const ExactOutcome exact = report_exact_check(findings, loaded, model_path, vertices);
+  const ExactOutcome exact = report_exact_check(findings, loaded, options, model_path, vertices);
   const SamplingResult sampling =
       report_sampling(findings, loaded.model, vertices, options, largest_shift);
   add_line(findings, "verdict", verdict_text(findings));
   if (!options.svg_path.empty()) {
     write_picture(options, model_path, vertices, loaded.model, sampling, exact, findings);
   }
-  return findings.failed.empty() ? kExitProvenRight : kExitNotRight;
+  return proven_right(findings) ? kExitProvenRight : kExitNotRight;
 }
 
 }  // namespace polyfrep

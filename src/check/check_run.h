@@ -7,11 +7,17 @@
 
 namespace polyfrep {
 
+inline constexpr int kDefaultExactLimit = 20000;
+
 struct CheckOptions {
   std::string input_path;
   std::string model_path;  // the model file; derive_model_name(input_path) when empty
   std::string svg_path;    // where to draw the picture; none when empty
   int random_samples = kDefaultRandomSamples;
+  // The exact check's time grows with the square of the vertex count; it is
+  // skipped for outlines of more vertices than this, and the model is then
+  // not proven right.
+  int exact_limit = kDefaultExactLimit;
 };
 
 // A check that cannot be carried out: an unreadable or malformed file, or an

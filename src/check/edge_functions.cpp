@@ -21,7 +21,18 @@ std::string text_of(double value) {
 }
 
 std::string text_of(Point p) {
-  return "(" + text_of(p.x) + ", " + text_of(p.y) + ")";
+  std::string text = "(";
+  text += text_of(p.x);
+  text += ", ";
+  text += text_of(p.y);
+  text += ")";
+  return text;
+}
+
+std::string distance_name(int edge) {
+  std::string name = "s";
+  name += std::to_string(edge);
+  return name;
 }
 
 LinearForm scaled(LinearForm form, double factor) {
@@ -164,7 +175,7 @@ EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<co
   for (int edge = 0; edge < edge_count; ++edge) {
     const auto found = model.edge_slots.find(edge);
     if (found == model.edge_slots.end()) {
-      add_problem(check, "s" + std::to_string(edge) + " is missing: the input has " +
+      add_problem(check, distance_name(edge) + " is missing: the input has " +
                              std::to_string(edge_count) + " edges");
       continue;
     }
@@ -172,7 +183,7 @@ EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<co
   }
   for (const auto& [edge, slot] : model.edge_slots) {
     if (edge >= edge_count) {
-      add_problem(check, "s" + std::to_string(edge) + " has no edge in the input, which has " +
+      add_problem(check, distance_name(edge) + " has no edge in the input, which has " +
                              std::to_string(edge_count));
     }
   }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,13 +14,14 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--samples N]\n"
+    "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--samples N] [--exact-limit N]\n"
     "  INPUT        the polygon file given to the converter\n"
     "  MODEL        its model file (default: INPUT's name up to the first '.', then .hf)\n"
     "  --svg FILE   also draw the model's region, the outline and the findings as SVG\n"
     "  --samples N  random sample points to compare (default 20000)\n"
-    "exit status: 0 the model is proven right, 1 it is not (or the input has a problem),\n"
-    "2 usage error or a file that cannot be read\n";
+    "  --exact-limit N  skip the exact check above N vertices (default 20000)\n"
+    "exit status: 0 the model is proven right, 1 it is not (it is wrong, the input has a\n"
+    "problem, or the exact check was skipped), 2 usage error or a file that cannot be read\n";
 
 // Deeply nested formulas are parsed and evaluated recursively; the check
 // runs on a thread whose stack is large enough for the deepest nesting the
@@ -39,13 +41,13 @@ struct UsageError {
   std::string message;
 };
 
-int parse_sample_count(std::string_view text) {
+int parse_count(std::string_view option, std::string_view text, int largest) {
   int count = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), count);
   if (result.ec != std::errc() || result.ptr != text.data() + text.size() || count < 0 ||
-      count > kMaxSamples) {
-    throw UsageError{"--samples needs a whole number from 0 to " + std::to_string(kMaxSamples) +
-                     ", not '" + std::string(text) + "'"};
+      count > largest) {
+    throw UsageError{std::string(option) + " needs a whole number from 0 to " +
+                     std::to_string(largest) + ", not '" + std::string(text) + "'"};
   }
   return count;
 }
@@ -55,14 +57,17 @@ polyfrep::CheckOptions parse_command_line(int argc, char** argv) {
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument == "--svg" || argument == "--samples") {
-      if (i + 1 >= argc)
+    if (argument == "--svg" || argument == "--samples" || argument == "--exact-limit") {
+      if (i + 1 >= argc) {
         throw UsageError{std::string(argument) + " needs a value"};
+      }
       const std::string_view value = argv[++i];
       if (argument == "--svg") {
         options.svg_path = value;
+      } else if (argument == "--samples") {
+        options.random_samples = parse_count(argument, value, kMaxSamples);
       } else {
-        options.random_samples = parse_sample_count(value);
+        options.exact_limit = parse_count(argument, value, std::numeric_limits<int>::max());
       }
     } else if (argument.size() > 1 && argument[0] == '-') {
       throw UsageError{"unknown option '" + std::string(argument) + "'"};

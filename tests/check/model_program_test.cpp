@@ -207,14 +207,19 @@ TEST(FormulaTokens, RefuseWhatIsNotAnEdgeFormula) {
 
 // A random "&"/"|" formula over the given edges, each used once.
 std::string random_formula(std::mt19937_64& random, std::vector<int> edges) {
+  std::string formula = "s";
   if (edges.size() == 1)
-    return "s" + std::to_string(edges[0]);
+    return formula + std::to_string(edges[0]);
   std::shuffle(edges.begin(), edges.end(), random);
   const std::size_t split = 1 + random() % (edges.size() - 1);
   const std::vector<int> left(edges.begin(), edges.begin() + static_cast<long>(split));
   const std::vector<int> right(edges.begin() + static_cast<long>(split), edges.end());
-  return "(" + random_formula(random, left) + ")" + (random() % 2 ? "&" : "|") + "(" +
-         random_formula(random, right) + ")";
+  formula = "(";
+  formula += random_formula(random, left);
+  formula += random() % 2 ? ")&(" : ")|(";
+  formula += random_formula(random, right);
+  formula += ")";
+  return formula;
 }
 
 // The box-by-box classification must agree with evaluating every point on
