@@ -4,11 +4,21 @@
 #include <cstdlib>
 #include <vector>
 
+#include "formula/cut_validity.h"
 #include "formula/hull.h"
+#include "verify/area.h"
+#include "verify/formula_check.h"
 
 namespace polyfrep {
 
 namespace {
+
+// Checking (and, when repairing, replacing) the cuts of a decomposition.
+struct CutCheck {
+  TurnTable turns;
+  bool repair = false;
+  bool all_cuts_valid = true;
+};
 
 // Pending work of the depth-first decomposition: a chain still to be turned
 // into tokens, or a single token to append once the chains before it are done.
@@ -37,19 +47,34 @@ std::span<const Point> chain_points(std::span<const Point> vertices, IndexChain 
                                     std::vector<Point>& copy) {
   const auto first = static_cast<std::size_t>(chain.first);
   const auto length = static_cast<std::size_t>(chain.length);
-  if (first + length <= vertices.size())
-    return vertices.subspan(first, length);
+  if (first + length <= vertices.size()) return vertices.subspan(first, length);
   copy.resize(length);
   for (std::size_t k = 0; k < length; ++k)
     copy[k] = vertices[(first + k) % vertices.size()];
   return copy;
 }
 
+// Positions 1 .. length - 2 of a chain, nearest to the middle first, the
+// smaller position first among equally near ones.
+std::vector<int> cut_positions_by_distance(int length) {
+  std::vector<int> positions;
+  const int middle = length / 2;
+  for (int distance = 0; static_cast<int>(positions.size()) < length - 2; ++distance) {
+    for (int position : {middle - distance, middle + distance}) {
+      if (position >= 1 && position <= length - 2 &&
+          (distance > 0 || positions.empty() || positions.back() != position)) {
+        positions.push_back(position);
+      }
+    }
+  }
+  return positions;
+}
+
 class ChainDecomposer {
  public:
   ChainDecomposer(std::span<const Point> vertices, TokenList& tokens,
-                  const HullObserver& observe_hull)
-      : vertices_(vertices), tokens_(tokens), observe_hull_(observe_hull) {}
+                  const HullObserver& observe_hull, CutCheck* check = nullptr)
+      : vertices_(vertices), tokens_(tokens), observe_hull_(observe_hull), check_(check) {}
 
   void run(IndexChain chain) {
     pending_.push_back(pending_chain(chain));
@@ -76,6 +101,8 @@ class ChainDecomposer {
       return;
     }
     if (chain.length == 3) {
+      // Its only cut is at the middle vertex; it can only be checked.
+      checked_cut(chain, 1);
       push_token(tokens_, chain.first);
       push_token(tokens_, join_operator(vertex(chain.first, 0), vertex(chain.first, 1),
                                         vertex(chain.first, 2)));
@@ -91,11 +118,9 @@ class ChainDecomposer {
   void split(IndexChain chain) {
     const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
     chain_hull(points, hull_positions_);
-    if (observe_hull_)
-      observe_hull_(points, hull_positions_);
-    const int cut = choose_split_vertex(hull_positions_, chain.length / 2, 1);
-    const int join = join_operator(vertex(chain.first, cut - 1), vertex(chain.first, cut),
-                                   vertex(chain.first, cut + 1));
+    if (observe_hull_) observe_hull_(chain, points, hull_positions_);
+    const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
+    const int join = join_at(chain, cut);
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
     // Appended as "(" left ")" join "(" right ")"; pushed in reverse.
@@ -108,9 +133,32 @@ class ChainDecomposer {
     pending_.push_back(pending_chain(left));
   }
 
+  int join_at(IndexChain chain, int position) const {
+    return join_operator(vertex(chain.first, position - 1), vertex(chain.first, position),
+                         vertex(chain.first, position + 1));
+  }
+
+  bool cut_is_valid(IndexChain chain, int position) const {
+    return chain_cut_is_valid(vertices_, check_->turns, chain, position, join_at(chain, position));
+  }
+
+  // The cut to make: the chosen one when it is sound or nothing is checked;
+  // when checking alone, an unsound one is noted; when repairing, it is
+  // replaced by the sound position nearest the middle (kept if there is none).
+  int checked_cut(IndexChain chain, int chosen) {
+    if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
+    check_->all_cuts_valid = false;
+    if (!check_->repair) return chosen;
+    for (const int position : cut_positions_by_distance(chain.length)) {
+      if (position != chosen && cut_is_valid(chain, position)) return position;
+    }
+    return chosen;
+  }
+
   std::span<const Point> vertices_;
   TokenList& tokens_;
   const HullObserver& observe_hull_;
+  CutCheck* check_;
   std::vector<PendingWork> pending_;
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;
@@ -122,8 +170,7 @@ int choose_split_vertex(std::span<const int> hull_positions, int middle, int ini
   int best = initial_choice;
   for (std::size_t i = 1; i < hull_positions.size(); ++i) {
     const int entry = hull_positions[i];
-    if (std::abs(entry - middle) < std::abs(best - middle))
-      best = entry;
+    if (std::abs(entry - middle) < std::abs(best - middle)) best = entry;
   }
   return best;
 }
@@ -144,25 +191,57 @@ void build_chain_formula(std::span<const Point> vertices, IndexChain chain, Toke
   ChainDecomposer(vertices, tokens, observe_hull).run(chain);
 }
 
-bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                           const HullObserver& observe_hull) {
+namespace {
+
+// Hull entries ordered by their distance from `middle`, the earlier entry
+// first among equally near ones.
+std::vector<int> entries_by_distance(std::span<const int> entries, int middle) {
+  std::vector<int> ordered(entries.begin(), entries.end());
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [middle](int a, int b) { return std::abs(a - middle) < std::abs(b - middle); });
+  return ordered;
+}
+
+// The top-level cut (a, b): the chosen one when it is sound or nothing is
+// checked; when repairing an unsound one, the first sound pair with a taken
+// over the hull entries in order and b over them by distance from the middle.
+std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
+                                        std::span<const int> hull_positions, int a, int b,
+                                        CutCheck* check) {
+  if (check == nullptr || polygon_cut_is_valid(vertices, check->turns, a, b)) return {a, b};
+  check->all_cuts_valid = false;
+  if (!check->repair) return {a, b};
+  const int middle = static_cast<int>(vertices.size()) / 2;
+  const std::vector<int> second_choices = entries_by_distance(hull_positions, middle);
+  for (const int first : hull_positions) {
+    for (const int second : second_choices) {
+      if (second != first && polygon_cut_is_valid(vertices, check->turns, first, second)) {
+        return {first, second};
+      }
+    }
+  }
+  return {a, b};
+}
+
+bool decompose_polygon(std::span<const Point> vertices, TokenList& tokens,
+                       const HullObserver& observe_hull, CutCheck* check) {
   tokens.count = 0;
-  if (vertices.size() < 3)
-    return false;
+  if (vertices.size() < 3) return false;
   std::vector<int> hull_positions;
   chain_hull(vertices, hull_positions);
-  if (observe_hull)
-    observe_hull(vertices, hull_positions);
-  if (hull_positions.size() < 2)
-    return false;
+  if (observe_hull) {
+    observe_hull(IndexChain{0, static_cast<int>(vertices.size())}, vertices, hull_positions);
+  }
+  if (hull_positions.size() < 2) return false;
 
   const int vertex_count = static_cast<int>(vertices.size());
-  const int a = hull_positions[0];
-  const int b = choose_split_vertex(hull_positions, vertex_count / 2, hull_positions[1]);
+  const auto [a, b] = checked_polygon_cut(
+      vertices, hull_positions, hull_positions[0],
+      choose_split_vertex(hull_positions, vertex_count / 2, hull_positions[1]), check);
   const int lo = std::min(a, b);
   const int hi = std::max(a, b);
 
-  ChainDecomposer decomposer(vertices, tokens, observe_hull);
+  ChainDecomposer decomposer(vertices, tokens, observe_hull, check);
   push_token(tokens, TOKEN_OPEN);
   decomposer.run(IndexChain{lo, hi - lo + 1});
   push_token(tokens, TOKEN_CLOSE);
@@ -171,6 +250,43 @@ bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
   decomposer.run(IndexChain{hi, vertex_count - hi + lo + 1});
   push_token(tokens, TOKEN_CLOSE);
   return true;
+}
+
+bool has_zero_length_edge(std::span<const Point> vertices) {
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const Point& here = vertices[i];
+    const Point& next = vertices[(i + 1) % vertices.size()];
+    if (here.x == next.x && here.y == next.y) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
+                           const HullObserver& observe_hull) {
+  return decompose_polygon(vertices, tokens, observe_hull, nullptr);
+}
+
+bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
+                                   const HullObserver& observe_hull) {
+  // Clockwise outlines keep their documented formula (their model describes
+  // the edges' left sides), and a zero-length edge has no half-plane that the
+  // cut rules could reason about.
+  if (vertices.size() < 3 || signed_area_sign(vertices) <= 0 || has_zero_length_edge(vertices)) {
+    return decompose_polygon(vertices, tokens, observe_hull, nullptr);
+  }
+  CutCheck check{make_turn_table(vertices), false, true};
+  const bool built = decompose_polygon(vertices, tokens, observe_hull, &check);
+  if (!built || check.all_cuts_valid) return built;
+  if (vertices.size() <= static_cast<std::size_t>(kExactCheckLimit) &&
+      check_formula(vertices, std::span<const int>(tokens.items.get(),
+                                                   static_cast<std::size_t>(tokens.count)))
+          .holds) {
+    return true;
+  }
+  check.repair = true;
+  return decompose_polygon(vertices, tokens, observe_hull, &check);
 }
 
 }  // namespace polyfrep

@@ -17,10 +17,11 @@ struct IndexChain {
   int length = 0;
 };
 
-// Called after every hull the decomposition computes, with the points given to
+// Called after every hull the decomposition computes, with the chain (the whole
+// polygon is the chain of all n vertices from vertex 0), the points given to
 // chain_hull (the chain's vertices in chain order) and the positions it returned.
-using HullObserver =
-    std::function<void(std::span<const Point> points, std::span<const int> hull_positions)>;
+using HullObserver = std::function<void(IndexChain chain, std::span<const Point> points,
+                                        std::span<const int> hull_positions)>;
 
 // The hull entry after the first that lies nearest to middle, or
 // initial_choice when no entry is strictly nearer; the earliest wins ties.
@@ -40,5 +41,18 @@ void build_chain_formula(std::span<const Point> vertices, IndexChain chain, Toke
 // hull result has fewer than two entries (an outline that never turns left).
 bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
                            const HullObserver& observe_hull = {});
+
+// Polygons up to this size whose cuts cannot all be shown sound one by one get
+// their formula checked exactly before it is replaced: the exact check costs
+// about n^2 log n (some tens of milliseconds at 2000 vertices), far more than
+// the conversion itself, so larger polygons go straight to the repaired cuts.
+inline constexpr int kExactCheckLimit = 2000;
+
+// The polygon's formula as build_polygon_formula makes it when that formula
+// describes the polygon; otherwise the same decomposition with every unsound
+// cut replaced by a sound one. Applies to counter-clockwise outlines without
+// zero-length edges; others get build_polygon_formula's formula unchanged.
+bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
+                                   const HullObserver& observe_hull = {});
 
 }  // namespace polyfrep

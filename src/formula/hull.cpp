@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <memory>
+#include <numeric>
 #include <stdexcept>
 
 namespace polyfrep {
@@ -66,9 +68,8 @@ int start_position(std::span<const Point> points) {
 // a zero-length one, which would accept every later point.
 HullDeque set_up_deque(std::span<int> slots, int start) {
   const auto point_count = static_cast<std::ptrdiff_t>(slots.size() / 2);
-  for (std::ptrdiff_t index = 0; index < 2 * point_count; ++index) {
-    slots[static_cast<std::size_t>(index)] = static_cast<int>(index % point_count);
-  }
+  std::iota(slots.begin(), slots.begin() + point_count, 0);
+  std::iota(slots.begin() + point_count, slots.end(), 0);
   HullDeque deque{slots, point_count - 1, point_count + 2};
   slot(deque, point_count - 1) = start + 1;
   slot(deque, point_count) = start - 1;
@@ -158,7 +159,7 @@ int is_left_turn(Point p0, Point p1, Point p2) {
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions) {
   // The set-up needs three points; with fewer there is no hull to list.
   if (points.size() < 3) {
-    hull_positions = std::vector<int>();
+    hull_positions.clear();
     return;
   }
   // Positions are ints and the work array holds 3m of them.
@@ -169,9 +170,10 @@ void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions)
 
   // One allocation per call: the 2m deque slots, then the m entries of the
   // processing order, of which the first m - 3 are used.
-  std::vector<int> work(3 * point_count);
-  const std::span<int> slots(work.data(), 2 * point_count);
-  const std::span<int> order(work.data() + 2 * point_count, point_count);
+  // Every entry is written before it is read, so the array is not cleared.
+  const auto work = std::make_unique_for_overwrite<int[]>(3 * point_count);
+  const std::span<int> slots(work.get(), 2 * point_count);
+  const std::span<int> order(work.get() + 2 * point_count, point_count);
 
   const int start = start_position(points);
   HullDeque deque = set_up_deque(slots, start);
@@ -186,8 +188,7 @@ void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions)
                                             static_cast<std::size_t>(deque.top - deque.bottom));
   std::fill(order.begin(), order.end(), 0);
   const std::size_t hull_count = drop_repeats(live, order);
-  hull_positions =
-      std::vector<int>(live.begin(), live.begin() + static_cast<std::ptrdiff_t>(hull_count));
+  hull_positions.assign(live.begin(), live.begin() + static_cast<std::ptrdiff_t>(hull_count));
 }
 
 }  // namespace polyfrep

@@ -2,19 +2,20 @@
 
 namespace polyfrep {
 
-void write_point_list(TextOutput& out, std::span<const Point> points) {
-  put_integer(out, static_cast<long long>(points.size()));
+void write_point_list(TextOutput& out, const VertexText& points) {
+  const std::size_t count = point_count(points);
+  put_integer(out, static_cast<long long>(count));
   put(out, '\n');
   // Every point line ends with a blank before the newline.
-  for (const Point& point : points) {
-    put_double(out, point.x);
+  for (std::size_t point = 0; point < count; ++point) {
+    put(out, x_text(points, point));
     put(out, ' ');
-    put_double(out, point.y);
+    put(out, y_text(points, point));
     put(out, " \n");
   }
 }
 
-int write_hull_listing(std::span<const Point> points, std::span<const int> hull_positions,
+int write_hull_listing(const VertexText& points, std::span<const int> hull_positions,
                        const char* path) {
   // A file that cannot be opened leaves the output failed: every write below
   // does nothing and an existing file keeps its content.

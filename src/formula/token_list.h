@@ -25,8 +25,7 @@ TokenList make_token_list(int capacity);
 
 // Appends token, or drops it silently when the list is full.
 inline void push_token(TokenList& list, int token) {
-  if (list.count < list.capacity)
-    list.items[list.count++] = token;
+  if (list.count < list.capacity) list.items[list.count++] = token;
 }
 
 // Writes the tokens without separators: edges in decimal, "(", ")", "+", "*".

@@ -38,8 +38,7 @@ bool is_exponent_mark(int c) {
 // remembered so that read_polygon can mark the stream bad.
 std::size_t read_from_stream(NumberScanner& scanner, char* destination, std::size_t count) {
   std::streambuf* buffer = scanner.in != nullptr ? scanner.in->rdbuf() : nullptr;
-  if (buffer == nullptr)
-    return 0;
+  if (buffer == nullptr) return 0;
   try {
     const std::streamsize read = buffer->sgetn(destination, static_cast<std::streamsize>(count));
     return read > 0 ? static_cast<std::size_t>(read) : 0;
@@ -63,16 +62,14 @@ void grow_block(NumberScanner& scanner) {
 // stream gives next, so that a number straddling two reads stays contiguous.
 // Returns false once the stream has nothing more to give.
 bool refill(NumberScanner& scanner) {
-  if (scanner.at_end_of_input)
-    return false;
+  if (scanner.at_end_of_input) return false;
   const std::size_t pending = scanner.end - scanner.begin;
   if (scanner.begin > 0) {
     std::memmove(scanner.block.get(), scanner.block.get() + scanner.begin, pending);
     scanner.begin = 0;
     scanner.end = pending;
   }
-  if (scanner.end == scanner.capacity)
-    grow_block(scanner);
+  if (scanner.end == scanner.capacity) grow_block(scanner);
   const std::size_t read =
       read_from_stream(scanner, scanner.block.get() + scanner.end, scanner.capacity - scanner.end);
   if (read == 0) {
@@ -88,8 +85,7 @@ bool refill(NumberScanner& scanner) {
 // count from `begin`, so they stay valid when a refill moves the block.
 int peek(NumberScanner& scanner, std::size_t offset) {
   while (scanner.begin + offset >= scanner.end) {
-    if (!refill(scanner))
-      return kEndOfInput;
+    if (!refill(scanner)) return kEndOfInput;
   }
   return static_cast<unsigned char>(scanner.block[scanner.begin + offset]);
 }
@@ -107,20 +103,16 @@ bool skip_white_space(NumberScanner& scanner) {
       ++scanner.begin;
     }
     scanner.consumed += static_cast<long long>(scanner.begin - start);
-    if (scanner.begin < scanner.end)
-      return true;
-    if (!refill(scanner))
-      return false;
+    if (scanner.begin < scanner.end) return true;
+    if (!refill(scanner)) return false;
   }
 }
 
 // Every extraction starts here: a failed scanner fails at once without
 // reading, and so does one that finds nothing but white space.
 bool start_extraction(NumberScanner& scanner) {
-  if (scanner.failed)
-    return false;
-  if (!skip_white_space(scanner))
-    scanner.failed = true;
+  if (scanner.failed) return false;
+  if (!skip_white_space(scanner)) scanner.failed = true;
   return !scanner.failed;
 }
 
@@ -142,8 +134,7 @@ std::size_t skip_digits(NumberScanner& scanner, std::size_t& offset, bool& has_n
     for (; offset < available && is_digit(text[offset]); ++offset) {
       nonzero |= text[offset] != '0';
     }
-    if (offset < available || !refill(scanner))
-      break;
+    if (offset < available || !refill(scanner)) break;
   }
   has_nonzero_digit |= nonzero;
   return offset - start;
@@ -160,8 +151,7 @@ struct NumberExtent {
 
 NumberExtent measure_integer(NumberScanner& scanner) {
   NumberExtent extent;
-  if (is_sign(peek(scanner, 0)))
-    extent.length = 1;
+  if (is_sign(peek(scanner, 0))) extent.length = 1;
   extent.well_formed = skip_digits(scanner, extent.length, extent.has_nonzero_digit) > 0;
   return extent;
 }
@@ -172,22 +162,18 @@ NumberExtent measure_integer(NumberScanner& scanner) {
 NumberExtent measure_double(NumberScanner& scanner) {
   NumberExtent extent;
   std::size_t& offset = extent.length;
-  if (is_sign(peek(scanner, 0)))
-    offset = 1;
+  if (is_sign(peek(scanner, 0))) offset = 1;
   std::size_t mantissa_digits = skip_digits(scanner, offset, extent.has_nonzero_digit);
   if (peek(scanner, offset) == '.') {
     ++offset;
     mantissa_digits += skip_digits(scanner, offset, extent.has_nonzero_digit);
   }
-  if (mantissa_digits == 0)
-    return extent;
+  if (mantissa_digits == 0) return extent;
   if (is_exponent_mark(peek(scanner, offset))) {
     ++offset;
-    if (is_sign(peek(scanner, offset)))
-      ++offset;
+    if (is_sign(peek(scanner, offset))) ++offset;
     bool ignored = false;
-    if (skip_digits(scanner, offset, ignored) == 0)
-      return extent;
+    if (skip_digits(scanner, offset, ignored) == 0) return extent;
   }
   extent.well_formed = true;
   return extent;
@@ -207,8 +193,7 @@ constexpr long long kExponentClamp = 1'000'000'000'000;
 SignificantDigits significant_digits(std::string_view literal) {
   SignificantDigits result;
   std::size_t i = 0;
-  if (i < literal.size() && is_sign(literal[i]))
-    ++i;
+  if (i < literal.size() && is_sign(literal[i])) ++i;
   long long integer_digits = 0;
   for (; i < literal.size() && is_digit(literal[i]); ++i, ++integer_digits) {
     result.digits.push_back(literal[i]);
@@ -221,8 +206,7 @@ SignificantDigits significant_digits(std::string_view literal) {
   bool negative_exponent = false;
   if (i < literal.size() && is_exponent_mark(literal[i])) {
     ++i;
-    if (i < literal.size() && is_sign(literal[i]))
-      negative_exponent = literal[i++] == '-';
+    if (i < literal.size() && is_sign(literal[i])) negative_exponent = literal[i++] == '-';
     for (; i < literal.size() && is_digit(literal[i]); ++i) {
       exponent = std::min(exponent * 10 + (literal[i] - '0'), kExponentClamp);
     }
@@ -247,8 +231,7 @@ const SignificantDigits& smallest_normal_exactly() {
         digit = product % 10;
         carry = product / 10;
       }
-      if (carry > 0)
-        reversed_digits.push_back(carry);
+      if (carry > 0) reversed_digits.push_back(carry);
     }
     SignificantDigits result;
     for (auto digit = reversed_digits.rbegin(); digit != reversed_digits.rend(); ++digit) {
@@ -278,18 +261,14 @@ bool convert_double(std::string_view literal, bool has_nonzero_digit, double& va
   const char* first = literal.data();
   const char* last = first + literal.size();
   // from_chars accepts a minus sign only.
-  if (*first == '+')
-    ++first;
+  if (*first == '+') ++first;
   double converted = 0.0;
   const auto [stop, error] = std::from_chars(first, last, converted);
-  if (error != std::errc{} || stop != last || !std::isfinite(converted))
-    return false;
+  if (error != std::errc{} || stop != last || !std::isfinite(converted)) return false;
   if (has_nonzero_digit) {
     const double magnitude = std::fabs(converted);
-    if (magnitude < DBL_MIN)
-      return false;
-    if (magnitude == DBL_MIN && exactly_below_smallest_normal(literal))
-      return false;
+    if (magnitude < DBL_MIN) return false;
+    if (magnitude == DBL_MIN && exactly_below_smallest_normal(literal)) return false;
   }
   value = converted;
   return true;
@@ -298,12 +277,10 @@ bool convert_double(std::string_view literal, bool has_nonzero_digit, double& va
 bool convert_integer(std::string_view literal, int& value) {
   const char* first = literal.data();
   const char* last = first + literal.size();
-  if (*first == '+')
-    ++first;
+  if (*first == '+') ++first;
   int converted = 0;
   const auto [stop, error] = std::from_chars(first, last, converted);
-  if (error != std::errc{} || stop != last)
-    return false;
+  if (error != std::errc{} || stop != last) return false;
   value = converted;
   return true;
 }
@@ -328,18 +305,15 @@ NumberScanner make_number_scanner(std::istream& in, std::size_t block_size) {
 }
 
 bool scan_integer(NumberScanner& scanner, int& value) {
-  if (!start_extraction(scanner))
-    return false;
+  if (!start_extraction(scanner)) return false;
   const NumberExtent extent = measure_integer(scanner);
   const std::string_view literal = take(scanner, extent.length);
-  if (!extent.well_formed || !convert_integer(literal, value))
-    return fail(scanner);
+  if (!extent.well_formed || !convert_integer(literal, value)) return fail(scanner);
   return true;
 }
 
 bool scan_double(NumberScanner& scanner, double& value) {
-  if (!start_extraction(scanner))
-    return false;
+  if (!start_extraction(scanner)) return false;
   const NumberExtent extent = measure_double(scanner);
   const std::string_view literal = take(scanner, extent.length);
   if (!extent.well_formed || !convert_double(literal, extent.has_nonzero_digit, value)) {
@@ -357,18 +331,15 @@ bool read_vertex_count(NumberScanner& scanner, int& vertex_count) {
 
 long long read_vertices(NumberScanner& scanner, int vertex_count, std::vector<Point>& vertices) {
   vertices.clear();
-  if (vertex_count <= 0)
-    return 0;
+  if (vertex_count <= 0) return 0;
   vertices.reserve(static_cast<std::size_t>(vertex_count));
   // Never reset between vertices: a coordinate that cannot be read keeps the
   // value the holding point last received.
   Point holding{0.0, 0.0};
   long long coordinates_read = 0;
   for (int i = 0; i < vertex_count; ++i) {
-    if (scan_double(scanner, holding.x))
-      ++coordinates_read;
-    if (scan_double(scanner, holding.y))
-      ++coordinates_read;
+    if (scan_double(scanner, holding.x)) ++coordinates_read;
+    if (scan_double(scanner, holding.y)) ++coordinates_read;
     vertices.push_back(holding);
   }
   return coordinates_read;
@@ -378,10 +349,8 @@ void read_polygon(std::istream& in, int& vertex_count, std::vector<Point>& verti
   NumberScanner scanner = make_number_scanner(in);
   read_vertex_count(scanner, vertex_count);
   read_vertices(scanner, vertex_count, vertices);
-  if (scanner.read_error)
-    in.setstate(std::ios_base::badbit);
-  if (scanner.failed)
-    in.setstate(std::ios_base::failbit);
+  if (scanner.read_error) in.setstate(std::ios_base::badbit);
+  if (scanner.failed) in.setstate(std::ios_base::failbit);
 }
 
 }  // namespace polyfrep

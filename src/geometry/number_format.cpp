@@ -1,10 +1,104 @@
 #include "geometry/number_format.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace polyfrep {
 
+namespace {
+
+// Coordinates are mostly integers or short decimals. For those, the "%g" text
+// can be built from cheaper conversions than the general six-digit rounding:
+// an integer of at most six digits is printed as it is, and a value whose
+// shortest round-trip text has at most six significant digits is that text
+// rearranged, because six-digit rounding of the exact binary value lands on
+// the same decimal (the binary value lies within half an ulp of it, far less
+// than half a unit in the sixth digit).
+
+std::size_t format_small_integer(double value, char* out) {
+  const auto result = std::to_chars(out, out + kMaxNumberText, static_cast<long long>(value));
+  return static_cast<std::size_t>(result.ptr - out);
+}
+
+std::size_t put_exponent(int exponent, char* out) {
+  std::size_t length = 0;
+  out[length++] = 'e';
+  out[length++] = exponent < 0 ? '-' : '+';
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  if (magnitude < 10) out[length++] = '0';
+  const auto result = std::to_chars(out + length, out + kMaxNumberText, magnitude);
+  return static_cast<std::size_t>(result.ptr - out);
+}
+
+// Lays out significant digits d1 d2 ... (no trailing zeros) with decimal
+// exponent `exponent` the way "%g" does: plain below 1e6 and from 1e-4 on,
+// exponent form otherwise; never trailing zeros or a trailing point.
+std::size_t layout_general(bool negative, const char* digits, std::size_t digit_count, int exponent,
+                           char* out) {
+  std::size_t length = 0;
+  if (negative) out[length++] = '-';
+  if (exponent < -4 || exponent >= 6) {
+    out[length++] = digits[0];
+    if (digit_count > 1) {
+      out[length++] = '.';
+      std::memcpy(out + length, digits + 1, digit_count - 1);
+      length += digit_count - 1;
+    }
+    return length + put_exponent(exponent, out + length);
+  }
+  if (exponent < 0) {
+    out[length++] = '0';
+    out[length++] = '.';
+    for (int zero = -1; zero > exponent; --zero)
+      out[length++] = '0';
+    std::memcpy(out + length, digits, digit_count);
+    return length + digit_count;
+  }
+  const auto integer_digits = static_cast<std::size_t>(exponent) + 1;
+  for (std::size_t i = 0; i < integer_digits; ++i) {
+    out[length++] = i < digit_count ? digits[i] : '0';
+  }
+  if (digit_count > integer_digits) {
+    out[length++] = '.';
+    std::memcpy(out + length, digits + integer_digits, digit_count - integer_digits);
+    length += digit_count - integer_digits;
+  }
+  return length;
+}
+
+// The shortest round-trip text, when it has at most six significant digits;
+// 0 otherwise.
+std::size_t format_from_shortest(double value, char* out) {
+  char scientific[kMaxNumberText];
+  const auto result = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                    std::chars_format::scientific);
+  const char* cursor = scientific;
+  const bool negative = *cursor == '-';
+  if (negative) ++cursor;
+  char digits[kMaxNumberText];
+  std::size_t digit_count = 0;
+  for (; cursor < result.ptr && *cursor != 'e'; ++cursor) {
+    if (*cursor == '.') continue;
+    if (digit_count == 6) return 0;
+    digits[digit_count++] = *cursor;
+  }
+  int exponent = 0;
+  std::from_chars(cursor + (cursor[1] == '+' ? 2 : 1), result.ptr, exponent);
+  return layout_general(negative, digits, digit_count, exponent, out);
+}
+
+}  // namespace
+
 std::size_t format_double(double value, char* out) {
+  if (value > -1e6 && value < 1e6 && value == std::trunc(value) &&
+      !(value == 0 && std::signbit(value))) {
+    return format_small_integer(value, out);
+  }
+  // Subnormal values are too coarse for the half-ulp argument.
+  if (std::isnormal(value)) {
+    if (const std::size_t length = format_from_shortest(value, out); length > 0) return length;
+  }
   // Precision 6 in the general format is defined to match printf's %g.
   const auto result =
       std::to_chars(out, out + kMaxNumberText, value, std::chars_format::general, 6);

@@ -4,6 +4,7 @@
 
 #include "geometry/point.h"
 #include "geometry/text_output.h"
+#include "geometry/vertex_text.h"
 
 namespace polyfrep {
 
@@ -11,6 +12,7 @@ inline constexpr const char* kPlotFileName = "poly.plt";
 
 // The outline as one closed polyline of a plot geometry record: the header,
 // the point count n + 1, the vertices and vertex 0 again.
-void write_plot_geometry(std::span<const Point> vertices, TextOutput& out);
+// `vertices` is the text of the polygon's vertices.
+void write_plot_geometry(const VertexText& vertices, TextOutput& out);
 
 }  // namespace polyfrep

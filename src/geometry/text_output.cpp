@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "geometry/number_format.h"
@@ -11,32 +12,32 @@ namespace polyfrep {
 
 namespace {
 
-// Pending bytes are written once they exceed this size.
-constexpr std::size_t kFlushThreshold = std::size_t{1} << 20;
+// A file output's buffer: pending bytes are written once it is full.
+constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
+constexpr std::size_t kFirstMemoryBufferSize = 4096;
 
 void fail(TextOutput& out, int error_number) {
   if (!out.failed) {
     out.failed = true;
     out.error = error_number;
   }
-  out.text.clear();
+  out.used = 0;
 }
 
 void write_pending(TextOutput& out) {
-  const char* data = out.text.data();
-  std::size_t left = out.text.size();
+  const char* data = out.buffer.data();
+  std::size_t left = out.used;
   while (left > 0) {
     const ssize_t written = ::write(out.fd, data, left);
     if (written < 0) {
-      if (errno == EINTR)
-        continue;
+      if (errno == EINTR) continue;
       fail(out, errno);
       return;
     }
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  out.text.clear();
+  out.used = 0;
 }
 
 }  // namespace
@@ -48,22 +49,26 @@ bool open_text_output(TextOutput& out, const char* path) {
     fail(out, errno);
     return false;
   }
-  out.text.reserve(kFlushThreshold + 4096);
+  out.buffer.resize(kFileBufferSize);
   return true;
 }
 
-void flush_if_full(TextOutput& out) {
-  if (out.fd >= 0 && out.text.size() >= kFlushThreshold)
+void make_room(TextOutput& out, std::size_t size) {
+  if (out.failed) return;
+  if (out.fd >= 0) {
     write_pending(out);
+    if (out.failed) return;
+  }
+  const std::size_t needed = out.used + size;
+  if (needed > out.buffer.size()) {
+    out.buffer.resize(std::max({needed, 2 * out.buffer.size(), kFirstMemoryBufferSize}));
+  }
 }
 
 bool close_text_output(TextOutput& out) {
-  if (out.fd < 0)
-    return !out.failed;
-  if (!out.failed)
-    write_pending(out);
-  if (::close(out.fd) != 0)
-    fail(out, errno);
+  if (out.fd < 0) return !out.failed;
+  if (!out.failed) write_pending(out);
+  if (::close(out.fd) != 0) fail(out, errno);
   out.fd = -1;
   return !out.failed;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -15,7 +17,8 @@ struct TextOutput {
   int fd = -1;          // the file, or -1 for memory (or a file that failed)
   bool failed = false;  // set on the first failure; later writes do nothing
   int error = 0;        // errno of the first failure
-  std::string text;     // pending bytes; in memory mode, everything written
+  std::string buffer;   // room for pending bytes; only the first `used` count
+  std::size_t used = 0;
 };
 
 // Opens path for writing, creating it or truncating it to empty.
@@ -26,21 +29,27 @@ bool open_text_output(TextOutput& out, const char* path);
 // write and the close succeeded. An output in memory mode is left as is.
 bool close_text_output(TextOutput& out);
 
-// Writes pending bytes to the file once the buffer has grown large.
-void flush_if_full(TextOutput& out);
+// Everything written to an output in memory mode.
+inline std::string_view written_text(const TextOutput& out) {
+  return std::string_view(out.buffer.data(), out.used);
+}
 
+// Makes room for `size` more bytes: flushes a file's pending bytes, or grows
+// the buffer. May mark the output failed.
+void make_room(TextOutput& out, std::size_t size);
+
+// The hot path of every writer: a bounds check and a copy, no call.
 inline void put(TextOutput& out, std::string_view text) {
-  if (out.failed)
-    return;
-  out.text.append(text);
-  flush_if_full(out);
+  if (out.used + text.size() > out.buffer.size()) make_room(out, text.size());
+  if (out.failed) return;
+  std::memcpy(out.buffer.data() + out.used, text.data(), text.size());
+  out.used += text.size();
 }
 
 inline void put(TextOutput& out, char c) {
-  if (out.failed)
-    return;
-  out.text.push_back(c);
-  flush_if_full(out);
+  if (out.used == out.buffer.size()) make_room(out, 1);
+  if (out.failed) return;
+  out.buffer[out.used++] = c;
 }
 
 // Numbers through the shared formatter: %g with six digits, plain integers.

@@ -4,28 +4,27 @@ namespace polyfrep {
 
 namespace {
 
+// Vertices holding the smallest and largest coordinates. The box starts at
+// vertex 0 and widens only on a strict comparison, so it names the values as
+// they stand in the input.
 struct BoundingBox {
-  double x_min, x_max, y_min, y_max;
+  std::size_t x_min, x_max, y_min, y_max;
 };
 
-// Starts at vertex 0 and widens only on a strict comparison, so the box
-// holds the smallest and largest coordinate as they stand in the input.
 BoundingBox bounding_box(std::span<const Point> vertices) {
-  BoundingBox box{vertices[0].x, vertices[0].x, vertices[0].y, vertices[0].y};
-  for (const Point& vertex : vertices.subspan(1)) {
-    if (box.x_min > vertex.x)
-      box.x_min = vertex.x;
-    if (box.x_max < vertex.x)
-      box.x_max = vertex.x;
-    if (box.y_min > vertex.y)
-      box.y_min = vertex.y;
-    if (box.y_max < vertex.y)
-      box.y_max = vertex.y;
+  BoundingBox box{0, 0, 0, 0};
+  for (std::size_t k = 1; k < vertices.size(); ++k) {
+    const Point& vertex = vertices[k];
+    if (vertices[box.x_min].x > vertex.x) box.x_min = k;
+    if (vertices[box.x_max].x < vertex.x) box.x_max = k;
+    if (vertices[box.y_min].y > vertex.y) box.y_min = k;
+    if (vertices[box.y_max].y < vertex.y) box.y_max = k;
   }
   return box;
 }
 
-void put_bounding_box_line(std::span<const Point> vertices, TextOutput& out) {
+void put_bounding_box_line(std::span<const Point> vertices, const VertexText& text,
+                           TextOutput& out) {
   put(out, "--bounding box: ");
   if (vertices.empty()) {
     put(out, "empty\n");
@@ -33,31 +32,30 @@ void put_bounding_box_line(std::span<const Point> vertices, TextOutput& out) {
   }
   const BoundingBox box = bounding_box(vertices);
   put(out, "xmin = ");
-  put_double(out, box.x_min);
+  put(out, x_text(text, box.x_min));
   put(out, ", xmax = ");
-  put_double(out, box.x_max);
+  put(out, x_text(text, box.x_max));
   put(out, "; ymin = ");
-  put_double(out, box.y_min);
+  put(out, y_text(text, box.y_min));
   put(out, ", ymax = ");
-  put_double(out, box.y_max);
+  put(out, y_text(text, box.y_max));
   put(out, ";\n");
 }
 
-void put_vector_assignment(const char* name, Point point, TextOutput& out) {
-  put(out, name);
-  put(out, " = [");
-  put_double(out, point.x);
+void put_vector_assignment(std::string_view head, const VertexText& text, std::size_t vertex,
+                           TextOutput& out) {
+  put(out, head);
+  put(out, x_text(text, vertex));
   put(out, ", ");
-  put_double(out, point.y);
+  put(out, y_text(text, vertex));
   put(out, "];\n");
 }
 
-void put_edge_block(std::span<const Point> vertices, std::size_t edge, TextOutput& out) {
-  const std::size_t next = edge + 1 == vertices.size() ? 0 : edge + 1;
-  put_vector_assignment("p0", vertices[edge], out);
-  put_vector_assignment("p1", vertices[next], out);
-  put(out, "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \n");
-  put(out, 's');
+void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
+  const std::size_t next = edge + 1 == point_count(text) ? 0 : edge + 1;
+  put_vector_assignment("p0 = [", text, edge, out);
+  put_vector_assignment("p1 = [", text, next, out);
+  put(out, "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \ns");
   put_integer(out, static_cast<long long>(edge));
   put(out, " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n");
 }
@@ -90,19 +88,20 @@ void put_formula_line(const TokenList& tokens, TextOutput& out) {
 
 }  // namespace
 
-void write_model_text(std::span<const Point> vertices, const TokenList& tokens, TextOutput& out) {
-  put_bounding_box_line(vertices, out);
+void write_model_text(std::span<const Point> vertices, const VertexText& vertex_text,
+                      const TokenList& tokens, TextOutput& out) {
+  put_bounding_box_line(vertices, vertex_text, out);
   put(out, "polygon(x[3], a[1])\n{\narray p0[2],p1[2];\n");
   for (std::size_t edge = 0; edge < vertices.size(); ++edge)
-    put_edge_block(vertices, edge, out);
+    put_edge_block(vertex_text, edge, out);
   put_formula_line(tokens, out);
   put(out, "}\n");
 }
 
-int write_model(std::span<const Point> vertices, const TokenList& tokens, const char* model_name) {
+int write_model(std::span<const Point> vertices, const VertexText& vertex_text,
+                const TokenList& tokens, const char* model_name) {
   TextOutput out;
-  if (open_text_output(out, model_name))
-    write_model_text(vertices, tokens, out);
+  if (open_text_output(out, model_name)) write_model_text(vertices, vertex_text, tokens, out);
   close_text_output(out);
   return out.error;
 }

@@ -94,13 +94,18 @@ int sign_of(const mpz_class& value) {
 template <class Number>
 Number scaled_integer(DyadicParts part, int lowest_exponent);
 
+// Zero carries no exponent of its own, so it is never shifted.
 template <>
 Int128 scaled_integer<Int128>(DyadicParts part, int lowest_exponent) {
+  if (part.mantissa == 0)
+    return 0;
   return static_cast<Int128>(part.mantissa) * (Int128{1} << (part.exponent - lowest_exponent));
 }
 
 template <>
 mpz_class scaled_integer<mpz_class>(DyadicParts part, int lowest_exponent) {
+  if (part.mantissa == 0)
+    return 0;
   mpz_class result(static_cast<signed long>(part.mantissa));
   mpz_mul_2exp(result.get_mpz_t(), result.get_mpz_t(),
                static_cast<mp_bitcnt_t>(part.exponent - lowest_exponent));
@@ -278,10 +283,15 @@ BoundedVector bounded_vector(double x, double y) {
           {y, kUnitRoundoff * std::fabs(y) + kUnderflowSlop}};
 }
 
-// A power of two that brings `magnitude` near 1 when it lies outside the range
-// where products of a few such values can neither overflow nor underflow.
+// Whether products of a few values of this magnitude can neither overflow nor
+// underflow.
+bool is_moderate(double magnitude) {
+  return magnitude >= 0x1p-300 && magnitude <= 0x1p300;
+}
+
+// A power of two that brings `magnitude` near 1 when it is not moderate.
 double normalizing_scale(double magnitude) {
-  if (magnitude >= 0x1p-300 && magnitude <= 0x1p300)
+  if (is_moderate(magnitude))
     return 1.0;
   if (magnitude == 0 || !std::isfinite(magnitude))
     return 1.0;
@@ -305,10 +315,11 @@ BoundedVector scaled(Difference d, double scale) {
   return bounded_vector(d.x * scale, d.y * scale);
 }
 
-// Parameters whose filtered bound is looser than this (relative to the value)
-// are recomputed once from the exact fraction, so that later comparisons of
-// nearly parallel crossings stay cheap.
+// Parameters whose filtered bound is looser than this (relative to the value,
+// or absolutely for values near 0) are recomputed once from the exact
+// fraction, so that later comparisons of nearly parallel crossings stay cheap.
 constexpr double kRefineRelativeError = 0x1p-30;
+constexpr double kRefineAbsoluteError = 0x1p-1000;
 
 // Sets the approximation from the exact value: a truncated fraction is within
 // one unit in the last place of the double it gives.
@@ -329,7 +340,9 @@ bool approximate_quotient(LineParameter& t, Bounded numerator, Bounded denominat
   if (!sign_is_known(denominator))
     return false;
   const Bounded quotient = numerator / denominator;
-  if (!(quotient.error <= std::fabs(quotient.value) * kRefineRelativeError))
+  const double acceptable =
+      std::max(std::fabs(quotient.value) * kRefineRelativeError, kRefineAbsoluteError);
+  if (!(quotient.error <= acceptable))
     return false;
   t.approximation = quotient.value;
   t.error_bound = quotient.error;
@@ -351,10 +364,6 @@ Bounded dot_value(Difference u, Difference w) {
   const double left = u.x * w.x;
   const double right = u.y * w.y;
   return two_product_value(left + right, left, right);
-}
-
-bool is_moderate(double magnitude) {
-  return magnitude >= 0x1p-300 && magnitude <= 0x1p300;
 }
 
 }  // namespace
@@ -515,6 +524,65 @@ mpq_class parameter_value(const LineParameter& t) {
     value.canonicalize();
     return value;
   });
+}
+
+namespace {
+
+// A parameter's filter data kept close together for fast comparisons while
+// sorting, with its index for the exact comparison.
+struct SortEntry {
+  double approximation;
+  double error_bound;
+  int index;
+};
+
+int compare_entries(std::span<const LineParameter> parameters, const SortEntry& s,
+                    const SortEntry& t) {
+  const double difference = s.approximation - t.approximation;
+  const double bound = (s.error_bound + t.error_bound) * kParameterBoundSlack;
+  if (difference > bound)
+    return 1;
+  if (difference < -bound)
+    return -1;
+  return compare_parameters_exactly(parameters[s.index], parameters[t.index]);
+}
+
+}  // namespace
+
+// Sorting by the rounded values alone nearly always gives the exact order
+// already; one pass over neighbours confirms it and finds the equal ones, and
+// only a failed confirmation costs a second sort with exact comparisons.
+int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>& rank) {
+  std::vector<SortEntry> entries;
+  entries.reserve(parameters.size());
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    entries.push_back(
+        {parameters[i].approximation, parameters[i].error_bound, static_cast<int>(i)});
+  }
+  std::sort(entries.begin(), entries.end(), [](const SortEntry& s, const SortEntry& t) {
+    return s.approximation < t.approximation;
+  });
+  std::vector<signed char> order(entries.size(), 0);  // order[i]: entry i - 1 against entry i
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    order[i] = static_cast<signed char>(compare_entries(parameters, entries[i - 1], entries[i]));
+    if (order[i] <= 0)
+      continue;
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& s, const SortEntry& t) {
+      return compare_entries(parameters, s, t) < 0;
+    });
+    for (std::size_t k = 1; k < entries.size(); ++k) {
+      order[k] = static_cast<signed char>(compare_entries(parameters, entries[k - 1], entries[k]));
+    }
+    break;
+  }
+  rank.assign(parameters.size(), 0);
+  int distinct = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i == 0 || order[i] != 0)
+      ++distinct;
+    rank[entries[i].index] = distinct - 1;
+  }
+  return distinct;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "geometry/point.h"
 
@@ -38,6 +40,8 @@ int dot_sign(Point a, Point b, Point c, Point d);
 // t is measured in units of the direction q - p: 0 at p, 1 at q, negative
 // behind p. Parameters on different reference lines can still be compared as
 // numbers; they mean "which one is further along its own direction".
+// Parameters are made by crossing_parameter and projection_parameter; the
+// exact fraction itself is available from parameter_value (exact_value.h).
 struct LineParameter {
   enum class Kind : unsigned char {
     // Where the line through `a` and `b` crosses the reference line:
@@ -53,7 +57,7 @@ struct LineParameter {
   Point through{0, 0};  // q
   Point a{0, 0};
   Point b{0, 0};
-  double approximation = 0;  // t rounded to a double (possibly inf or NaN)
+  double approximation = 0;  // t rounded to a double (infinite beyond the double range)
   double error_bound = 0;    // |t - approximation| <= error_bound; inf if unknown
 };
 
@@ -90,9 +94,15 @@ inline int compare_parameters(const LineParameter& s, const LineParameter& t) {
   return compare_parameters_exactly(s, t);
 }
 
+// Orders parameters exactly: rank[i] becomes the position of parameters[i]
+// among the distinct values, in increasing order, equal values sharing one
+// position. Returns the number of distinct values.
+int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>& rank);
+
 // The crossing point of the line through a and b with the line through c and
 // d. Its coordinates are rational; they are kept exact through the four
-// defining points, and `approximation` is a nearby double point for reports.
+// defining points (point_value in exact_value.h gives the fractions), and
+// `approximation` is a nearby double point for reports.
 struct RationalPoint {
   Point a{0, 0};
   Point b{0, 0};

@@ -6,6 +6,7 @@
 //   arguments        optional: the command-line arguments, one per line
 //   expected_exit    optional: the exit status (default 0)
 //   expected_stderr  optional: standard error, exactly (default empty)
+//   existing/        optional: files put into the directory before the run
 //   anything else    a file the run must leave with exactly this content;
 //                    the run must leave no other file.
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 using testing::read_file;
 
 const std::set<std::string> kControlFiles = {"input.txt", "arguments", "expected_exit",
-                                             "expected_stderr"};
+                                             "expected_stderr", "existing"};
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
@@ -40,15 +41,13 @@ std::vector<std::string> case_names() {
 
 std::vector<std::string> read_lines(const fs::path& path) {
   std::vector<std::string> lines;
-  if (!fs::exists(path))
-    return lines;
+  if (!fs::exists(path)) return lines;
   std::string text = read_file(path);
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = text.find('\n', start);
     lines.push_back(text.substr(start, end - start));
-    if (end == std::string::npos)
-      break;
+    if (end == std::string::npos) break;
     start = end + 1;
   }
   return lines;
@@ -68,6 +67,7 @@ TEST_P(GoldenCase, LeavesExactlyTheExpectedFiles) {
   const fs::path case_dir = testing::test_data_dir() / GetParam();
   testing::TempDir run_dir;
   fs::copy_file(case_dir / "input.txt", run_dir / "polyIn2.txt");
+  if (fs::exists(case_dir / "existing")) fs::copy(case_dir / "existing", run_dir.path());
   const std::vector<std::string> arguments = read_lines(case_dir / "arguments");
 
   const testing::CommandResult result =
@@ -84,8 +84,7 @@ TEST_P(GoldenCase, LeavesExactlyTheExpectedFiles) {
 
   std::set<std::string> expected_files = {"polyIn2.txt"};
   for (const std::string& name : file_names(case_dir)) {
-    if (kControlFiles.count(name) != 0)
-      continue;
+    if (kControlFiles.count(name) != 0) continue;
     expected_files.insert(name);
     ASSERT_TRUE(fs::exists(run_dir / name)) << name << " was not written";
     EXPECT_EQ(read_file(run_dir / name), read_file(case_dir / name)) << name << " differs";

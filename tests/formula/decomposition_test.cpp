@@ -27,14 +27,15 @@ struct Decomposition {
 std::string formula_text(const TokenList& tokens) {
   TextOutput out;
   write_formula_tokens(tokens, out);
-  return out.text;
+  return std::string(written_text(out));
 }
 
 Decomposition decompose(const std::vector<Point>& vertices) {
   Decomposition result;
   TokenList tokens = make_token_list(10 * static_cast<int>(vertices.size()));
   build_polygon_formula(
-      vertices, tokens, [&](std::span<const Point> points, std::span<const int> positions) {
+      vertices, tokens,
+      [&](IndexChain, std::span<const Point> points, std::span<const int> positions) {
         result.hulls.push_back(
             {{points.begin(), points.end()}, {positions.begin(), positions.end()}});
       });
@@ -172,23 +173,19 @@ class GrammarChecker {
     if (peek() == TOKEN_OPEN) {
       return parenthesised() && operator_token() && parenthesised();
     }
-    if (!edge())
-      return false;
-    if (peek() == TOKEN_UNION || peek() == TOKEN_INTERSECT)
-      return operator_token() && edge();
+    if (!edge()) return false;
+    if (peek() == TOKEN_UNION || peek() == TOKEN_INTERSECT) return operator_token() && edge();
     return true;
   }
   bool parenthesised() { return take_if(TOKEN_OPEN) && chain() && take_if(TOKEN_CLOSE); }
   bool operator_token() { return take_if(TOKEN_UNION) || take_if(TOKEN_INTERSECT); }
   bool edge() {
-    if (peek() < 0)
-      return false;
+    if (peek() < 0) return false;
     edges_.push_back(tokens_.items[position_++]);
     return true;
   }
   bool take_if(int token) {
-    if (peek() != token)
-      return false;
+    if (peek() != token) return false;
     ++position_;
     return true;
   }

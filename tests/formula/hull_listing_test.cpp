@@ -20,14 +20,14 @@ using testing::write_file;
 
 std::string point_list_text(const std::vector<Point>& points) {
   TextOutput out;
-  write_point_list(out, points);
-  return out.text;
+  write_point_list(out, format_vertex_text(points));
+  return std::string(written_text(out));
 }
 
 std::string listing_text(const TempDir& dir, const std::vector<Point>& points,
                          const std::vector<int>& hull_positions) {
   const auto path = dir / "List.txt";
-  EXPECT_EQ(write_hull_listing(points, hull_positions, path.c_str()), 0);
+  EXPECT_EQ(write_hull_listing(format_vertex_text(points), hull_positions, path.c_str()), 0);
   return read_file(path);
 }
 
@@ -50,8 +50,8 @@ TEST(HullListing, WritesToTheDefaultNameInTheCurrentDirectory) {
   TempDir dir;
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  const int result =
-      write_hull_listing(std::vector<Point>{{1, 2}, {3, 4}, {5, 6}}, std::vector<int>{2, 0, 1});
+  const int result = write_hull_listing(
+      format_vertex_text(std::vector<Point>{{1, 2}, {3, 4}, {5, 6}}), std::vector<int>{2, 0, 1});
   std::filesystem::current_path(previous);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(read_file(dir / "List.txt"), "polygon\n3\n1 2 \n3 4 \n5 6 \nhull\n3\n2 0 1 \n");
@@ -124,13 +124,12 @@ const std::vector<int> kTriangleHull = {2, 0, 1};
 // File permissions do not stop the superuser, so this case needs an
 // ordinary user; the cases below fail for every user.
 TEST(HullListing, ReadOnlyFileKeepsItsContentAndReportsTheError) {
-  if (::geteuid() == 0)
-    GTEST_SKIP() << "permissions do not apply to the superuser";
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to the superuser";
   TempDir dir;
   const auto path = dir / "List.txt";
   write_file(path, "old listing\n");
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-  EXPECT_EQ(write_hull_listing(kTriangle, kTriangleHull, path.c_str()), EACCES);
+  EXPECT_EQ(write_hull_listing(format_vertex_text(kTriangle), kTriangleHull, path.c_str()), EACCES);
   EXPECT_EQ(read_file(path), "old listing\n");
 }
 
@@ -139,7 +138,7 @@ TEST(HullListing, PathThatIsADirectoryReportsTheError) {
   const auto path = dir / "List.txt";
   std::filesystem::create_directory(path);
   write_file(path / "inside", "kept\n");
-  EXPECT_EQ(write_hull_listing(kTriangle, kTriangleHull, path.c_str()), EISDIR);
+  EXPECT_EQ(write_hull_listing(format_vertex_text(kTriangle), kTriangleHull, path.c_str()), EISDIR);
   EXPECT_TRUE(std::filesystem::is_directory(path));
   EXPECT_EQ(read_file(path / "inside"), "kept\n");
 }
@@ -147,16 +146,15 @@ TEST(HullListing, PathThatIsADirectoryReportsTheError) {
 TEST(HullListing, MissingDirectoryReportsTheError) {
   TempDir dir;
   const auto path = dir / "missing" / "List.txt";
-  EXPECT_EQ(write_hull_listing(kTriangle, kTriangleHull, path.c_str()), ENOENT);
+  EXPECT_EQ(write_hull_listing(format_vertex_text(kTriangle), kTriangleHull, path.c_str()), ENOENT);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 // A device that accepts the open but refuses every write: the failure comes
 // from writing the listing, not from opening the file.
 TEST(HullListing, FailedWriteReportsTheError) {
-  if (!std::filesystem::exists("/dev/full"))
-    GTEST_SKIP() << "no /dev/full on this system";
-  EXPECT_EQ(write_hull_listing(kTriangle, kTriangleHull, "/dev/full"), ENOSPC);
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+  EXPECT_EQ(write_hull_listing(format_vertex_text(kTriangle), kTriangleHull, "/dev/full"), ENOSPC);
 }
 
 }  // namespace

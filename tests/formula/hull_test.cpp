@@ -180,11 +180,9 @@ long long twice_area(const std::vector<Point>& points, const std::vector<int>& p
 // the hull's area: it is the hull, possibly with points on its edges.
 ::testing::AssertionResult is_counter_clockwise_hull(const std::vector<Point>& points,
                                                      const std::vector<int>& hull) {
-  if (auto valid = distinct_valid_positions(hull, points.size()); !valid)
-    return valid;
+  if (auto valid = distinct_valid_positions(hull, points.size()); !valid) return valid;
   const std::vector<int> corners = reference_corners(points);
-  if (hull.size() < 3)
-    return ::testing::AssertionFailure() << "fewer than three entries";
+  if (hull.size() < 3) return ::testing::AssertionFailure() << "fewer than three entries";
   for (std::size_t i = 0; i < hull.size(); ++i) {
     const Point from = points[hull[i]];
     const Point to = points[hull[(i + 1) % hull.size()]];
@@ -208,8 +206,7 @@ long long twice_area(const std::vector<Point>& points, const std::vector<int>& p
   std::rotate(corners_in_result.begin(),
               std::find(corners_in_result.begin(), corners_in_result.end(), corners.front()),
               corners_in_result.end());
-  if (corners_in_result != corners)
-    return ::testing::AssertionFailure() << "corners out of order";
+  if (corners_in_result != corners) return ::testing::AssertionFailure() << "corners out of order";
   if (twice_area(points, hull) != twice_area(points, corners)) {
     return ::testing::AssertionFailure() << "area differs from the hull's";
   }
@@ -233,8 +230,7 @@ std::vector<Point> with_collinear_runs(const std::vector<Point>& polygon, Random
     const Point b{polygon[(i + 1) % polygon.size()].x * kScale,
                   polygon[(i + 1) % polygon.size()].y * kScale};
     result.push_back(a);
-    if (!split(random))
-      continue;
+    if (!split(random)) continue;
     const int steps = extra(random);
     for (int step = 1; step <= steps; ++step) {
       result.push_back({a.x + (b.x - a.x) * step / kScale, a.y + (b.y - a.y) * step / kScale});
@@ -253,8 +249,7 @@ std::vector<Point> star_shaped_polygon(Random& random) {
   const int extra = std::uniform_int_distribution<int>(0, 30)(random);
   for (int i = 0; i < extra; ++i) {
     const int dx = component(random), dy = component(random);
-    if (dx == 0 && dy == 0)
-      continue;
+    if (dx == 0 && dy == 0) continue;
     const int divisor = std::gcd(dx, dy);
     directions.emplace_back(dx / divisor, dy / divisor);
   }
@@ -262,8 +257,7 @@ std::vector<Point> star_shaped_polygon(Random& random) {
     return d.second > 0 || (d.second == 0 && d.first > 0) ? 0 : 1;
   };
   std::sort(directions.begin(), directions.end(), [&](const auto& a, const auto& b) {
-    if (half(a) != half(b))
-      return half(a) < half(b);
+    if (half(a) != half(b)) return half(a) < half(b);
     return a.first * b.second - a.second * b.first > 0;
   });
   directions.erase(std::unique(directions.begin(), directions.end()), directions.end());
@@ -312,17 +306,14 @@ bool segments_meet(Point a, Point b, Point c, Point d) {
 bool is_simple_polyline(const std::vector<Point>& chain) {
   for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
     const Point a = chain[i], b = chain[i + 1];
-    if (a.x == b.x && a.y == b.y)
-      return false;
+    if (a.x == b.x && a.y == b.y) return false;
     if (i + 2 < chain.size()) {
       const Point c = chain[i + 2];
       const double forward = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
-      if (orientation(a, b, c) == 0 && forward < 0)
-        return false;
+      if (orientation(a, b, c) == 0 && forward < 0) return false;
     }
     for (std::size_t j = i + 2; j + 1 < chain.size(); ++j) {
-      if (segments_meet(a, b, chain[j], chain[j + 1]))
-        return false;
+      if (segments_meet(a, b, chain[j], chain[j + 1])) return false;
     }
   }
   return true;
@@ -330,8 +321,7 @@ bool is_simple_polyline(const std::vector<Point>& chain) {
 
 bool has_strict_left_turn(const std::vector<Point>& chain) {
   for (std::size_t i = 1; i + 1 < chain.size(); ++i) {
-    if (orientation(chain[i - 1], chain[i], chain[i + 1]) > 0)
-      return true;
+    if (orientation(chain[i - 1], chain[i], chain[i + 1]) > 0) return true;
   }
   return false;
 }
@@ -345,16 +335,13 @@ TEST(ChainHullProperty, WholePolygonsFromAnyStartInEitherDirection) {
   for (int trial = 0; trial < 3000; ++trial) {
     std::vector<Point> polygon =
         trial % 2 == 0 ? star_shaped_polygon(random) : convex_polygon(random);
-    if (polygon.size() < 3)
-      continue;
-    if (trial % 3 != 0)
-      polygon = with_collinear_runs(polygon, random);
+    if (polygon.size() < 3) continue;
+    if (trial % 3 != 0) polygon = with_collinear_runs(polygon, random);
     std::vector<Point> reversed(polygon.rbegin(), polygon.rend());
     const std::size_t offset =
         std::uniform_int_distribution<std::size_t>(0, polygon.size() - 1)(random);
     for (const auto& chain : {rotated(polygon, offset), rotated(reversed, offset)}) {
-      if (!has_strict_left_turn(chain))
-        continue;
+      if (!has_strict_left_turn(chain)) continue;
       ASSERT_TRUE(is_counter_clockwise_hull(chain, hull_of(chain))) << describe(chain);
       ++checked;
     }
@@ -371,8 +358,7 @@ TEST(ChainHullProperty, RunsOfConsecutiveVertices) {
   for (int trial = 0; trial < 4000; ++trial) {
     const bool convex = trial % 2 == 1;
     std::vector<Point> polygon = convex ? convex_polygon(random) : star_shaped_polygon(random);
-    if (polygon.size() < 3)
-      continue;
+    if (polygon.size() < 3) continue;
     polygon = with_collinear_runs(polygon, random);
     const std::size_t length =
         std::uniform_int_distribution<std::size_t>(3, polygon.size())(random);
@@ -381,8 +367,7 @@ TEST(ChainHullProperty, RunsOfConsecutiveVertices) {
     const std::vector<Point> all = rotated(polygon, offset);
     const std::vector<Point> chain(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(length));
     const bool walked_in_order = orientation(chain[0], chain[1], chain[2]) > 0;
-    if (!has_strict_left_turn(chain) || (!convex && !walked_in_order))
-      continue;
+    if (!has_strict_left_turn(chain) || (!convex && !walked_in_order)) continue;
     ASSERT_TRUE(is_counter_clockwise_hull(chain, hull_of(chain))) << describe(chain);
     ++checked;
   }
@@ -403,8 +388,7 @@ TEST(ChainHullProperty, OutwardSpiralsFillTheDequeToOneEnd) {
                          std::round(radius * std::sin(direction * step * k))});
         radius *= 1.03;
       }
-      if (direction < 0)
-        chain.insert(chain.begin(), Point{1000, -1});
+      if (direction < 0) chain.insert(chain.begin(), Point{1000, -1});
       ASSERT_GT(orientation(chain[0], chain[1], chain[2]), 0);
       ASSERT_TRUE(is_simple_polyline(chain)) << "direction " << direction << " step " << step;
       EXPECT_TRUE(is_counter_clockwise_hull(chain, hull_of(chain)))

@@ -14,7 +14,7 @@ std::string token_text(const std::vector<int>& codes) {
     push_token(list, code);
   TextOutput out;
   write_formula_tokens(list, out);
-  return out.text;
+  return std::string(written_text(out));
 }
 
 TEST(FormulaTokens, WriteWithoutSeparators) {

@@ -249,8 +249,7 @@ std::string generated_text(std::mt19937& random) {
     // Tokens may run together, except after an exponent, whose digits the
     // next token could otherwise extend into the underflow range.
     int separators = pick(4) - (pick(5) == 0);
-    if (exponent_before)
-      separators = std::max(separators, 1);
+    if (exponent_before) separators = std::max(separators, 1);
     for (; separators > 0; --separators)
       text += kWhiteSpace[pick(6)];
     if (pick(10) == 0) {
@@ -260,8 +259,7 @@ std::string generated_text(std::mt19937& random) {
       continue;
     }
     text += kSigns[pick(4)] + digits(12);
-    if (pick(2) == 0)
-      text += "." + digits(12);
+    if (pick(2) == 0) text += "." + digits(12);
     exponent_before = pick(3) == 0;
     if (exponent_before) {
       const std::string sign = kSigns[pick(4)];
@@ -338,8 +336,7 @@ TEST(ScanNumbers, NeverReadsAfterAFailureOrANonPositiveCount) {
       EXPECT_EQ(scanner.consumed, consumed_after_count) << c.text;
     }
     ASSERT_EQ(scanner.failed, c.fails) << c.text;
-    if (!scanner.failed)
-      continue;
+    if (!scanner.failed) continue;
     const int reads_after_failure = buffer.reads;
     const long long consumed_after_failure = scanner.consumed;
     double value = kUntouched;

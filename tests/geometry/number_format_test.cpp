@@ -46,8 +46,7 @@ TEST(FormatDouble, AgreesWithPrintfOnGeneratedValues) {
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   for (int i = 0; i < 200000; ++i) {
     const double value = mantissa(random) * std::pow(10.0, exponent(random));
-    if (!std::isfinite(value))
-      continue;
+    if (!std::isfinite(value)) continue;
     ASSERT_EQ(formatted(value), printf_g(value)) << value;
   }
   for (int power = -10; power <= 10; ++power) {
@@ -55,6 +54,30 @@ TEST(FormatDouble, AgreesWithPrintfOnGeneratedValues) {
     for (double value : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e300)}) {
       ASSERT_EQ(formatted(value), printf_g(value)) << value;
     }
+  }
+}
+
+// Values read from text are mostly short decimals and integers, which take
+// the formatter's fast paths; compare those with printf too, around every
+// digit count and power of ten, and where rounding to six digits carries.
+TEST(FormatDouble, AgreesWithPrintfOnShortDecimals) {
+  std::mt19937_64 random(777);
+  std::uniform_int_distribution<int> digit_count(1, 8);
+  std::uniform_int_distribution<int> exponent(-330, 310);
+  std::uniform_int_distribution<int> digit(0, 9);
+  for (int i = 0; i < 300000; ++i) {
+    std::string literal = (random() % 2 != 0) ? "-" : "";
+    const int digits = digit_count(random);
+    for (int d = 0; d < digits; ++d)
+      literal += char('0' + (d == 0 ? 1 + digit(random) % 9 : digit(random)));
+    literal += "e" + std::to_string(i % 3 == 0 ? exponent(random) : exponent(random) % 12);
+    const double value = std::strtod(literal.c_str(), nullptr);
+    if (!std::isfinite(value)) continue;
+    ASSERT_EQ(formatted(value), printf_g(value)) << literal;
+  }
+  for (double value : {999999.0, -999999.0, 1e6, 999999.4, 999999.5, 0.0001, 0.00009999995,
+                       9.999995e-5, 123456.5, 1e-5, 5e-324, 2.2250738585072014e-308}) {
+    ASSERT_EQ(formatted(value), printf_g(value)) << value;
   }
 }
 

@@ -10,8 +10,8 @@ namespace {
 
 std::string plot_text(const std::vector<Point>& vertices) {
   TextOutput out;
-  write_plot_geometry(vertices, out);
-  return out.text;
+  write_plot_geometry(format_vertex_text(vertices), out);
+  return std::string(written_text(out));
 }
 
 TEST(PlotFile, WritesTheClosedOutline) {

@@ -19,8 +19,8 @@ TokenList tokens_of(const std::vector<int>& codes) {
 
 std::string model_text(const std::vector<Point>& vertices, const std::vector<int>& codes) {
   TextOutput out;
-  write_model_text(vertices, tokens_of(codes), out);
-  return out.text;
+  write_model_text(vertices, format_vertex_text(vertices), tokens_of(codes), out);
+  return std::string(written_text(out));
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -85,9 +85,9 @@ TEST(ModelFile, RewritingLeavesOnlyTheSecondContent) {
   testing::TempDir dir;
   const std::string path = (dir / "m.hf").string();
   const std::vector<Point> big(50, Point{1, 2});
-  ASSERT_EQ(write_model(big, tokens_of({0}), path.c_str()), 0);
+  ASSERT_EQ(write_model(big, format_vertex_text(big), tokens_of({0}), path.c_str()), 0);
   const std::vector<Point> triangle = {{0, 0}, {1, 0}, {0, 1}};
-  ASSERT_EQ(write_model(triangle, tokens_of({}), path.c_str()), 0);
+  ASSERT_EQ(write_model(triangle, format_vertex_text(triangle), tokens_of({}), path.c_str()), 0);
   EXPECT_EQ(testing::read_file(path), model_text(triangle, {}));
 }
 
@@ -95,7 +95,7 @@ TEST(ModelFile, ReportsAFileThatCannotBeCreated) {
   testing::TempDir dir;
   const std::string path = (dir / "missing-folder" / "m.hf").string();
   const std::vector<Point> triangle = {{0, 0}, {1, 0}, {0, 1}};
-  EXPECT_NE(write_model(triangle, tokens_of({}), path.c_str()), 0);
+  EXPECT_NE(write_model(triangle, format_vertex_text(triangle), tokens_of({}), path.c_str()), 0);
 }
 
 }  // namespace

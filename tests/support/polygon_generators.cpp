@@ -20,13 +20,11 @@ std::vector<Point> directions(int count, std::mt19937_64& random, int range) {
   std::vector<Point> points;
   while (static_cast<int>(points.size()) < count) {
     const Point p{double(coordinate(random)), double(coordinate(random))};
-    if (p.x == 0 && p.y == 0)
-      continue;
+    if (p.x == 0 && p.y == 0) continue;
     const bool same_direction = std::any_of(points.begin(), points.end(), [&](Point q) {
       return q.x * p.y - q.y * p.x == 0 && q.x * p.x + q.y * p.y > 0;
     });
-    if (!same_direction)
-      points.push_back(p);
+    if (!same_direction) points.push_back(p);
   }
   std::sort(points.begin(), points.end(),
             [](Point a, Point b) { return angle_of(a) < angle_of(b); });
@@ -47,8 +45,7 @@ std::vector<Point> convex_polygon(int vertex_count, std::uint64_t seed) {
   std::vector<Point> points;
   for (double a : angles) {
     const Point p{std::round(1e6 * std::cos(a)), std::round(1e6 * std::sin(a))};
-    if (points.empty() || p.x != points.back().x || p.y != points.back().y)
-      points.push_back(p);
+    if (points.empty() || p.x != points.back().x || p.y != points.back().y) points.push_back(p);
   }
   return points;
 }

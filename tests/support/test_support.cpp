@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "polyfrep-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("cannot create temp dir");
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create temp dir");
   path_ = pattern;
 }
 
@@ -31,8 +30,7 @@ TempDir::~TempDir() {
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("cannot read " + path.string());
+  if (!in) throw std::runtime_error("cannot read " + path.string());
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
@@ -41,8 +39,7 @@ std::string read_file(const fs::path& path) {
 void write_file(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
-  if (!out)
-    throw std::runtime_error("cannot write " + path.string());
+  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 namespace {
@@ -62,7 +59,8 @@ std::string shell_quote(const std::string& text) {
 }  // namespace
 
 CommandResult run_program(const fs::path& program, const std::vector<std::string>& arguments,
-                          const fs::path& directory, const std::string& shell_prefix) {
+                          const fs::path& directory, const std::string& shell_prefix,
+                          const fs::path& standard_input) {
   TempDir capture;
   const fs::path out_path = capture / "stdout";
   const fs::path err_path = capture / "stderr";
@@ -70,8 +68,8 @@ CommandResult run_program(const fs::path& program, const std::vector<std::string
                         shell_quote(program.string());
   for (const std::string& argument : arguments)
     command += " " + shell_quote(argument);
-  command +=
-      " </dev/null >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
+  if (!standard_input.empty()) command += " <" + shell_quote(standard_input.string());
+  command += " >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
   const int status = std::system(command.c_str());
   CommandResult result;
   if (status != -1 && WIFEXITED(status)) {

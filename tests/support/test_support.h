@@ -31,11 +31,14 @@ struct CommandResult {
 };
 
 // Runs program with arguments in directory, capturing both output streams.
-// `shell_prefix` is put before the command in the shell (e.g. "ulimit -s 256;").
+// `shell_prefix` is put before the command in the shell (e.g. "ulimit -s 256;");
+// standard input is the file `standard_input`, or what the prefix pipes in
+// when `standard_input` is empty.
 CommandResult run_program(const std::filesystem::path& program,
                           const std::vector<std::string>& arguments,
                           const std::filesystem::path& directory,
-                          const std::string& shell_prefix = "");
+                          const std::string& shell_prefix = "",
+                          const std::filesystem::path& standard_input = "/dev/null");
 
 // The converter built beside the tests.
 std::filesystem::path converter_path();

@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -338,6 +339,67 @@ TEST(LineParameters, AnswerRayQuestions) {
   // The crossing lies strictly before (2, 2) on the first ray and after (0.5, 0.5).
   EXPECT_EQ(compare_parameters(*first, projection_parameter({0, 0}, {1, 1}, {2, 2})), -1);
   EXPECT_EQ(compare_parameters(*first, projection_parameter({0, 0}, {1, 1}, {0.5, 0.5})), 1);
+}
+
+// Ranks as the exact values give them: positions among the distinct values.
+std::vector<int> reference_ranks(const std::vector<mpq_class>& values) {
+  std::vector<mpq_class> distinct = values;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  std::vector<int> ranks;
+  for (const mpq_class& value : values) {
+    ranks.push_back(static_cast<int>(std::lower_bound(distinct.begin(), distinct.end(), value) -
+                                     distinct.begin()));
+  }
+  return ranks;
+}
+
+// Crossings that differ only beyond double precision round to the same value,
+// so sorting by the rounded values alone leaves them in arbitrary order; the
+// ranking must still follow the exact values and merge only equal ones.
+TEST(RankParameters, FollowsExactOrderThroughRoundingTies) {
+  std::mt19937_64 random(8);
+  const Point p{0, 0}, q{1, 0};
+  for (int round = 0; round < 50; ++round) {
+    std::vector<LineParameter> parameters;
+    std::vector<mpq_class> values;
+    auto add = [&](const LineParameter& t, const mpq_class& value) {
+      parameters.push_back(t);
+      values.push_back(value);
+    };
+    for (int m = 0; m < 40; ++m) {
+      // The line through (1, 1) and (m 2^-60, -1) crosses at (1 + m 2^-60) / 2,
+      // and so does the line through (2, 2) and (m 2^-60 - 1, -2).
+      const double offset = std::ldexp(static_cast<double>(m % 20), -60);
+      const Point a{1, 1}, b{offset, -1};
+      add(*crossing_parameter(p, q, a, b), reference_crossing(p, q, a, b));
+      if (m % 3 == 0) {
+        const Point c{2, 2}, d{offset - 1, -2};
+        add(*crossing_parameter(p, q, c, d), reference_crossing(p, q, c, d));
+      }
+    }
+    for (const Point v : {Point{0.5, 3}, Point{0.5 + 0x1p-53, -2}, Point{0.5 - 0x1p-54, 0}}) {
+      add(projection_parameter(p, q, v), reference_projection(p, q, v));
+    }
+    std::vector<std::size_t> order(parameters.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+      order[i] = i;
+    std::shuffle(order.begin(), order.end(), random);
+    std::vector<LineParameter> shuffled;
+    std::vector<mpq_class> shuffled_values;
+    for (std::size_t i : order) {
+      shuffled.push_back(parameters[i]);
+      shuffled_values.push_back(values[i]);
+    }
+    std::vector<int> ranks;
+    const int distinct = rank_parameters(shuffled, ranks);
+    const std::vector<int> expected = reference_ranks(shuffled_values);
+    ASSERT_EQ(ranks, expected) << round;
+    ASSERT_EQ(distinct, *std::max_element(expected.begin(), expected.end()) + 1);
+  }
+  std::vector<int> ranks{7};
+  EXPECT_EQ(rank_parameters({}, ranks), 0);
+  EXPECT_TRUE(ranks.empty());
 }
 
 TEST(RationalPoints, OrientationAgreesWithRationalReference) {

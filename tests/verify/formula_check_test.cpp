@@ -152,15 +152,16 @@ struct Case {
   std::string formula;
 };
 
-const Case kDocumentedCases[] = {
+// The formulas the converter builds for these shapes.
+const Case kConverterCases[] = {
     {"triangle", kTriangle, "(1)*(2*0)"},
     {"square", kSquare, "(2)*((3*0)*(1))"},
     {"L hexagon", kLHexagon, "((2+3)*(4))*((5*0)*(1))"},
     {"U octagon", kUOctagon, "((3+4)+(5*6))*((7*0)*(1*2))"},
 };
 
-TEST(CheckFormula, DocumentedFormulasHold) {
-  for (const Case& c : kDocumentedCases) {
+TEST(CheckFormula, ConverterFormulasForSmallShapesHold) {
+  for (const Case& c : kConverterCases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
     EXPECT_TRUE(verdict.holds) << c.name << ": " << verdict.reason;
     EXPECT_EQ(verdict.edge, -1) << c.name;
@@ -185,6 +186,11 @@ TEST(CheckFormula, OtherCorrectFormulasHold) {
       {"U octagon with leaning walls",
        {{0, 0}, {4, 0}, {4, 4}, {3 - 0x1p-20, 4}, {3, 1}, {1, 1}, {1 + 0x1p-20, 4}, {0, 4}},
        "((3+4)+(5*6))*((7*0)*(1*2))"},
+      // Two blocks offset like a Z: edges 2 and 6 lie on one line and run
+      // against each other, with the inside above one and below the other.
+      {"Z shape",
+       {{0, 0}, {2, 0}, {2, 1}, {3, 1}, {3, 2}, {1, 2}, {1, 1}, {0, 1}},
+       "(0*1*6*7)+(2*3*4*5)"},
   };
   for (const Case& c : cases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
@@ -195,7 +201,7 @@ TEST(CheckFormula, OtherCorrectFormulasHold) {
 // Every single operator of a right formula, flipped, gives a wrong region;
 // the check must notice, and its witness must show the difference.
 TEST(CheckFormula, EveryFlippedOperatorFails) {
-  for (const Case& c : kDocumentedCases) {
+  for (const Case& c : kConverterCases) {
     for (std::size_t i = 0; i < c.formula.size(); ++i) {
       if (c.formula[i] != '+' && c.formula[i] != '*')
         continue;
@@ -246,7 +252,7 @@ TEST(CheckFormula, FindsDifferencesThatSamplingMisses) {
   const std::vector<Point> leaning{{0, 0}, {4, 0}, {4, 4},        {3 - lean, 4},
                                    {3, 1}, {1, 1}, {1 + lean, 4}, {0, 4}};
   const std::string right_leaning = "((3+4)+(5*6))*((7*0)*(1*2))";
-  const std::string wrong_leaning = "(" + right_leaning + ")+(3*5)";
+  const std::string wrong_leaning = testing::joined(right_leaning, '+', "3*5");
 
   EXPECT_TRUE(check(dented, right_dented).holds);
   EXPECT_TRUE(check(leaning, right_leaning).holds);
@@ -319,19 +325,26 @@ TEST(CheckFormula, DegeneratePolygonsAreReported) {
     const char* name;
     std::vector<Point> vertices;
     std::string formula;
+    const char* reason_part;
   } cases[] = {
-      {"two vertices", {{0, 0}, {1, 0}}, "0*1"},
-      {"no vertices", {}, "0"},
-      {"all vertices equal", {{1, 1}, {1, 1}, {1, 1}}, "0*1*2"},
-      {"not a number", {{0, 0}, {1, nan}, {0, 1}}, "(1)*(2*0)"},
-      {"infinite", {{0, 0}, {1, 0}, {0, std::numeric_limits<double>::infinity()}}, "(1)*(2*0)"},
+      {"two vertices", {{0, 0}, {1, 0}}, "0*1", "at least three vertices"},
+      {"no vertices", {}, "0", "at least three vertices"},
+      {"all vertices equal", {{1, 1}, {1, 1}, {1, 1}}, "0*1*2", "no edge of positive length"},
+      {"not a number", {{0, 0}, {1, nan}, {0, 1}}, "(1)*(2*0)", "not a finite number"},
+      {"infinite",
+       {{0, 0}, {1, 0}, {0, std::numeric_limits<double>::infinity()}},
+       "(1)*(2*0)",
+       "not a finite number"},
       // All edges on one line: the outline folds back over itself.
-      {"flat", {{0, 0}, {1, 0}, {2, 0}}, "(1)*(2*0)"},
+      {"flat", {{0, 0}, {1, 0}, {2, 0}}, "(1)*(2*0)", "overlap"},
+      // The last edge runs back over part of the first.
+      {"folded back", {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 0}}, "0*1*2*3*4", "overlap"},
   };
   for (const auto& c : cases) {
     const FormulaVerdict verdict = check(c.vertices, c.formula);
     EXPECT_FALSE(verdict.holds) << c.name;
-    EXPECT_FALSE(verdict.reason.empty()) << c.name;
+    EXPECT_NE(verdict.reason.find(c.reason_part), std::string::npos)
+        << c.name << ": " << verdict.reason;
   }
 }
 
@@ -385,8 +398,10 @@ bool is_convex(const std::vector<Point>& vertices) {
 
 std::string intersection_of_all_edges(int edge_count) {
   std::string formula = "0";
-  for (int i = 1; i < edge_count; ++i)
-    formula += "*" + std::to_string(i);
+  for (int i = 1; i < edge_count; ++i) {
+    formula += '*';
+    formula += std::to_string(i);
+  }
   return formula;
 }
 
@@ -427,8 +442,8 @@ std::string random_formula(std::mt19937_64& random, std::vector<int> edges,
       const std::size_t split =
           std::uniform_int_distribution<std::size_t>(begin + 1, end - 1)(random);
       const bool unite = !only_intersections && std::bernoulli_distribution(0.4)(random);
-      return "(" + build(edges, begin, split) + ")" + (unite ? "+" : "*") + "(" +
-             build(edges, split, end) + ")";
+      return testing::joined(build(edges, begin, split), unite ? '+' : '*',
+                             build(edges, split, end));
     }
   };
   Builder builder{random, only_intersections};
@@ -476,11 +491,11 @@ TEST(CheckFormulaProperty, DeeplyNestedFormulaOnLargeConvexPolygon) {
     polygon.push_back({double(i), double(i) * i});
   std::string formula = "0";
   for (int i = 1; i < vertex_count; ++i)
-    formula = "(" + formula + ")*" + std::to_string(i);
+    formula = testing::joined(formula, '*', std::to_string(i));
   EXPECT_TRUE(check(polygon, formula).holds);
   std::string nested_right = std::to_string(vertex_count - 1);
   for (int i = vertex_count - 2; i >= 0; --i) {
-    nested_right = std::to_string(i) + "*(" + nested_right + ")";
+    nested_right = testing::joined(std::to_string(i), '*', nested_right);
   }
   EXPECT_TRUE(check(polygon, nested_right).holds);
   const std::size_t last_star = nested_right.rfind('*');

@@ -47,4 +47,19 @@ inline std::vector<int> formula_tokens(std::string_view text) {
   return tokens;
 }
 
+// "(left)op(right)", built by appending (which also keeps GCC's string
+// concatenation warnings away in optimised builds).
+inline std::string joined(std::string_view left, char op, std::string_view right) {
+  std::string text;
+  text.reserve(left.size() + right.size() + 5);
+  text += '(';
+  text += left;
+  text += ')';
+  text += op;
+  text += '(';
+  text += right;
+  text += ')';
+  return text;
+}
+
 }  // namespace polyfrep::testing
