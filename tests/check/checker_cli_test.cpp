@@ -41,6 +41,9 @@ const std::vector<Point> kHexagon = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0,
 // that intersects at the dent is wrong only in slivers 1e-8 thin.
 const std::vector<Point> kDentedSquare = {{0, 0}, {1, 0}, {1, 1}, {0.5, 0.99999999}, {0, 1}};
 
+// The unit square closed by repeating its first vertex at the end.
+const std::vector<Point> kSquareClosed = {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}};
+
 // A U whose pocket walls lean towards each other: their lines cross at
 // (2, -26), far below the outline, and the region left of both lies there.
 const std::vector<Point> kLeaningU = {{0, 0},   {4, 0},   {4, 4}, {3, 4},
@@ -152,7 +155,31 @@ TEST(CheckerCommandLine, Findings) {
        1,
        {"zero-length edges: 1 (edge 1 from vertex 1 to vertex 2): a repeated vertex; the edge's "
         "distance function divides by zero; remove the repeated vertex from the input\n",
-        "model: poly.hf:13:61: division by zero in the value of s1\n"},
+        "model: poly.hf:13:61: division by zero in the value of s1\n",
+        "exact check: the formula describes the polygon\n"},
+       {}},
+      // The last edge runs from the repeated vertex back to the first one.
+      // Its half-plane is empty: a union with it changes nothing, while an
+      // intersection with it empties the region.
+      {"square with its first vertex repeated at the end, empty edge united",
+       kSquareClosed,
+       "((s0&s1)&(s2&s3))|s4",
+       {},
+       1,
+       {"zero-length edges: 1 (edge 4 from vertex 4 to vertex 0): a repeated vertex; the edge's "
+        "distance function divides by zero; remove the repeated vertex from the input\n",
+        "model: poly.hf:28:61: division by zero in the value of s4\n",
+        "exact check: the formula describes the polygon\n",
+        "verdict: not right (zero-length edges, model)\n"},
+       {}},
+      {"square with its first vertex repeated at the end, empty edge intersected",
+       kSquareClosed,
+       "((s0&s1)&(s2&s3))&s4",
+       {},
+       1,
+       {"zero-length edges: 1 (edge 4 from vertex 4 to vertex 0): ",
+        "exact check: the formula does not describe the polygon: ",
+        "verdict: not right (zero-length edges, model, exact check, sampling)\n"},
        {}},
       {"bow tie",
        {{0, 0}, {2, 2}, {2, 0}, {0, 2}},
@@ -283,8 +310,7 @@ TEST(CheckerCommandLine, UsageAndFileErrors) {
     write_file(dir / "tri.txt", "3\n0 0\n1 0\n0 1\n");
     write_file(dir / "two.txt", "2\n0 0\n1 0\n");
     write_file(dir / "empty.txt", "");
-    if (!c.model.empty())
-      write_file(dir / "tri.hf", c.model);
+    if (!c.model.empty()) write_file(dir / "tri.hf", c.model);
     const CommandResult result = run_checker(dir, c.arguments);
     EXPECT_EQ(result.exit_code, 2) << c.name;
     EXPECT_EQ(result.standard_output, "") << c.name;
@@ -331,31 +357,46 @@ TEST(CheckerCommandLine, DrawsThePicture) {
 // The converter's models of generated outlines: convex and orthogonal ones
 // are proven right; a repeated vertex is reported; and whatever the outline,
 // a model that sampling finds a disagreement for is never proven right.
+bool has_zero_length_edge(const std::vector<Point>& vertices) {
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const Point a = vertices[i];
+    const Point b = vertices[(i + 1) % vertices.size()];
+    if (a.x == b.x && a.y == b.y) return true;
+  }
+  return false;
+}
+
 TEST(CheckerCommandLine, ConverterModels) {
   int proven = 0;
+  int repeated = 0;
   for (const testing::NamedPolygon& polygon : testing::generated_polygons(3, 77)) {
     TempDir dir;
     write_file(dir / "in.txt", polygon_text(polygon.vertices));
+    // The converter writes its model for an outline with a repeated vertex
+    // too, but exits with 1 after flagging the zero-length edge.
+    const bool zero_length = has_zero_length_edge(polygon.vertices);
     const CommandResult converted =
         testing::run_program(testing::converter_path(), {"in.txt", "in.hf"}, dir.path());
-    ASSERT_EQ(converted.exit_code, 0) << polygon.name;
+    ASSERT_EQ(converted.exit_code, zero_length ? 1 : 0) << polygon.name;
     const CommandResult result = run_checker(dir, {"in.txt", "--samples", "2000"});
     const std::string& output = result.standard_output;
     if (polygon.name == "convex" || polygon.name == "orthogonal") {
       EXPECT_EQ(result.exit_code, 0) << polygon.name << "\n" << output;
     }
-    if (polygon.name == "collinear-and-repeated") {
+    if (zero_length) {
+      ++repeated;
       EXPECT_EQ(result.exit_code, 1) << output;
+      EXPECT_TRUE(contains(output, "zero-length edges: ")) << output;
       EXPECT_FALSE(contains(output, "zero-length edges: none\n")) << output;
     }
     if (!contains(output, "\nsampling: 0 of ")) {
       EXPECT_FALSE(contains(output, "exact check: the formula describes the polygon\n")) << output;
       EXPECT_EQ(result.exit_code, 1);
     }
-    if (result.exit_code == 0)
-      ++proven;
+    if (result.exit_code == 0) ++proven;
   }
   EXPECT_GE(proven, 6);
+  EXPECT_GE(repeated, 1);
 }
 
 }  // namespace
