@@ -18,7 +18,7 @@
 #include "geometry/input_reader.h"
 #include "geometry/number_format.h"
 #include "geometry/text_output.h"
-#include "verify/exact.h"
+#include "verify/area.h"
 #include "verify/formula_check.h"
 
 namespace polyfrep {
@@ -69,8 +69,7 @@ std::string system_reason() {
 
 std::vector<Point> read_input(const std::string& path, Findings& findings) {
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw CheckError("cannot open " + path + ": " + system_reason());
+  if (!in) throw CheckError("cannot open " + path + ": " + system_reason());
   NumberScanner scanner = make_number_scanner(in);
   int vertex_count = 0;
   if (!read_vertex_count(scanner, vertex_count)) {
@@ -82,8 +81,7 @@ std::vector<Point> read_input(const std::string& path, Findings& findings) {
   }
   std::vector<Point> vertices;
   const long long coordinates_read = read_vertices(scanner, vertex_count, vertices);
-  if (scanner.read_error)
-    throw CheckError("cannot read " + path);
+  if (scanner.read_error) throw CheckError("cannot read " + path);
   const long long expected = 2LL * vertex_count;
   if (coordinates_read < expected) {
     add_failure(findings, "input",
@@ -96,12 +94,10 @@ std::vector<Point> read_input(const std::string& path, Findings& findings) {
 
 std::string read_text_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw CheckError("cannot open " + path + ": " + system_reason());
+  if (!in) throw CheckError("cannot open " + path + ": " + system_reason());
   std::ostringstream text;
   text << in.rdbuf();
-  if (in.bad())
-    throw CheckError("cannot read " + path);
+  if (in.bad()) throw CheckError("cannot read " + path);
   return text.str();
 }
 
@@ -126,35 +122,9 @@ LoadedModel load_model(const std::string& path) {
   }
 }
 
-// The turn at the lowest (then leftmost) vertex, between its nearest
-// neighbours at other positions: that corner of a simple outline is convex,
-// so its turn is the outline's orientation.
-int orientation_of(std::span<const Point> vertices) {
-  const std::size_t count = vertices.size();
-  std::size_t lowest = 0;
-  for (std::size_t i = 1; i < count; ++i) {
-    const Point p = vertices[i];
-    const Point q = vertices[lowest];
-    if (p.y < q.y || (p.y == q.y && p.x < q.x))
-      lowest = i;
-  }
-  const Point corner = vertices[lowest];
-  auto differs = [&](std::size_t i) {
-    return vertices[i].x != corner.x || vertices[i].y != corner.y;
-  };
-  std::size_t before = (lowest + count - 1) % count;
-  while (before != lowest && !differs(before))
-    before = (before + count - 1) % count;
-  std::size_t after = (lowest + 1) % count;
-  while (after != lowest && !differs(after))
-    after = (after + 1) % count;
-  if (before == lowest || after == lowest)
-    return 0;
-  return orientation_sign(vertices[before], corner, vertices[after]);
-}
-
 void report_orientation(Findings& findings, std::span<const Point> vertices) {
-  const int orientation = orientation_of(vertices);
+  // The exact sign of the enclosed area, as the converter decides it.
+  const int orientation = signed_area_sign(vertices);
   if (orientation > 0) {
     add_line(findings, "orientation", "counter-clockwise");
   } else if (orientation < 0) {
@@ -172,8 +142,7 @@ void report_zero_length_edges(Findings& findings, std::span<const Point> vertice
   for (std::size_t i = 0; i < count; ++i) {
     const Point a = vertices[i];
     const Point b = vertices[(i + 1) % count];
-    if (a.x == b.x && a.y == b.y)
-      edges.push_back(i);
+    if (a.x == b.x && a.y == b.y) edges.push_back(i);
   }
   if (edges.empty()) {
     add_line(findings, "zero-length edges", "none");
@@ -181,13 +150,11 @@ void report_zero_length_edges(Findings& findings, std::span<const Point> vertice
   }
   std::string text = std::to_string(edges.size()) + " (";
   for (std::size_t k = 0; k < edges.size() && k < kListed; ++k) {
-    if (k > 0)
-      text += ", ";
+    if (k > 0) text += ", ";
     text += "edge " + std::to_string(edges[k]) + " from vertex " + std::to_string(edges[k]) +
             " to vertex " + std::to_string((edges[k] + 1) % count);
   }
-  if (edges.size() > kListed)
-    text += ", ...";
+  if (edges.size() > kListed) text += ", ...";
   text +=
       "): a repeated vertex; the edge's distance function divides by zero; remove the repeated "
       "vertex from the input";
@@ -203,13 +170,11 @@ void report_self_intersections(Findings& findings, std::span<const Point> vertic
   }
   std::string text;
   for (const EdgeCrossing& crossing : crossings) {
-    if (!text.empty())
-      text += ", ";
+    if (!text.empty()) text += ", ";
     text += "edges " + std::to_string(crossing.first_edge) + " and " +
             std::to_string(crossing.second_edge);
   }
-  if (crossings.size() >= kListed)
-    text += ", ... (first found)";
+  if (crossings.size() >= kListed) text += ", ... (first found)";
   add_failure(findings, "self-intersections", text);
 }
 
@@ -299,8 +264,7 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
     return outcome;
   }
   std::string text = "the formula does not describe the polygon: " + verdict.reason;
-  if (verdict.edge >= 0)
-    text += " (edge " + std::to_string(verdict.edge) + ")";
+  if (verdict.edge >= 0) text += " (edge " + std::to_string(verdict.edge) + ")";
   text += "; first failure at " + text_of(verdict.witness);
   add_failure(findings, "exact check", text);
   outcome.has_point = true;
@@ -346,14 +310,11 @@ bool proven_right(const Findings& findings) {
 }
 
 std::string verdict_text(const Findings& findings) {
-  if (proven_right(findings))
-    return "proven right";
-  if (findings.failed.empty())
-    return "not proven (the exact check was skipped)";
+  if (proven_right(findings)) return "proven right";
+  if (findings.failed.empty()) return "not proven (the exact check was skipped)";
   std::string text = "not right (";
   for (std::size_t k = 0; k < findings.failed.size(); ++k) {
-    if (k > 0)
-      text += ", ";
+    if (k > 0) text += ", ";
     text += findings.failed[k];
   }
   return text + ")";
@@ -374,8 +335,7 @@ void write_picture(const CheckOptions& options, const std::string& model_path,
   content.verdict = "verdict: " + verdict_text(findings);
   content.right = proven_right(findings);
   TextOutput out;
-  if (open_text_output(out, options.svg_path.c_str()))
-    put(out, svg_picture(content));
+  if (open_text_output(out, options.svg_path.c_str())) put(out, svg_picture(content));
   if (!close_text_output(out)) {
     throw CheckError("cannot write " + options.svg_path + ": " + std::strerror(out.error));
   }

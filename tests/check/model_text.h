@@ -41,8 +41,9 @@ inline std::string model_text(std::span<const Point> vertices, std::string_view 
     text += "p0 = [" + g_text(start.x) + ", " + g_text(start.y) + "];\n";
     text += "p1 = [" + g_text(end.x) + ", " + g_text(end.y) + "];\n";
     text += "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \n";
-    text += "s" + std::to_string(i) +
-            " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n";
+    text += "s";
+    text += std::to_string(i);
+    text += " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n";
   }
   text += "polygon = " + std::string(formula) + ";\n}\n";
   return text;
