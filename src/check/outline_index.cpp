@@ -24,10 +24,8 @@ Point edge_end(const OutlineIndex& index, int edge) {
 
 int slab_of(const OutlineIndex& index, double y) {
   const double position = std::floor((y - index.y_low) / index.slab_height);
-  if (!(position >= 0))
-    return 0;
-  if (position >= index.slab_count - 1)
-    return index.slab_count - 1;
+  if (!(position >= 0)) return 0;
+  if (position >= index.slab_count - 1) return index.slab_count - 1;
   return static_cast<int>(position);
 }
 
@@ -92,8 +90,7 @@ bool exactly_on_edge(Point a, Point b, Point p) {
 // Whether the ray from p to the right crosses the edge, counting an edge's
 // lower end and not its upper end so that a vertex at p's height counts once.
 bool ray_crosses(Point a, Point b, Point p) {
-  if ((a.y > p.y) == (b.y > p.y))
-    return false;
+  if ((a.y > p.y) == (b.y > p.y)) return false;
   const int side = orientation_sign(a, b, p);
   return b.y > a.y ? side > 0 : side < 0;
 }
@@ -104,8 +101,7 @@ OutlineIndex make_outline_index(std::span<const Point> vertices, double toleranc
   OutlineIndex index;
   index.vertices.assign(vertices.begin(), vertices.end());
   index.tolerance = tolerance;
-  if (vertices.empty())
-    return index;
+  if (vertices.empty()) return index;
   double y_high = vertices[0].y;
   index.y_low = vertices[0].y;
   for (const Point& p : vertices) {
@@ -123,8 +119,7 @@ OutlineIndex make_outline_index(std::span<const Point> vertices, double toleranc
       index.slab_height = 1;
       break;
     }
-    if (index.slab_count == 1 || listing_count(index) <= kMaxListingsPerEdge * edge_count)
-      break;
+    if (index.slab_count == 1 || listing_count(index) <= kMaxListingsPerEdge * edge_count) break;
     index.slab_count /= 2;
   }
   fill_slabs(index);
@@ -132,8 +127,7 @@ OutlineIndex make_outline_index(std::span<const Point> vertices, double toleranc
 }
 
 PointPlace locate_point(const OutlineIndex& index, Point p) {
-  if (index.vertices.empty())
-    return PointPlace::Outside;
+  if (index.vertices.empty()) return PointPlace::Outside;
   const int slab = slab_of(index, p.y);
   bool inside = false;
   for (int k = index.slab_begin[static_cast<std::size_t>(slab)];
@@ -141,11 +135,23 @@ PointPlace locate_point(const OutlineIndex& index, Point p) {
     const int edge = index.slab_edges[static_cast<std::size_t>(k)];
     const Point a = edge_start(index, edge);
     const Point b = edge_end(index, edge);
-    if (within_tolerance(a, b, p, index.tolerance) || exactly_on_edge(a, b, p)) {
+    // Most edges of a slab lie wholly above, below or to the right of p
+    // beyond the tolerance: they neither come near p nor cross its ray, and
+    // comparisons alone dismiss them.
+    const double tolerance = index.tolerance;
+    if (std::min(a.y, b.y) - tolerance > p.y || std::max(a.y, b.y) + tolerance < p.y ||
+        std::max(a.x, b.x) + tolerance < p.x) {
+      continue;
+    }
+    if (std::min(a.x, b.x) - tolerance > p.x) {
+      // Wholly to the right: the ray crosses it when it spans p's height.
+      if ((a.y > p.y) != (b.y > p.y)) inside = !inside;
+      continue;
+    }
+    if (within_tolerance(a, b, p, tolerance) || exactly_on_edge(a, b, p)) {
       return PointPlace::NearOutline;
     }
-    if (ray_crosses(a, b, p))
-      inside = !inside;
+    if (ray_crosses(a, b, p)) inside = !inside;
   }
   return inside ? PointPlace::Inside : PointPlace::Outside;
 }
@@ -153,8 +159,7 @@ PointPlace locate_point(const OutlineIndex& index, Point p) {
 bool inside_even_odd(std::span<const Point> vertices, Point p) {
   bool inside = false;
   for (std::size_t i = 0; i < vertices.size(); ++i) {
-    if (ray_crosses(vertices[i], vertices[(i + 1) % vertices.size()], p))
-      inside = !inside;
+    if (ray_crosses(vertices[i], vertices[(i + 1) % vertices.size()], p)) inside = !inside;
   }
   return inside;
 }
