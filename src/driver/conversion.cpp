@@ -190,15 +190,18 @@ void report_zero_length_edges(RunReport& run, const char* input_name,
     if (count++ == 0) first = edge;
   }
   if (count == 0) return;
+  // The later vertex repeats the earlier one; for the closing edge that is
+  // the last vertex repeating the first.
+  const std::size_t later = first + 1 < n ? first + 1 : first;
+  const std::size_t earlier = first + 1 < n ? first : 0;
   std::string what = "edge " + std::to_string(first) + " has zero length (vertex " +
-                     std::to_string((first + 1) % n) + " repeats vertex " + std::to_string(first) +
-                     ")";
+                     std::to_string(later) + " repeats vertex " + std::to_string(earlier) + ")";
   if (count == 1) {
     what += ": its distance function divides by zero; remove the repeated vertex";
   } else {
     what += " and " + std::to_string(count - 1) +
-            " more edges have zero length: their distance functions divide by zero; remove the "
-            "repeated vertices";
+            (count == 2 ? " more edge has" : " more edges have") +
+            " zero length: their distance functions divide by zero; remove the repeated vertices";
   }
   report(run, input_name, what);
 }

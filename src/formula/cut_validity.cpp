@@ -1,7 +1,11 @@
 #include "formula/cut_validity.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
+#include <utility>
 
 #include "formula/token_list.h"
 #include "verify/exact.h"
@@ -21,21 +25,31 @@ struct Ray {
   Point origin;
 };
 
+bool same_point(Point a, Point b) {
+  return a.x == b.x && a.y == b.y;
+}
+
 // Sign of (b - a) x (c - a), with a floating-point filter in front of the
 // exact predicate: the walks below ask it once per vertex of a chain, and the
 // answer is almost always far from zero.
+// Relative error bound of the orientation evaluated in doubles, the
+// differences of coordinates included.
+constexpr double kOrientationErrorBound = 3.3306690738754716e-16;
+
 int fast_orientation(Point a, Point b, Point c) {
   const double left = (b.x - a.x) * (c.y - a.y);
   const double right = (b.y - a.y) * (c.x - a.x);
   const double determinant = left - right;
   const double magnitude = std::fabs(left) + std::fabs(right);
-  // Relative error bound of this evaluation; tiny magnitudes may have
-  // underflowed and huge ones overflowed, so those go to the exact test.
-  constexpr double kErrorBound = 3.3306690738754716e-16;
+  // Tiny magnitudes may have underflowed and huge ones overflowed, so those
+  // go to the exact test.
   if (magnitude > 1e-280 && magnitude < 1e280) {
-    if (determinant > kErrorBound * magnitude) return 1;
-    if (-determinant > kErrorBound * magnitude) return -1;
+    if (determinant > kOrientationErrorBound * magnitude) return 1;
+    if (-determinant > kOrientationErrorBound * magnitude) return -1;
   }
+  // A repeated point makes the value exactly zero, which the filter cannot
+  // see; the checks meet this at every cut (a ray's own points).
+  if (same_point(a, b) || same_point(a, c) || same_point(b, c)) return 0;
   return orientation_sign(a, b, c);
 }
 
@@ -55,15 +69,29 @@ int compare_positions(const LinePosition& s, const LinePosition& t) {
   if (s.infinite != 0 || t.infinite != 0) {
     return s.infinite == t.infinite ? 0 : (s.infinite < t.infinite ? -1 : 1);
   }
+  const double a = s.parameter.approximation;
+  const double b = t.parameter.approximation;
+  // Two exactly known values (such as the origin against itself).
+  if (s.parameter.error_bound == 0 && t.parameter.error_bound == 0) return (a > b) - (a < b);
   return compare_parameters(s.parameter, t.parameter);
 }
 
-LinePosition origin_position(const Ray& ray) {
-  return {0, projection_parameter(ray.back, ray.origin, ray.origin)};
+// The two points that define the line sit at exactly 0 and 1. Saying so
+// directly spares the exact evaluation that a parameter of exactly 0 needs
+// (its rounded value has no relative accuracy), and the walks meet the
+// vertex before the cut vertex on the line at every cut.
+LinePosition position_of_point(const Ray& ray, Point point) {
+  for (const double known : {0.0, 1.0}) {
+    if (same_point(point, known == 0.0 ? ray.back : ray.origin)) {
+      return {0, LineParameter{LineParameter::Kind::kProjection, ray.back, ray.origin, point, point,
+                               known, 0.0}};
+    }
+  }
+  return {0, projection_parameter(ray.back, ray.origin, point)};
 }
 
-LinePosition position_of_point(const Ray& ray, Point point) {
-  return {0, projection_parameter(ray.back, ray.origin, point)};
+LinePosition origin_position(const Ray& ray) {
+  return position_of_point(ray, ray.origin);
 }
 
 // Where the line through a and b meets the ray's line; nullopt if parallel.
@@ -119,7 +147,7 @@ class ExtendedChain {
   CurvePoint point(std::size_t index) const {
     if (index == 0) {
       if (closed()) return {PointKind::kCrossing, crossing_->approximation, {}};
-      return {PointKind::kInfinity, back_ray_.back, back_ray_.origin};
+      return {PointKind::kInfinity, back_ray_.origin, back_ray_.back};
     }
     if (index == static_cast<std::size_t>(chain_.length) + 1) {
       return {PointKind::kInfinity, forward_ray_.origin, forward_ray_.back};
@@ -158,13 +186,27 @@ bool strictly_ahead(const Ray& ray, const LinePosition& position) {
   return compare_positions(position, origin_position(ray)) > 0;
 }
 
+// Whether two rays cross at a point strictly ahead of both origins, decided
+// from orientations of their defining points alone. With directions d_r and
+// d_s and w = s.origin - r.origin, the crossing lies at parameters
+// t = (w x d_s) / (d_r x d_s) on r and u = (w x d_r) / (d_r x d_s) on s.
+bool rays_cross_ahead(const Ray& r, const Ray& s) {
+  // Rays along the same two points are parallel: a chain's end ray and the
+  // cut ray next to it are often that, and exact zeros are slow to prove.
+  if ((same_point(r.back, s.back) && same_point(r.origin, s.origin)) ||
+      (same_point(r.back, s.origin) && same_point(r.origin, s.back))) {
+    return false;
+  }
+  const int denominator = cross_sign(r.back, r.origin, s.back, s.origin);
+  if (denominator == 0) return false;
+  const int t_sign = -fast_orientation(r.origin, s.origin, s.back) * denominator;
+  const int u_sign = -fast_orientation(r.back, r.origin, s.origin) * denominator;
+  return t_sign > 0 && u_sign > 0;
+}
+
 // The crossing point of two rays when it lies strictly ahead of both origins.
 std::optional<RationalPoint> ExtendedChain::proper_crossing(const Ray& r, const Ray& s) {
-  const std::optional<LinePosition> on_r = position_of_crossing(r, s.back, s.origin);
-  const std::optional<LinePosition> on_s = position_of_crossing(s, r.back, r.origin);
-  if (!on_r || !on_s || !strictly_ahead(r, *on_r) || !strictly_ahead(s, *on_s)) {
-    return std::nullopt;
-  }
+  if (!rays_cross_ahead(r, s)) return std::nullopt;
   return line_intersection(r.back, r.origin, s.back, s.origin);
 }
 
@@ -331,9 +373,13 @@ struct CutCorner {
   int turn;  // exact sign
 };
 
-bool same_point(Point a, Point b) {
-  return a.x == b.x && a.y == b.y;
-}
+// The first two and last two vertices of a chain, which carry its end rays.
+struct ExtendedEnds {
+  Point first;
+  Point second;
+  Point before_last;
+  Point last;
+};
 
 // A repeated vertex has no edge to continue, and a fold-back (a straight turn
 // that reverses) sends the region back over itself: neither is ever cut.
@@ -411,14 +457,7 @@ struct RayPiece {
 
 // The two end rays of a chain, each stopped where they cross each other.
 std::pair<RayPiece, RayPiece> end_ray_pieces(const Ray& back, const Ray& forward) {
-  const std::optional<LinePosition> on_back =
-      position_of_crossing(back, forward.back, forward.origin);
-  const std::optional<LinePosition> on_forward =
-      position_of_crossing(forward, back.back, back.origin);
-  if (on_back && on_forward && strictly_ahead(back, *on_back) &&
-      strictly_ahead(forward, *on_forward)) {
-    return {RayPiece{back, forward}, RayPiece{forward, back}};
-  }
+  if (rays_cross_ahead(back, forward)) return {RayPiece{back, forward}, RayPiece{forward, back}};
   return {RayPiece{back, std::nullopt}, RayPiece{forward, std::nullopt}};
 }
 
@@ -459,7 +498,164 @@ bool pieces_conflict(const RayPiece& p, const RayPiece& q) {
   return compare_positions(low, high) < 0;
 }
 
+// Whether an end-ray piece of a chain crosses the cut ray at a point strictly
+// ahead of the cut vertex and strictly inside the piece.
+bool piece_crosses_ray(const Ray& cut, const RayPiece& piece) {
+  if (!rays_cross_ahead(cut, piece.ray)) return false;
+  if (!piece.stopped_by) return true;
+  const std::optional<LinePosition> on_piece =
+      position_of_crossing(piece.ray, cut.back, cut.origin);
+  return on_piece && inside_piece(piece, *on_piece);
+}
+
+// For a cut ray from a strict hull corner, which misses the chain itself:
+// whether the chain's end rays conflict with it. The first and last vertices
+// lie in the hull, so never ahead of the cut vertex. An end piece that starts
+// on the ray's line either leaves it there, behind the cut vertex, or runs
+// along it; running towards the cut vertex it would pass it and run on along
+// the ray, which is left to the full walk (nullopt).
+std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) {
+  const auto [back, forward] =
+      end_ray_pieces(Ray{ends.second, ends.first}, Ray{ends.before_last, ends.last});
+  const int first_side = side_of(cut, ends.first);
+  const int last_side = side_of(cut, ends.last);
+  bool conflict = false;
+  for (const auto& [piece, side] : {std::pair{back, first_side}, std::pair{forward, last_side}}) {
+    if (side != 0) {
+      conflict = conflict || piece_crosses_ray(cut, piece);
+    } else if (!(same_point(cut.back, piece.ray.origin) &&
+                 same_point(cut.origin, piece.ray.back)) &&
+               cross_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) == 0 &&
+               dot_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) > 0) {
+      // (A piece along the cut ray's own edge runs against the ray, away from
+      // the cut vertex.)
+      return std::nullopt;
+    }
+  }
+  if (conflict) return true;
+  // The curve closes where the end rays cross; passing through that point on
+  // the ray moves from the first vertex's side to the last one's. With either
+  // end on the line, that point is off the ray or behind the cut vertex.
+  if (first_side == 0 || last_side == 0 || first_side == last_side || !back.stopped_by) {
+    return false;
+  }
+  const std::optional<RationalPoint> closing =
+      line_intersection(back.ray.back, back.ray.origin, forward.ray.back, forward.ray.origin);
+  if (!closing || orientation_sign(cut.back, cut.origin, *closing) != 0) return false;
+  const std::optional<LinePosition> position =
+      position_of_crossing(cut, back.ray.back, back.ray.origin);
+  return position && strictly_ahead(cut, *position);
+}
+
+// The end-ray verdicts for both cut rays of a corner: a conflict found there
+// is a conflict whatever the rest of the chain does; "no conflict" holds for
+// the whole chain only when the corner is a strict extreme point.
+struct EndRayVerdict {
+  bool conflict = false;
+  bool decided = false;  // both rays were judged
+};
+
+EndRayVerdict corner_rays_against_ends(const CutCorner& corner, const ExtendedEnds& ends) {
+  const std::optional<bool> incoming = end_rays_conflict(incoming_ray(corner), ends);
+  if (incoming == true) return {true, true};
+  const std::optional<bool> outgoing = end_rays_conflict(outgoing_ray(corner), ends);
+  if (outgoing == true) return {true, true};
+  return {false, incoming.has_value() && outgoing.has_value()};
+}
+
 }  // namespace
+
+namespace {
+
+// The cone at `apex` spanned by the directions to the points seen so far,
+// from `right` counter-clockwise to `left`, kept below a half turn.
+class DirectionCone {
+ public:
+  explicit DirectionCone(Point apex) : apex_(apex), left_(apex), right_(apex) {}
+
+  // Adds a point; false once the directions span a half turn or more.
+  bool add(Point point) {
+    if (opened_) {
+      // The common case, decided by the same filter as fast_orientation with
+      // the two boundary directions' differences formed once.
+      const double px = point.x - apex_.x;
+      const double py = point.y - apex_.y;
+      const double left_first = left_dx_ * py;
+      const double left_second = left_dy_ * px;
+      const double right_first = right_dx_ * py;
+      const double right_second = right_dy_ * px;
+      const double from_left = left_first - left_second;
+      const double from_right = right_first - right_second;
+      const double left_bound =
+          kOrientationErrorBound * (std::fabs(left_first) + std::fabs(left_second));
+      const double right_bound =
+          kOrientationErrorBound * (std::fabs(right_first) + std::fabs(right_second));
+      if (left_bound > 1e-280 && left_bound < 1e280 && right_bound > 1e-280 &&
+          right_bound < 1e280 && std::fabs(from_left) > left_bound &&
+          std::fabs(from_right) > right_bound) {
+        if (from_left < 0 && from_right > 0) return true;
+        if ((from_left > 0) == (from_right > 0)) return widen(point, from_left > 0);
+        return false;
+      }
+    }
+    if (same_point(point, apex_)) return true;
+    if (same_point(left_, apex_)) {
+      left_ = right_ = point;
+      return true;
+    }
+    const int from_left = fast_orientation(apex_, left_, point);
+    const int from_right = fast_orientation(apex_, right_, point);
+    if (!opened_ && from_left == 0) {
+      // On the line of the single direction so far: along it, or a half turn.
+      return dot_sign(apex_, left_, apex_, point) > 0;
+    }
+    if (from_left <= 0 && from_right >= 0) return true;  // inside the cone
+    if (from_left > 0 && from_right > 0) return widen(point, true);
+    if (from_left < 0 && from_right < 0) return widen(point, false);
+    return false;
+  }
+
+  bool has_direction() const { return !same_point(left_, apex_); }
+
+ private:
+  // Moves the left or the right boundary out to the point.
+  bool widen(Point point, bool on_the_left) {
+    (on_the_left ? left_ : right_) = point;
+    opened_ = true;
+    left_dx_ = left_.x - apex_.x;
+    left_dy_ = left_.y - apex_.y;
+    right_dx_ = right_.x - apex_.x;
+    right_dy_ = right_.y - apex_.y;
+    return true;
+  }
+
+  Point apex_;
+  Point left_;
+  Point right_;
+  bool opened_ = false;
+  double left_dx_ = 0;
+  double left_dy_ = 0;
+  double right_dx_ = 0;
+  double right_dy_ = 0;
+};
+
+}  // namespace
+
+bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position) {
+  const std::size_t n = vertices.size();
+  const auto first = static_cast<std::size_t>(chain.first);
+  const auto length = static_cast<std::size_t>(chain.length);
+  DirectionCone cone(vertices[(first + static_cast<std::size_t>(position)) % n]);
+  // The chain's vertices as at most two runs of the array (it may wrap).
+  const std::size_t first_run = std::min(length, n - first);
+  for (const Point& point : vertices.subspan(first, first_run)) {
+    if (!cone.add(point)) return false;
+  }
+  for (const Point& point : vertices.first(length - first_run)) {
+    if (!cone.add(point)) return false;
+  }
+  return cone.has_direction();
+}
 
 TurnTable make_turn_table(std::span<const Point> vertices) {
   const std::size_t n = vertices.size();
@@ -483,8 +679,114 @@ bool is_strictly_convex(const TurnTable& turns) {
   return turns.left_turns_before[n] == static_cast<int>(n);
 }
 
+namespace {
+
+constexpr std::size_t kEdgesPerLeaf = 8;
+
+ChainEdgeIndex::Box box_around(Point a, Point b) {
+  return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+ChainEdgeIndex::Box merged(const ChainEdgeIndex::Box& a, const ChainEdgeIndex::Box& b) {
+  return {std::min(a.min_x, b.min_x), std::min(a.min_y, b.min_y), std::max(a.max_x, b.max_x),
+          std::max(a.max_y, b.max_y)};
+}
+
+// Whether the ray may meet the box: a slab test on a box grown by a small
+// margin. It may answer yes too often, which only costs time; every crossing
+// it leads to is confirmed exactly.
+bool ray_may_meet(const Ray& ray, const ChainEdgeIndex::Box& box) {
+  const double direction[2] = {ray.origin.x - ray.back.x, ray.origin.y - ray.back.y};
+  const double origin[2] = {ray.origin.x, ray.origin.y};
+  const double low[2] = {box.min_x, box.min_y};
+  const double high[2] = {box.max_x, box.max_y};
+  double enter = 0;
+  double leave = std::numeric_limits<double>::infinity();
+  for (int axis = 0; axis < 2; ++axis) {
+    const double margin = 1e-9 * (std::fabs(low[axis]) + std::fabs(high[axis]) + 1e-300);
+    const double lo = low[axis] - margin;
+    const double hi = high[axis] + margin;
+    if (direction[axis] == 0) {
+      if (origin[axis] < lo || origin[axis] > hi) return false;
+      continue;
+    }
+    double t_lo = (lo - origin[axis]) / direction[axis];
+    double t_hi = (hi - origin[axis]) / direction[axis];
+    if (t_lo > t_hi) std::swap(t_lo, t_hi);
+    enter = std::max(enter, t_lo * (1 - 1e-9));
+    leave = std::min(leave, t_hi * (1 + 1e-9));
+    if (!(enter <= leave)) return false;
+  }
+  return true;
+}
+
+// Whether the segment from a to b passes from one side of the ray's line to
+// the other at a point strictly ahead of the ray's origin. Along the line,
+// f(X) = (b - a) x (X - a) is linear; its zero lies beyond the origin exactly
+// when f(origin) is not zero and f(back) - f(origin) has the sign of f(origin).
+bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
+  const int side_a = fast_orientation(ray.back, ray.origin, a);
+  const int side_b = fast_orientation(ray.back, ray.origin, b);
+  if (side_a * side_b >= 0) return false;
+  const int at_origin = fast_orientation(a, b, ray.origin);
+  return at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin;
+}
+
+bool ray_crosses_an_edge(const Ray& ray, const ChainEdgeIndex& edges) {
+  const std::size_t edge_count = edges.points.size() - 1;
+  // The tree is at most 64 levels deep, and a descent keeps at most one
+  // pending sibling per level.
+  std::array<std::size_t, 128> pending;
+  std::size_t pending_count = 0;
+  pending[pending_count++] = 1;
+  while (pending_count > 0) {
+    const std::size_t node = pending[--pending_count];
+    if (!ray_may_meet(ray, edges.boxes[node])) continue;
+    if (node < edges.leaf_count) {
+      pending[pending_count++] = 2 * node;
+      pending[pending_count++] = 2 * node + 1;
+      continue;
+    }
+    const std::size_t first = (node - edges.leaf_count) * kEdgesPerLeaf;
+    for (std::size_t edge = first; edge < std::min(first + kEdgesPerLeaf, edge_count); ++edge) {
+      if (segment_crosses_ray(ray, edges.points[edge], edges.points[edge + 1])) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain) {
+  ChainEdgeIndex index;
+  index.chain = chain;
+  const std::size_t n = vertices.size();
+  index.points.resize(static_cast<std::size_t>(chain.length));
+  for (std::size_t k = 0; k < index.points.size(); ++k)
+    index.points[k] = vertices[(static_cast<std::size_t>(chain.first) + k) % n];
+  const std::size_t edge_count = index.points.size() - 1;
+  std::size_t leaves = 1;
+  while (leaves * kEdgesPerLeaf < edge_count)
+    leaves *= 2;
+  index.leaf_count = leaves;
+  // Empty leaves get an empty box (min above max), which no ray meets.
+  const ChainEdgeIndex::Box empty{1, 1, -1, -1};
+  index.boxes.assign(2 * leaves, empty);
+  for (std::size_t edge = 0; edge < edge_count; ++edge) {
+    ChainEdgeIndex::Box& leaf = index.boxes[leaves + edge / kEdgesPerLeaf];
+    const ChainEdgeIndex::Box box = box_around(index.points[edge], index.points[edge + 1]);
+    leaf = edge % kEdgesPerLeaf == 0 ? box : merged(leaf, box);
+  }
+  for (std::size_t node = leaves - 1; node >= 1; --node) {
+    const ChainEdgeIndex::Box& left = index.boxes[2 * node];
+    const ChainEdgeIndex::Box& right = index.boxes[2 * node + 1];
+    index.boxes[node] = right.min_x > right.max_x ? left : merged(left, right);
+  }
+  return index;
+}
+
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join) {
+                        int cut_position, int join, const ChainEdgeIndex* edges) {
   const std::size_t index =
       (static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position)) %
       vertices.size();
@@ -496,11 +798,26 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
     return false;
   }
   if (interior_turns_share_one_strict_sign(turns, chain)) return true;
+  // The end rays first: they settle many cuts in constant time.
+  const auto vertex = [&](int position) {
+    return vertices[(static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(position)) %
+                    vertices.size()];
+  };
+  const ExtendedEnds ends{vertex(0), vertex(1), vertex(chain.length - 2), vertex(chain.length - 1)};
+  const EndRayVerdict verdict = corner_rays_against_ends(corner, ends);
+  if (verdict.conflict) return false;
+  // A cut ray that crosses an edge of the chain strictly ahead conflicts.
+  if (edges != nullptr && (ray_crosses_an_edge(incoming_ray(corner), *edges) ||
+                           ray_crosses_an_edge(outgoing_ray(corner), *edges))) {
+    return false;
+  }
+  if (verdict.decided && is_strict_extreme_point(vertices, chain, cut_position)) return true;
   const ExtendedChain curve(vertices, chain);
   return !cut_rays_conflict(corner, join, curve, curve.index_of_position(cut_position));
 }
 
-bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b) {
+bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b,
+                          bool a_is_extreme, bool b_is_extreme) {
   if (is_strictly_convex(turns)) return true;
   const auto lo = static_cast<std::size_t>(std::min(a, b));
   const auto hi = static_cast<std::size_t>(std::max(a, b));
@@ -509,9 +826,12 @@ bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turn
   for (const CutCorner& corner : {at_lo, at_hi}) {
     if (corner.turn < 0 || !is_cuttable(corner)) return false;
   }
+  // The cut rays of a strict extreme point leave the hull and so miss the outline.
+  const bool lo_is_strict = a < b ? a_is_extreme : b_is_extreme;
+  const bool hi_is_strict = a < b ? b_is_extreme : a_is_extreme;
   const Outline outline(vertices);
-  if (cut_rays_conflict(at_lo, TOKEN_INTERSECT, outline, lo) ||
-      cut_rays_conflict(at_hi, TOKEN_INTERSECT, outline, hi)) {
+  if ((!lo_is_strict && cut_rays_conflict(at_lo, TOKEN_INTERSECT, outline, lo)) ||
+      (!hi_is_strict && cut_rays_conflict(at_hi, TOKEN_INTERSECT, outline, hi))) {
     return false;
   }
   // The first chain runs lo .. hi, the second hi .. lo; each has a back ray at

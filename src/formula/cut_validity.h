@@ -8,6 +8,15 @@
 
 namespace polyfrep {
 
+// Whether vertex `position` of the chain is a strict extreme point of the
+// chain's vertices: all of them lie in one cone at it of less than a half
+// turn. Both cut rays of such a vertex then leave the chain's convex hull, so
+// of the extended chain only its end rays can meet them, and the checks below
+// skip the walk along the chain. Decided exactly, without trusting any hull
+// computed in floating point; the test stops early at most vertices that are
+// not extreme.
+bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position);
+
 // Exact sign of the turn at every vertex of a polygon, with running counts so
 // that "do all interior turns of this chain turn the same strict way?" costs
 // constant time.
@@ -29,14 +38,34 @@ bool is_strictly_convex(const TurnTable& turns);
 // (the incoming edge continued forward, the outgoing edge continued backward)
 // do not cross that extended chain, or when all of the chain's interior turns
 // have one strict sign. Decided exactly.
+// Bounding boxes over runs of a chain's edges, so that a cut ray that crosses
+// an edge of the chain can be found without walking the whole chain. The
+// repair tries many cut positions of one chain; most fail that way.
+struct ChainEdgeIndex {
+  struct Box {
+    double min_x, min_y, max_x, max_y;
+  };
+  IndexChain chain;
+  std::vector<Point> points;   // the chain's vertices in chain order
+  std::vector<Box> boxes;      // a complete binary tree in array order, root at 1
+  std::size_t leaf_count = 0;  // leaves are boxes[leaf_count .. 2 * leaf_count)
+};
+
+ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain);
+
+// `edges`, when given, must index `chain`; it lets a cut whose rays cross an
+// edge of the chain be rejected quickly.
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join);
+                        int cut_position, int join, const ChainEdgeIndex* edges = nullptr);
 
 // Whether splitting the outline at vertices a and b into two chains joined by
 // intersection gives the polygon: always for a strictly convex polygon;
 // otherwise the turns at a and b must not be right turns, none of the four
 // cut rays at a and b may cross the outline, and the end rays of one chain
 // must not cross those of the other. Decided exactly.
-bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b);
+// A vertex known to be a strict extreme point of the polygon skips the walk
+// of its cut rays along the outline.
+bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b,
+                          bool a_is_extreme = false, bool b_is_extreme = false);
 
 }  // namespace polyfrep

@@ -138,8 +138,9 @@ class ChainDecomposer {
                          vertex(chain.first, position + 1));
   }
 
-  bool cut_is_valid(IndexChain chain, int position) const {
-    return chain_cut_is_valid(vertices_, check_->turns, chain, position, join_at(chain, position));
+  bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr) const {
+    return chain_cut_is_valid(vertices_, check_->turns, chain, position, join_at(chain, position),
+                              edges);
   }
 
   // The cut to make: the chosen one when it is sound or nothing is checked;
@@ -149,8 +150,9 @@ class ChainDecomposer {
     if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
+    const ChainEdgeIndex edges = make_chain_edge_index(vertices_, chain);
     for (const int position : cut_positions_by_distance(chain.length)) {
-      if (position != chosen && cut_is_valid(chain, position)) return position;
+      if (position != chosen && cut_is_valid(chain, position, &edges)) return position;
     }
     return chosen;
   }
@@ -202,20 +204,49 @@ std::vector<int> entries_by_distance(std::span<const int> entries, int middle) {
   return ordered;
 }
 
+// Whether a vertex is a strict extreme point of the polygon, worked out on
+// first use: each answer may cost a pass over all vertices.
+class ExtremePoints {
+ public:
+  explicit ExtremePoints(std::span<const Point> vertices)
+      : vertices_(vertices), known_(vertices.size(), -1) {}
+
+  bool is_extreme(int vertex) {
+    signed char& known = known_[static_cast<std::size_t>(vertex)];
+    if (known < 0) {
+      const IndexChain outline{0, static_cast<int>(vertices_.size())};
+      known = is_strict_extreme_point(vertices_, outline, vertex) ? 1 : 0;
+    }
+    return known == 1;
+  }
+
+ private:
+  std::span<const Point> vertices_;
+  std::vector<signed char> known_;
+};
+
+bool polygon_cut_holds(std::span<const Point> vertices, const TurnTable& turns,
+                       ExtremePoints& extreme, int a, int b) {
+  if (is_strictly_convex(turns)) return true;
+  return polygon_cut_is_valid(vertices, turns, a, b, extreme.is_extreme(a), extreme.is_extreme(b));
+}
+
 // The top-level cut (a, b): the chosen one when it is sound or nothing is
 // checked; when repairing an unsound one, the first sound pair with a taken
 // over the hull entries in order and b over them by distance from the middle.
 std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
                                         std::span<const int> hull_positions, int a, int b,
                                         CutCheck* check) {
-  if (check == nullptr || polygon_cut_is_valid(vertices, check->turns, a, b)) return {a, b};
+  if (check == nullptr) return {a, b};
+  ExtremePoints extreme(vertices);
+  if (polygon_cut_holds(vertices, check->turns, extreme, a, b)) return {a, b};
   check->all_cuts_valid = false;
   if (!check->repair) return {a, b};
   const int middle = static_cast<int>(vertices.size()) / 2;
   const std::vector<int> second_choices = entries_by_distance(hull_positions, middle);
   for (const int first : hull_positions) {
     for (const int second : second_choices) {
-      if (second != first && polygon_cut_is_valid(vertices, check->turns, first, second)) {
+      if (second != first && polygon_cut_holds(vertices, check->turns, extreme, first, second)) {
         return {first, second};
       }
     }
@@ -269,23 +300,29 @@ bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
 }
 
 bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                                   const HullObserver& observe_hull) {
+                                   const HullObserver& observe_hull, int exact_check_limit) {
   // Clockwise outlines keep their documented formula (their model describes
   // the edges' left sides), and a zero-length edge has no half-plane that the
   // cut rules could reason about.
   if (vertices.size() < 3 || signed_area_sign(vertices) <= 0 || has_zero_length_edge(vertices)) {
     return decompose_polygon(vertices, tokens, observe_hull, nullptr);
   }
-  CutCheck check{make_turn_table(vertices), false, true};
+  // One pass that checks every cut and repairs the unsound ones: when every
+  // cut is sound it is exactly the plain decomposition.
+  CutCheck check{make_turn_table(vertices), true, true};
   const bool built = decompose_polygon(vertices, tokens, observe_hull, &check);
-  if (!built || check.all_cuts_valid) return built;
-  if (vertices.size() <= static_cast<std::size_t>(kExactCheckLimit) &&
-      check_formula(vertices, std::span<const int>(tokens.items.get(),
-                                                   static_cast<std::size_t>(tokens.count)))
-          .holds) {
-    return true;
+  if (!built || check.all_cuts_valid ||
+      vertices.size() > static_cast<std::size_t>(exact_check_limit)) {
+    return built;
   }
-  check.repair = true;
+  // Some cut looked unsound, but the plain formula may describe the polygon
+  // all the same; small polygons can afford to find out. Either way the
+  // chosen decomposition runs last, so the observer ends with its hulls.
+  decompose_polygon(vertices, tokens, {}, nullptr);
+  const std::span<const int> plain(tokens.items.get(), static_cast<std::size_t>(tokens.count));
+  if (check_formula(vertices, plain).holds) {
+    return decompose_polygon(vertices, tokens, observe_hull, nullptr);
+  }
   return decompose_polygon(vertices, tokens, observe_hull, &check);
 }
 

@@ -52,7 +52,10 @@ inline constexpr int kExactCheckLimit = 2000;
 // describes the polygon; otherwise the same decomposition with every unsound
 // cut replaced by a sound one. Applies to counter-clockwise outlines without
 // zero-length edges; others get build_polygon_formula's formula unchanged.
+// `exact_check_limit` moves the size limit of the exact check (tests use it to
+// reach the repair on small polygons).
 bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                                   const HullObserver& observe_hull = {});
+                                   const HullObserver& observe_hull = {},
+                                   int exact_check_limit = kExactCheckLimit);
 
 }  // namespace polyfrep

@@ -100,6 +100,148 @@ std::vector<Point> star_with_collinear_and_repeated(int vertex_count, std::uint6
   return points;
 }
 
+namespace {
+
+// Sign of (b - a) x (c - a); exact for the integer coordinates used here.
+int orientation(Point a, Point b, Point c) {
+  const double value = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  return (value > 0) - (value < 0);
+}
+
+bool on_segment(Point a, Point b, Point p) {
+  return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
+         p.y <= std::max(a.y, b.y);
+}
+
+// Whether the closed segments ab and cd share a point.
+bool segments_meet(Point a, Point b, Point c, Point d) {
+  const int abc = orientation(a, b, c);
+  const int abd = orientation(a, b, d);
+  const int cda = orientation(c, d, a);
+  const int cdb = orientation(c, d, b);
+  if (abc * abd < 0 && cda * cdb < 0) return true;
+  return (abc == 0 && on_segment(a, b, c)) || (abd == 0 && on_segment(a, b, d)) ||
+         (cda == 0 && on_segment(c, d, a)) || (cdb == 0 && on_segment(c, d, b));
+}
+
+Point at(const std::vector<Point>& polygon, std::size_t i) {
+  return polygon[i % polygon.size()];
+}
+
+std::vector<Point> counter_clockwise(std::vector<Point> polygon) {
+  if (twice_signed_area(polygon) < 0) std::reverse(polygon.begin(), polygon.end());
+  return polygon;
+}
+
+}  // namespace
+
+double twice_signed_area(const std::vector<Point>& polygon) {
+  double sum = 0;
+  for (std::size_t i = 0; i < polygon.size(); ++i) {
+    const Point a = polygon[i];
+    const Point b = at(polygon, i + 1);
+    sum += a.x * b.y - a.y * b.x;
+  }
+  return sum;
+}
+
+bool is_simple(const std::vector<Point>& polygon) {
+  const std::size_t n = polygon.size();
+  if (n < 3) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = i + 1; j < n; ++j) {
+      if (polygon[i].x == polygon[j].x && polygon[i].y == polygon[j].y) return false;
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point a = polygon[i];
+    const Point b = at(polygon, i + 1);
+    const Point c = at(polygon, i + 2);
+    // Neighbouring edges meet at b only: no fold-back along one line.
+    if (orientation(a, b, c) == 0 && (c.x - b.x) * (b.x - a.x) + (c.y - b.y) * (b.y - a.y) < 0) {
+      return false;
+    }
+    for (std::size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) continue;  // the last edge neighbours the first
+      if (segments_meet(a, b, polygon[j], at(polygon, j + 1))) return false;
+    }
+  }
+  return true;
+}
+
+std::vector<Point> untangled_polygon(int vertex_count, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  std::uniform_int_distribution<int> coordinate(0, 100000);
+  std::vector<Point> points;
+  while (static_cast<int>(points.size()) < vertex_count) {
+    const Point p{double(coordinate(random)), double(coordinate(random))};
+    if (std::none_of(points.begin(), points.end(),
+                     [&](Point q) { return q.x == p.x && q.y == p.y; })) {
+      points.push_back(p);
+    }
+  }
+  // Each reversal shortens the outline, so the untangling ends.
+  const std::size_t n = points.size();
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::size_t i = 0; i + 2 < n; ++i) {
+      for (std::size_t j = i + 2; j < n; ++j) {
+        if (i == 0 && j == n - 1) continue;
+        if (segments_meet(points[i], points[i + 1], points[j], at(points, j + 1))) {
+          std::reverse(points.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                       points.begin() + static_cast<std::ptrdiff_t>(j + 1));
+          changed = true;
+        }
+      }
+    }
+  }
+  return counter_clockwise(points);
+}
+
+std::vector<Point> comb_polygon(int teeth, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  std::uniform_int_distribution<int> width(1, 6);
+  std::uniform_int_distribution<int> height(2, 40);
+  const double base = 3;
+  // The top profile from left to right, then walked backwards.
+  std::vector<Point> top = {{0, base}};
+  double x = 0;
+  for (int k = 0; k < teeth; ++k) {
+    x += width(random);
+    top.push_back({x, base});
+    top.push_back({x, base + height(random)});
+    x += width(random);
+    top.push_back({x, base + height(random)});
+    top.push_back({x, base});
+  }
+  x += width(random);
+  top.push_back({x, base});
+  std::vector<Point> polygon = {{0, 0}, {x, 0}};
+  polygon.insert(polygon.end(), top.rbegin(), top.rend());
+  return polygon;
+}
+
+std::vector<Point> spiral_polygon(int vertex_count, double turns, std::uint64_t seed) {
+  // Out along the outer edge of the strip, back along its inner edge.
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> jitter(-0.2, 0.2);
+  const int per_arm = std::max(3, vertex_count / 2);
+  const double pitch = 1000;
+  const double width = 600;
+  std::vector<Point> outer;
+  std::vector<Point> inner;
+  for (int k = 0; k < per_arm; ++k) {
+    const double angle = 2 * std::numbers::pi * turns * (k + 0.5 + jitter(random)) / per_arm;
+    const double radius = 2000 + pitch * angle / (2 * std::numbers::pi);
+    outer.push_back({std::round(radius * std::cos(angle)), std::round(radius * std::sin(angle))});
+    inner.push_back({std::round((radius - width) * std::cos(angle)),
+                     std::round((radius - width) * std::sin(angle))});
+  }
+  std::vector<Point> polygon = outer;
+  polygon.insert(polygon.end(), inner.rbegin(), inner.rend());
+  return polygon;
+}
+
 std::vector<NamedPolygon> generated_polygons(int per_family, std::uint64_t seed) {
   std::vector<NamedPolygon> polygons;
   std::mt19937_64 random(seed);

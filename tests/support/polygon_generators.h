@@ -17,6 +17,21 @@ std::vector<Point> orthogonal_polygon(int steps, std::uint64_t seed);
 // A star polygon with extra vertices on its edges and some vertices doubled.
 std::vector<Point> star_with_collinear_and_repeated(int vertex_count, std::uint64_t seed);
 
+// Random points joined in random order, then untangled by reversing the
+// stretch between crossing edges until no two edges cross.
+std::vector<Point> untangled_polygon(int vertex_count, std::uint64_t seed);
+// A bar with teeth of random width, height and slanted tops along its top.
+std::vector<Point> comb_polygon(int teeth, std::uint64_t seed);
+// A strip that winds outwards around a centre about `turns` times.
+std::vector<Point> spiral_polygon(int vertex_count, double turns, std::uint64_t seed);
+
+// Exact tests on outlines with integer coordinates below 2^25 in magnitude:
+// no repeated vertex, no two edges meeting except neighbours at their shared
+// vertex, and no edge folding back over the one before it.
+bool is_simple(const std::vector<Point>& polygon);
+// Twice the signed area.
+double twice_signed_area(const std::vector<Point>& polygon);
+
 struct NamedPolygon {
   std::string name;
   std::vector<Point> vertices;

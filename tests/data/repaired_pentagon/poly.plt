@@ -1,0 +1,9 @@
+GEOMETRY CS = GRID T = LINE  
+1
+6
+0 0
+3 0
+1 3
+1 1
+2 1
+0 0

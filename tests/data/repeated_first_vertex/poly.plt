@@ -1,0 +1,9 @@
+GEOMETRY CS = GRID T = LINE  
+1
+6
+0 0
+1 0
+1 1
+0 1
+0 0
+0 0

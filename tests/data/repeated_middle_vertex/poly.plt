@@ -1,0 +1,9 @@
+GEOMETRY CS = GRID T = LINE  
+1
+6
+0 0
+2 0
+2 0
+2 2
+0 2
+0 0

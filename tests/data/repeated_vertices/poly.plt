@@ -1,0 +1,10 @@
+GEOMETRY CS = GRID T = LINE  
+1
+7
+0 0
+2 0
+2 0
+2 2
+0 2
+0 2
+0 0

@@ -1,0 +1,210 @@
+// The formulas the converter outputs for counter-clockwise simple polygons,
+// proven against the polygon by the exact check: right in every case, and
+// identical to the plain decomposition's whenever that one is right.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "formula/cut_validity.h"
+#include "formula/decomposition.h"
+#include "support/polygon_generators.h"
+#include "verify/formula_check.h"
+
+namespace polyfrep {
+namespace {
+
+using testing::NamedPolygon;
+
+std::vector<int> token_vector(const TokenList& tokens) {
+  return {tokens.items.get(), tokens.items.get() + tokens.count};
+}
+
+std::vector<int> formula_of(const std::vector<Point>& polygon, bool correct,
+                            int exact_check_limit = kExactCheckLimit) {
+  TokenList tokens = make_token_list(10 * static_cast<int>(polygon.size()));
+  const bool built = correct ? build_correct_polygon_formula(polygon, tokens, {}, exact_check_limit)
+                             : build_polygon_formula(polygon, tokens);
+  EXPECT_TRUE(built);
+  return token_vector(tokens);
+}
+
+bool describes(const std::vector<Point>& polygon, const std::vector<int>& formula) {
+  return check_formula(polygon, formula).holds;
+}
+
+std::string describe(const std::vector<Point>& polygon) {
+  std::string text;
+  for (const Point& p : polygon)
+    text += "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ") ";
+  return text;
+}
+
+// What every counter-clockwise simple polygon must satisfy. Also runs the
+// repair on its own (exact check limit 0), as polygons above the limit get
+// it: the repaired formula must be right too. Returns whether the plain
+// formula was wrong.
+bool expect_correct_formulas(const std::vector<Point>& polygon, const std::string& name) {
+  const std::vector<int> plain = formula_of(polygon, false);
+  const std::vector<int> output = formula_of(polygon, true);
+  const bool plain_is_right = describes(polygon, plain);
+  EXPECT_TRUE(describes(polygon, output)) << name << ": " << describe(polygon);
+  if (plain_is_right) {
+    EXPECT_EQ(output, plain) << name << ": " << describe(polygon);
+  }
+  const std::vector<int> repaired = formula_of(polygon, true, 0);
+  EXPECT_TRUE(describes(polygon, repaired)) << name << " (repaired): " << describe(polygon);
+  EXPECT_LE(static_cast<int>(repaired.size()), 6 * static_cast<int>(polygon.size()) - 5);
+  return !plain_is_right;
+}
+
+TEST(CorrectFormula, SmallestWrongCaseIsRepaired) {
+  const std::vector<Point> pentagon = {{0, 0}, {3, 0}, {1, 3}, {1, 1}, {2, 1}};
+  EXPECT_FALSE(describes(pentagon, formula_of(pentagon, false)));
+  EXPECT_TRUE(expect_correct_formulas(pentagon, "pentagon"));
+}
+
+// The edge index only rejects cuts sooner: with or without it, every cut of
+// every chain gets the same verdict.
+TEST(CutValidity, EdgeIndexChangesNoVerdict) {
+  int rejected = 0;
+  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(120, 2.5, seed), testing::untangled_polygon(40, seed),
+          testing::comb_polygon(8, seed)}) {
+      const TurnTable turns = make_turn_table(polygon);
+      const int n = static_cast<int>(polygon.size());
+      for (const IndexChain chain :
+           {IndexChain{0, n}, IndexChain{n / 3, n / 2 + 2}, IndexChain{n - 5, n / 4 + 6}}) {
+        const ChainEdgeIndex edges = make_chain_edge_index(polygon, chain);
+        for (int position = 1; position <= chain.length - 2; ++position) {
+          const auto at = [&](int offset) { return polygon[(chain.first + offset) % n]; };
+          const int join = join_operator(at(position - 1), at(position), at(position + 1));
+          const bool plain = chain_cut_is_valid(polygon, turns, chain, position, join);
+          const bool indexed = chain_cut_is_valid(polygon, turns, chain, position, join, &edges);
+          EXPECT_EQ(indexed, plain) << describe(polygon) << " chain " << chain.first << "+"
+                                    << chain.length << " cut at " << position;
+          rejected += plain ? 0 : 1;
+        }
+      }
+    }
+  }
+  EXPECT_GT(rejected, 0);
+}
+
+TEST(CutValidity, TopLevelCuts) {
+  const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const std::vector<Point> l_hexagon = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
+  // A notch whose floor is cut at its corners: the cut rays along the floor
+  // run into the notch's walls.
+  const std::vector<Point> notched = {{0, 0}, {4, 0}, {4, 3}, {3, 3},
+                                      {3, 1}, {1, 1}, {1, 3}, {0, 3}};
+  struct Case {
+    const std::vector<Point>* polygon;
+    int a;
+    int b;
+    bool valid;
+  };
+  const Case cases[] = {
+      {&square, 0, 2, true},      // strictly convex
+      {&l_hexagon, 0, 2, true},   // corners whose rays and end rays all run outwards
+      {&l_hexagon, 0, 3, false},  // a right turn at the reflex corner
+      {&notched, 0, 2, true},    {&notched, 2, 7, true},
+      {&notched, 4, 0, false},  // the notch corner turns right
+  };
+  for (const Case& c : cases) {
+    const TurnTable turns = make_turn_table(*c.polygon);
+    EXPECT_EQ(polygon_cut_is_valid(*c.polygon, turns, c.a, c.b), c.valid)
+        << describe(*c.polygon) << " cut at " << c.a << ", " << c.b;
+  }
+}
+
+// Every simple counter-clockwise pentagon and hexagon on the 3 x 3 grid, in
+// every numbering (each ordered choice of distinct grid points is tried).
+class GridPolygons : public ::testing::TestWithParam<int> {};
+
+void for_each_grid_polygon(int vertex_count, std::vector<Point>& polygon, std::array<bool, 9>& used,
+                           int& simple_count, int& plain_wrong_count) {
+  if (static_cast<int>(polygon.size()) == vertex_count) {
+    if (!testing::is_simple(polygon) || testing::twice_signed_area(polygon) <= 0) return;
+    ++simple_count;
+    if (expect_correct_formulas(polygon, "grid")) ++plain_wrong_count;
+    return;
+  }
+  for (int cell = 0; cell < 9; ++cell) {
+    if (used[static_cast<std::size_t>(cell)]) continue;
+    used[static_cast<std::size_t>(cell)] = true;
+    polygon.push_back({double(cell % 3), double(cell / 3)});
+    for_each_grid_polygon(vertex_count, polygon, used, simple_count, plain_wrong_count);
+    polygon.pop_back();
+    used[static_cast<std::size_t>(cell)] = false;
+  }
+}
+
+TEST_P(GridPolygons, EveryFormulaDescribesItsPolygon) {
+  std::vector<Point> polygon;
+  std::array<bool, 9> used{};
+  int simple_count = 0;
+  int plain_wrong_count = 0;
+  for_each_grid_polygon(GetParam(), polygon, used, simple_count, plain_wrong_count);
+  // The enumeration itself: every polygon is counted once per starting vertex.
+  EXPECT_EQ(simple_count % GetParam(), 0);
+  EXPECT_GT(simple_count, 0);
+  EXPECT_GT(plain_wrong_count, 0) << "the grid no longer exercises the repair";
+  if (HasFailure()) return;
+  RecordProperty("simple", simple_count);
+  RecordProperty("plain_wrong", plain_wrong_count);
+}
+
+INSTANTIATE_TEST_SUITE_P(PentagonsAndHexagons, GridPolygons, ::testing::Values(5, 6));
+
+std::vector<NamedPolygon> random_families() {
+  std::vector<NamedPolygon> polygons;
+  for (std::uint64_t seed = 1; seed <= 12; ++seed) {
+    const int size = 5 + static_cast<int>(seed * 37 % 140);
+    polygons.push_back({"star", testing::star_polygon(size, seed)});
+    polygons.push_back({"untangled", testing::untangled_polygon(size, seed)});
+    polygons.push_back({"orthogonal", testing::orthogonal_polygon(size / 2 + 1, seed)});
+    polygons.push_back({"comb", testing::comb_polygon(size / 4 + 1, seed)});
+    polygons.push_back({"spiral", testing::spiral_polygon(4 * size, 1.0 + double(seed % 4), seed)});
+  }
+  polygons.push_back({"large star", testing::star_polygon(400, 99)});
+  polygons.push_back({"large spiral", testing::spiral_polygon(600, 5.0, 99)});
+  return polygons;
+}
+
+TEST(CorrectFormula, RandomFamiliesAreDescribedExactly) {
+  int plain_wrong = 0;
+  for (const NamedPolygon& polygon : random_families()) {
+    SCOPED_TRACE(polygon.name + " with " + std::to_string(polygon.vertices.size()) + " vertices");
+    ASSERT_TRUE(testing::is_simple(polygon.vertices));
+    ASSERT_GT(testing::twice_signed_area(polygon.vertices), 0);
+    if (expect_correct_formulas(polygon.vertices, polygon.name)) ++plain_wrong;
+  }
+  EXPECT_GT(plain_wrong, 0) << "the families no longer exercise the repair";
+}
+
+// Above the exact-check limit the repaired decomposition is output without
+// the check; it must be right on its own.
+TEST(CorrectFormula, PolygonsAboveTheCheckLimitAreRepairedCorrectly) {
+  for (const NamedPolygon& polygon :
+       {NamedPolygon{"comb", testing::comb_polygon(kExactCheckLimit / 4 + 10, 7)},
+        NamedPolygon{"star", testing::star_polygon(kExactCheckLimit + 300, 7)}}) {
+    SCOPED_TRACE(polygon.name);
+    ASSERT_GT(static_cast<int>(polygon.vertices.size()), kExactCheckLimit);
+    EXPECT_TRUE(describes(polygon.vertices, formula_of(polygon.vertices, true)));
+  }
+}
+
+TEST(CorrectFormula, ConvexAndClockwiseOutlinesKeepThePlainFormula) {
+  std::vector<Point> convex = testing::convex_polygon(300, 5);
+  EXPECT_EQ(formula_of(convex, true, 0), formula_of(convex, false));
+  std::vector<Point> clockwise = {{0, 0}, {1, 3}, {3, 0}, {2, 1}, {1, 1}};
+  EXPECT_EQ(formula_of(clockwise, true, 0), formula_of(clockwise, false));
+  std::vector<Point> repeated = {{0, 0}, {3, 0}, {1, 3}, {1, 1}, {2, 1}, {2, 1}};
+  EXPECT_EQ(formula_of(repeated, true, 0), formula_of(repeated, false));
+}
+
+}  // namespace
+}  // namespace polyfrep
