@@ -1,0 +1,369 @@
+#include "check/check_run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "check/edge_functions.h"
+#include "check/formula_tokens.h"
+#include "check/model_program.h"
+#include "check/model_syntax.h"
+#include "check/self_intersection.h"
+#include "check/svg_picture.h"
+#include "driver/model_name.h"
+#include "geometry/input_reader.h"
+#include "geometry/number_format.h"
+#include "geometry/text_output.h"
+#include "verify/area.h"
+#include "verify/formula_check.h"
+
+namespace polyfrep {
+
+namespace {
+
+// Lists of problems show this many entries.
+constexpr std::size_t kListed = 5;
+
+// Sample points are skipped within this share of the outline's size of it,
+// and at least twice the largest rounding shift of a vertex.
+constexpr double kToleranceShare = 1e-9;
+
+struct Findings {
+  std::string* report = nullptr;
+  std::vector<std::string> failed;   // names of the findings that fail
+  bool exact_check_skipped = false;  // then nothing is proven, though nothing may fail
+};
+
+void add_line(Findings& findings, const std::string& name, const std::string& text) {
+  *findings.report += name + ": " + text + "\n";
+}
+
+void add_failure(Findings& findings, const std::string& name, const std::string& text) {
+  add_line(findings, name, text);
+  if (std::find(findings.failed.begin(), findings.failed.end(), name) == findings.failed.end()) {
+    findings.failed.push_back(name);
+  }
+}
+
+std::string text_of(double value) {
+  char digits[kMaxNumberText];
+  return std::string(digits, format_double(value, digits));
+}
+
+std::string text_of(Point p) {
+  std::string text = "(";
+  text += text_of(p.x);
+  text += ", ";
+  text += text_of(p.y);
+  text += ")";
+  return text;
+}
+
+std::string system_reason() {
+  return std::strerror(errno);
+}
+
+std::vector<Point> read_input(const std::string& path, Findings& findings) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CheckError("cannot open " + path + ": " + system_reason());
+  NumberScanner scanner = make_number_scanner(in);
+  int vertex_count = 0;
+  if (!read_vertex_count(scanner, vertex_count)) {
+    throw CheckError(path + ": the file does not begin with a vertex count");
+  }
+  if (vertex_count < 3) {
+    throw CheckError(path + ": " + std::to_string(vertex_count) +
+                     " vertices; a polygon needs at least 3");
+  }
+  std::vector<Point> vertices;
+  const long long coordinates_read = read_vertices(scanner, vertex_count, vertices);
+  if (scanner.read_error) throw CheckError("cannot read " + path);
+  const long long expected = 2LL * vertex_count;
+  if (coordinates_read < expected) {
+    add_failure(findings, "input",
+                "only " + std::to_string(coordinates_read) + " of " + std::to_string(expected) +
+                    " coordinates could be read; vertex " + std::to_string(coordinates_read / 2) +
+                    " and later repeat the last values read, as the converter takes them");
+  }
+  return vertices;
+}
+
+std::string read_text_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CheckError("cannot open " + path + ": " + system_reason());
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw CheckError("cannot read " + path);
+  return text.str();
+}
+
+std::string position_text(const std::string& path, SourcePosition where) {
+  return path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column);
+}
+
+struct LoadedModel {
+  ModelSyntax syntax;
+  CompiledModel model;
+};
+
+LoadedModel load_model(const std::string& path) {
+  const std::string text = read_text_file(path);
+  try {
+    LoadedModel loaded;
+    loaded.syntax = parse_model(text);
+    loaded.model = compile_model(loaded.syntax);
+    return loaded;
+  } catch (const ModelError& error) {
+    throw CheckError(position_text(path, error.where) + ": " + error.what());
+  }
+}
+
+void report_orientation(Findings& findings, std::span<const Point> vertices) {
+  // The exact sign of the enclosed area, as the converter decides it.
+  const int orientation = signed_area_sign(vertices);
+  if (orientation > 0) {
+    add_line(findings, "orientation", "counter-clockwise");
+  } else if (orientation < 0) {
+    add_failure(findings, "orientation",
+                "clockwise: the model describes the edges' left sides, which lie outside the "
+                "polygon; reverse the vertex order of the input");
+  } else {
+    add_failure(findings, "orientation", "none: the outline encloses no area");
+  }
+}
+
+void report_zero_length_edges(Findings& findings, std::span<const Point> vertices) {
+  const std::size_t count = vertices.size();
+  std::vector<std::size_t> edges;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Point a = vertices[i];
+    const Point b = vertices[(i + 1) % count];
+    if (a.x == b.x && a.y == b.y) edges.push_back(i);
+  }
+  if (edges.empty()) {
+    add_line(findings, "zero-length edges", "none");
+    return;
+  }
+  std::string text = std::to_string(edges.size()) + " (";
+  for (std::size_t k = 0; k < edges.size() && k < kListed; ++k) {
+    if (k > 0) text += ", ";
+    text += "edge " + std::to_string(edges[k]) + " from vertex " + std::to_string(edges[k]) +
+            " to vertex " + std::to_string((edges[k] + 1) % count);
+  }
+  if (edges.size() > kListed) text += ", ...";
+  text +=
+      "): a repeated vertex; the edge's distance function divides by zero; remove the repeated "
+      "vertex from the input";
+  add_failure(findings, "zero-length edges", text);
+}
+
+void report_self_intersections(Findings& findings, std::span<const Point> vertices) {
+  const std::vector<EdgeCrossing> crossings =
+      find_self_intersections(vertices, static_cast<int>(kListed));
+  if (crossings.empty()) {
+    add_line(findings, "self-intersections", "none");
+    return;
+  }
+  std::string text;
+  for (const EdgeCrossing& crossing : crossings) {
+    if (!text.empty()) text += ", ";
+    text += "edges " + std::to_string(crossing.first_edge) + " and " +
+            std::to_string(crossing.second_edge);
+  }
+  if (crossings.size() >= kListed) text += ", ... (first found)";
+  add_failure(findings, "self-intersections", text);
+}
+
+void report_model_problems(Findings& findings, const CompiledModel& model,
+                           const std::string& model_path) {
+  for (std::size_t k = 0; k < model.problems.size() && k < kListed; ++k) {
+    const ModelProblem& problem = model.problems[k];
+    add_failure(findings, "model",
+                position_text(model_path, problem.where) + ": " + problem.message);
+  }
+  if (model.problems.size() > kListed) {
+    add_failure(findings, "model",
+                std::to_string(model.problems.size() - kListed) + " more values are not numbers");
+  }
+}
+
+// Checks the distance functions and returns the largest rounding shift.
+double report_edge_functions(Findings& findings, const CompiledModel& model,
+                             std::span<const Point> vertices) {
+  const EdgeFunctionReport edges = check_edge_functions(model, vertices, kListed);
+  const int count = static_cast<int>(vertices.size());
+  if (edges.problem_count == 0) {
+    add_line(findings, "edge functions",
+             "s0 to s" + std::to_string(count - 1) +
+                 ", each the signed distance from its edge as written, positive on its left");
+  }
+  for (const std::string& problem : edges.problems)
+    add_failure(findings, "edge functions", problem);
+  if (edges.problem_count > static_cast<int>(edges.problems.size())) {
+    add_failure(findings, "edge functions",
+                std::to_string(edges.problem_count - static_cast<int>(edges.problems.size())) +
+                    " more problems");
+  }
+  if (edges.vertices_moved == 0) {
+    add_line(findings, "precision",
+             "no vertex moved: " + std::to_string(edges.vertices_compared) + " of " +
+                 std::to_string(count) + " vertices are written exactly");
+  } else {
+    add_line(findings, "precision",
+             "largest shift " + text_of(edges.largest_shift) + " (vertex " +
+                 std::to_string(edges.largest_shift_vertex) + "); " +
+                 std::to_string(edges.vertices_moved) + " of " + std::to_string(count) +
+                 " vertices moved by rounding to six significant digits");
+  }
+  return edges.largest_shift;
+}
+
+struct ExactOutcome {
+  bool holds = false;
+  bool has_point = false;
+  Point point{0, 0};
+};
+
+ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
+                                const CheckOptions& options, const std::string& model_path,
+                                std::span<const Point> vertices) {
+  ExactOutcome outcome;
+  const FormulaTokens formula = extract_formula_tokens(loaded.syntax, loaded.model);
+  if (!formula.complete) {
+    add_failure(
+        findings, "exact check",
+        "not possible: " + formula.problem + " (" + position_text(model_path, formula.where) + ")");
+    return outcome;
+  }
+  const int count = static_cast<int>(vertices.size());
+  if (count > options.exact_limit) {
+    add_line(findings, "exact check",
+             "skipped: " + std::to_string(count) + " vertices exceed the limit of " +
+                 std::to_string(options.exact_limit) +
+                 " (its time grows with the square of the vertex count; --exact-limit N raises "
+                 "the limit)");
+    findings.exact_check_skipped = true;
+    return outcome;
+  }
+  for (const int token : formula.tokens) {
+    if (token >= count) {
+      add_failure(findings, "exact check",
+                  "not possible: the formula uses s" + std::to_string(token) +
+                      " but the input has only " + std::to_string(count) + " edges");
+      return outcome;
+    }
+  }
+  const FormulaVerdict verdict = check_formula(vertices, formula.tokens);
+  if (verdict.holds) {
+    add_line(findings, "exact check", "the formula describes the polygon");
+    outcome.holds = true;
+    return outcome;
+  }
+  std::string text = "the formula does not describe the polygon: " + verdict.reason;
+  if (verdict.edge >= 0) text += " (edge " + std::to_string(verdict.edge) + ")";
+  text += "; first failure at " + text_of(verdict.witness);
+  add_failure(findings, "exact check", text);
+  outcome.has_point = true;
+  outcome.point = verdict.witness;
+  return outcome;
+}
+
+double outline_size(std::span<const Point> vertices) {
+  const Box box = sampling_box(vertices);
+  return std::hypot(box.x_high - box.x_low, box.y_high - box.y_low);
+}
+
+SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
+                               std::span<const Point> vertices, const CheckOptions& options,
+                               double largest_shift) {
+  SampleSettings settings;
+  settings.random_count = options.random_samples;
+  settings.max_listed = kListed;
+  const double tolerance = std::max(2 * largest_shift, kToleranceShare * outline_size(vertices));
+  const SamplingResult result = compare_samples(model, vertices, settings, tolerance);
+  const std::string text =
+      std::to_string(result.disagreeing) + " of " + std::to_string(result.compared) +
+      " points disagree (grid " + std::to_string(settings.grid_per_side) + "x" +
+      std::to_string(settings.grid_per_side) + ", " + std::to_string(settings.random_count) +
+      " random, 2 beside each edge's midpoint; " + std::to_string(result.skipped) +
+      " skipped within " + text_of(tolerance) + " of the outline)";
+  if (result.disagreeing == 0) {
+    add_line(findings, "sampling", text);
+    return result;
+  }
+  add_failure(findings, "sampling", text);
+  for (const SampleDisagreement& sample : result.first) {
+    add_failure(
+        findings, "sampling",
+        "at " + text_of(sample.at) + " the polygon is " +
+            (sample.polygon_inside ? "inside, the model outside" : "outside, the model inside"));
+  }
+  return result;
+}
+
+bool proven_right(const Findings& findings) {
+  return findings.failed.empty() && !findings.exact_check_skipped;
+}
+
+std::string verdict_text(const Findings& findings) {
+  if (proven_right(findings)) return "proven right";
+  if (findings.failed.empty()) return "not proven (the exact check was skipped)";
+  std::string text = "not right (";
+  for (std::size_t k = 0; k < findings.failed.size(); ++k) {
+    if (k > 0) text += ", ";
+    text += findings.failed[k];
+  }
+  return text + ")";
+}
+
+void write_picture(const CheckOptions& options, const std::string& model_path,
+                   std::span<const Point> vertices, const CompiledModel& model,
+                   const SamplingResult& sampling, const ExactOutcome& exact,
+                   const Findings& findings) {
+  PictureContent content;
+  content.vertices = vertices;
+  content.model = &model;
+  content.disagreements = sampling.spread;
+  content.disagreeing = sampling.disagreeing;
+  content.has_failure_point = exact.has_point;
+  content.failure_point = exact.point;
+  content.title = model_path + " against " + options.input_path;
+  content.verdict = "verdict: " + verdict_text(findings);
+  content.right = proven_right(findings);
+  TextOutput out;
+  if (open_text_output(out, options.svg_path.c_str())) put(out, svg_picture(content));
+  if (!close_text_output(out)) {
+    throw CheckError("cannot write " + options.svg_path + ": " + std::strerror(out.error));
+  }
+}
+
+}  // namespace
+
+int run_check(const CheckOptions& options, std::string& report) {
+  Findings findings{&report, {}};
+  const std::string model_path =
+      options.model_path.empty() ? derive_model_name(options.input_path) : options.model_path;
+  const std::vector<Point> vertices = read_input(options.input_path, findings);
+  const LoadedModel loaded = load_model(model_path);
+
+  add_line(findings, "vertices", std::to_string(vertices.size()));
+  report_orientation(findings, vertices);
+  report_zero_length_edges(findings, vertices);
+  report_self_intersections(findings, vertices);
+  report_model_problems(findings, loaded.model, model_path);
+  const double largest_shift = report_edge_functions(findings, loaded.model, vertices);
+  const ExactOutcome exact = report_exact_check(findings, loaded, options, model_path, vertices);
+  const SamplingResult sampling =
+      report_sampling(findings, loaded.model, vertices, options, largest_shift);
+  add_line(findings, "verdict", verdict_text(findings));
+  if (!options.svg_path.empty()) {
+    write_picture(options, model_path, vertices, loaded.model, sampling, exact, findings);
+  }
+  return proven_right(findings) ? kExitProvenRight : kExitNotRight;
+}
+
+}  // namespace polyfrep

@@ -1,0 +1,193 @@
+#include "check/edge_functions.h"
+
+#include <cmath>
+
+#include "geometry/number_format.h"
+
+namespace polyfrep {
+
+namespace {
+
+// Rounding to six significant digits moves a value by at most half a unit
+// in the sixth digit, 5e-6 of its size; the rest covers reading it back.
+constexpr double kRoundingShare = 5.000001e-6;
+
+// Values below this share of their terms' size count as zero on the line.
+constexpr double kOnLineShare = 1e-9;
+
+std::string text_of(double value) {
+  char digits[kMaxNumberText];
+  return std::string(digits, format_double(value, digits));
+}
+
+std::string text_of(Point p) {
+  std::string text = "(";
+  text += text_of(p.x);
+  text += ", ";
+  text += text_of(p.y);
+  text += ")";
+  return text;
+}
+
+std::string distance_name(int edge) {
+  std::string name = "s";
+  name += std::to_string(edge);
+  return name;
+}
+
+LinearForm scaled(LinearForm form, double factor) {
+  form.constant *= factor;
+  form.x *= factor;
+  form.y *= factor;
+  return form;
+}
+
+bool is_constant_form(const LinearForm& form) {
+  return form.x == 0 && form.y == 0;
+}
+
+bool vanishes_at(const LinearForm& form, Point p) {
+  const double value = form.constant + form.x * p.x + form.y * p.y;
+  const double size = std::fabs(form.constant) + std::fabs(form.x * p.x) + std::fabs(form.y * p.y);
+  return std::fabs(value) <= kOnLineShare * size;
+}
+
+struct EdgeCheck {
+  const CompiledModel* model = nullptr;
+  std::span<const Point> vertices;
+  std::size_t max_listed = 0;
+  EdgeFunctionReport report;
+};
+
+void add_problem(EdgeCheck& check, const std::string& problem) {
+  ++check.report.problem_count;
+  if (check.report.problems.size() < check.max_listed)
+    check.report.problems.push_back(problem);
+}
+
+bool point_within_rounding(Point written, Point exact) {
+  return within_rounding(written.x, exact.x) && within_rounding(written.y, exact.y);
+}
+
+void note_vertex_shift(EdgeCheck& check, int vertex, Point written) {
+  const Point exact = check.vertices[static_cast<std::size_t>(vertex)];
+  ++check.report.vertices_compared;
+  if (written.x == exact.x && written.y == exact.y)
+    return;
+  ++check.report.vertices_moved;
+  const double shift = std::hypot(written.x - exact.x, written.y - exact.y);
+  if (shift > check.report.largest_shift) {
+    check.report.largest_shift = shift;
+    check.report.largest_shift_vertex = vertex;
+  }
+}
+
+void check_edge(EdgeCheck& check, int edge, const VariableSlot& slot) {
+  const std::size_t count = check.vertices.size();
+  const Point start = check.vertices[static_cast<std::size_t>(edge)];
+  const Point end = check.vertices[(static_cast<std::size_t>(edge) + 1) % count];
+  if (!slot.has_edge) {
+    add_problem(check, slot.name + " is not written for an edge (no p0 and p1 pairs before it)");
+    return;
+  }
+  if (!point_within_rounding(slot.edge_start, start) ||
+      !point_within_rounding(slot.edge_end, end)) {
+    add_problem(check, slot.name + " is written for the edge " + text_of(slot.edge_start) + " to " +
+                           text_of(slot.edge_end) + ", but edge " + std::to_string(edge) +
+                           " of the input runs from " + text_of(start) + " to " + text_of(end));
+    return;
+  }
+  note_vertex_shift(check, edge, slot.edge_start);
+  const Point a = slot.edge_start;
+  const Point b = slot.edge_end;
+  if (a.x == b.x && a.y == b.y)
+    return;  // zero length as written: reported as a division
+  const LinearForm form = linear_form(*check.model, slot.root);
+  if (!form.linear) {
+    add_problem(check, slot.name + " is not a linear function of the point");
+    return;
+  }
+  // The left normal of a -> b must point to where the function grows.
+  const double growth = form.x * -(b.y - a.y) + form.y * (b.x - a.x);
+  if (!vanishes_at(form, a) || !vanishes_at(form, b) || !(growth > 0)) {
+    add_problem(check, slot.name + " is not zero on the line through " + text_of(a) + " and " +
+                           text_of(b) + " and positive on its left");
+  }
+}
+
+}  // namespace
+
+bool within_rounding(double written, double exact) {
+  return std::fabs(written - exact) <= kRoundingShare * std::fabs(exact);
+}
+
+LinearForm linear_form(const CompiledModel& model, int node_index) {
+  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(node_index)];
+  LinearForm form;
+  switch (node.operation) {
+    case Operation::Constant:
+      return {std::isfinite(node.value), node.value, 0, 0};
+    case Operation::Coordinate:
+      return {true, 0, node.index == 0 ? 1.0 : 0.0, node.index == 1 ? 1.0 : 0.0};
+    case Operation::Variable:
+      return linear_form(model, model.slots[static_cast<std::size_t>(node.index)].root);
+    case Operation::Negate:
+      form = linear_form(model, node.left);
+      return scaled(form, -1);
+    case Operation::Add:
+    case Operation::Subtract: {
+      const LinearForm left = linear_form(model, node.left);
+      LinearForm right = linear_form(model, node.right);
+      if (!left.linear || !right.linear)
+        return form;
+      if (node.operation == Operation::Subtract)
+        right = scaled(right, -1);
+      return {true, left.constant + right.constant, left.x + right.x, left.y + right.y};
+    }
+    case Operation::Multiply: {
+      const LinearForm left = linear_form(model, node.left);
+      const LinearForm right = linear_form(model, node.right);
+      if (!left.linear || !right.linear)
+        return form;
+      if (is_constant_form(left))
+        return scaled(right, left.constant);
+      if (is_constant_form(right))
+        return scaled(left, right.constant);
+      return form;
+    }
+    case Operation::Divide: {
+      const LinearForm left = linear_form(model, node.left);
+      const LinearForm right = linear_form(model, node.right);
+      if (!left.linear || !right.linear || !is_constant_form(right) || right.constant == 0) {
+        return form;
+      }
+      return scaled(left, 1 / right.constant);
+    }
+    default:
+      return form;
+  }
+}
+
+EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<const Point> vertices,
+                                        std::size_t max_listed) {
+  EdgeCheck check{&model, vertices, max_listed, {}};
+  const int edge_count = static_cast<int>(vertices.size());
+  for (int edge = 0; edge < edge_count; ++edge) {
+    const auto found = model.edge_slots.find(edge);
+    if (found == model.edge_slots.end()) {
+      add_problem(check, distance_name(edge) + " is missing: the input has " +
+                             std::to_string(edge_count) + " edges");
+      continue;
+    }
+    check_edge(check, edge, model.slots[static_cast<std::size_t>(found->second)]);
+  }
+  for (const auto& [edge, slot] : model.edge_slots) {
+    if (edge >= edge_count) {
+      add_problem(check, distance_name(edge) + " has no edge in the input, which has " +
+                             std::to_string(edge_count));
+    }
+  }
+  return check.report;
+}
+
+}  // namespace polyfrep

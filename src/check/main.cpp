@@ -1,0 +1,145 @@
+#include <pthread.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "check/check_run.h"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--samples N] [--exact-limit N]\n"
+    "  INPUT        the polygon file given to the converter\n"
+    "  MODEL        its model file (default: INPUT's name up to the first '.', then .hf)\n"
+    "  --svg FILE   also draw the model's region, the outline and the findings as SVG\n"
+    "  --samples N  random sample points to compare (default 20000)\n"
+    "  --exact-limit N  skip the exact check above N vertices (default 20000)\n"
+    "exit status: 0 the model is proven right, 1 it is not (it is wrong, the input has a\n"
+    "problem, or the exact check was skipped), 2 usage error or a file that cannot be read\n";
+
+// Deeply nested formulas are parsed and evaluated recursively; the check
+// runs on a thread whose stack is large enough for the deepest nesting the
+// parser accepts. Only the pages used are ever committed.
+constexpr std::size_t kCheckStackBytes = std::size_t{1} << 30;
+
+constexpr int kMaxSamples = 100000000;
+
+struct CheckJob {
+  polyfrep::CheckOptions options;
+  int status = polyfrep::kExitUsage;
+  std::string report;
+  std::string error;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+int parse_count(std::string_view option, std::string_view text, int largest) {
+  int count = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || count < 0 ||
+      count > largest) {
+    throw UsageError{std::string(option) + " needs a whole number from 0 to " +
+                     std::to_string(largest) + ", not '" + std::string(text) + "'"};
+  }
+  return count;
+}
+
+polyfrep::CheckOptions parse_command_line(int argc, char** argv) {
+  polyfrep::CheckOptions options;
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--svg" || argument == "--samples" || argument == "--exact-limit") {
+      if (i + 1 >= argc) {
+        throw UsageError{std::string(argument) + " needs a value"};
+      }
+      const std::string_view value = argv[++i];
+      if (argument == "--svg") {
+        options.svg_path = value;
+      } else if (argument == "--samples") {
+        options.random_samples = parse_count(argument, value, kMaxSamples);
+      } else {
+        options.exact_limit = parse_count(argument, value, std::numeric_limits<int>::max());
+      }
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      throw UsageError{"unknown option '" + std::string(argument) + "'"};
+    } else {
+      positional.emplace_back(argument);
+    }
+  }
+  if (positional.empty())
+    throw UsageError{"the input file is missing"};
+  if (positional.size() > 2)
+    throw UsageError{"too many file names"};
+  options.input_path = positional[0];
+  if (positional.size() == 2)
+    options.model_path = positional[1];
+  return options;
+}
+
+void run_job(CheckJob& job) {
+  try {
+    job.status = polyfrep::run_check(job.options, job.report);
+  } catch (const polyfrep::CheckError& error) {
+    job.status = polyfrep::kExitUsage;
+    job.error = error.what();
+  } catch (const std::bad_alloc&) {
+    job.status = polyfrep::kExitUsage;
+    job.error = "out of memory";
+  } catch (const std::exception& error) {
+    job.status = polyfrep::kExitUsage;
+    job.error = error.what();
+  }
+}
+
+void* run_job_on_thread(void* job) {
+  run_job(*static_cast<CheckJob*>(job));
+  return nullptr;
+}
+
+void run_with_large_stack(CheckJob& job) {
+  pthread_attr_t attributes;
+  pthread_t thread;
+  bool started = false;
+  if (pthread_attr_init(&attributes) == 0) {
+    started = pthread_attr_setstacksize(&attributes, kCheckStackBytes) == 0 &&
+              pthread_create(&thread, &attributes, run_job_on_thread, &job) == 0;
+    pthread_attr_destroy(&attributes);
+  }
+  if (started) {
+    pthread_join(thread, nullptr);
+  } else {
+    run_job(job);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CheckJob job;
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+    return 0;
+  }
+  try {
+    job.options = parse_command_line(argc, argv);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "polyfrep-check: %s\n%.*s", error.message.c_str(),
+                 static_cast<int>(kUsage.size()), kUsage.data());
+    return polyfrep::kExitUsage;
+  }
+  run_with_large_stack(job);
+  std::fwrite(job.report.data(), 1, job.report.size(), stdout);
+  std::fflush(stdout);
+  if (!job.error.empty())
+    std::fprintf(stderr, "polyfrep-check: %s\n", job.error.c_str());
+  return job.status;
+}

@@ -1,0 +1,496 @@
+#include "check/model_program.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <utility>
+
+namespace polyfrep {
+
+namespace {
+
+enum class BindingKind { Scalar, Array, Point, Parameter };
+
+// What a name stands for at one moment of the compilation. Scalars and array
+// elements hold node indices; -1 marks an element never assigned.
+struct Binding {
+  BindingKind kind = BindingKind::Scalar;
+  std::vector<int> elements;
+};
+
+struct Compiler {
+  const ModelSyntax* syntax = nullptr;
+  CompiledModel model;
+  std::map<std::string, Binding> names;
+  std::string statement_target;  // for messages about computed values
+};
+
+const SyntaxNode& syntax_node(const Compiler& compiler, int node) {
+  return compiler.syntax->nodes[static_cast<std::size_t>(node)];
+}
+
+int add_node(Compiler& compiler, ExpressionNode node) {
+  compiler.model.nodes.push_back(node);
+  return static_cast<int>(compiler.model.nodes.size()) - 1;
+}
+
+int add_constant(Compiler& compiler, double value) {
+  ExpressionNode node;
+  node.value = value;
+  return add_node(compiler, node);
+}
+
+bool is_constant(const Compiler& compiler, int node) {
+  return compiler.model.nodes[static_cast<std::size_t>(node)].operation == Operation::Constant;
+}
+
+double constant_of(const Compiler& compiler, int node) {
+  return compiler.model.nodes[static_cast<std::size_t>(node)].value;
+}
+
+double not_a_number_as_lowest(double value) {
+  return std::isnan(value) ? -std::numeric_limits<double>::infinity() : value;
+}
+
+// The one place where operations are carried out, at compile time for
+// constants and at evaluation time for the rest, so both give the same bits.
+double apply(Operation operation, double left, double right) {
+  switch (operation) {
+    case Operation::Add:
+      return left + right;
+    case Operation::Subtract:
+      return left - right;
+    case Operation::Multiply:
+      return left * right;
+    case Operation::Divide:
+      return left / right;
+    case Operation::Negate:
+      return -left;
+    case Operation::SquareRoot:
+      return std::sqrt(left);
+    case Operation::Minimum:
+      return std::min(not_a_number_as_lowest(left), not_a_number_as_lowest(right));
+    case Operation::Maximum:
+      return std::max(not_a_number_as_lowest(left), not_a_number_as_lowest(right));
+    case Operation::Constant:
+    case Operation::Coordinate:
+    case Operation::Variable:
+      break;
+  }
+  return std::numeric_limits<double>::quiet_NaN();
+}
+
+void note_problem(Compiler& compiler, SourcePosition where, const std::string& what) {
+  std::string message = what;
+  if (!compiler.statement_target.empty())
+    message += " in the value of " + compiler.statement_target;
+  compiler.model.problems.push_back({where, message});
+}
+
+// Builds an operation node, or its value when every operand is a constant.
+int make_operation(Compiler& compiler, Operation operation, SourcePosition where, int left,
+                   int right = -1) {
+  const bool right_is_zero =
+      right >= 0 && is_constant(compiler, right) && constant_of(compiler, right) == 0.0;
+  const bool foldable = is_constant(compiler, left) && (right < 0 || is_constant(compiler, right));
+  if (!foldable) {
+    if (operation == Operation::Divide && right_is_zero)
+      note_problem(compiler, where, "division by zero");
+    ExpressionNode node;
+    node.operation = operation;
+    node.left = left;
+    node.right = right;
+    return add_node(compiler, node);
+  }
+  const double left_value = constant_of(compiler, left);
+  const double right_value = right < 0 ? 0.0 : constant_of(compiler, right);
+  const double result = apply(operation, left_value, right_value);
+  if (!std::isfinite(result) && std::isfinite(left_value) && std::isfinite(right_value)) {
+    if (operation == Operation::Divide && right_is_zero) {
+      note_problem(compiler, where, "division by zero");
+    } else if (operation == Operation::SquareRoot) {
+      note_problem(compiler, where, "square root of a negative number");
+    } else {
+      note_problem(compiler, where, "a result that is not a finite number");
+    }
+  }
+  return add_constant(compiler, result);
+}
+
+int compile_expression(Compiler& compiler, int syntax_index);
+
+// The element of an array named by an index expression that must be a
+// whole number from 1 to the array's size.
+int element_position(Compiler& compiler, const std::string& name, int size, int index_syntax) {
+  const int index = compile_expression(compiler, index_syntax);
+  const SourcePosition where = syntax_node(compiler, index_syntax).where;
+  if (!is_constant(compiler, index)) {
+    throw ModelError(where, "the index of " + name + " must not depend on the point");
+  }
+  const double value = constant_of(compiler, index);
+  if (!(value >= 1 && value <= size) || value != std::floor(value)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    throw ModelError(where, "index " + std::string(text) + " is out of range for " + name + "[" +
+                                std::to_string(size) + "] (indices run from 1)");
+  }
+  return static_cast<int>(value) - 1;
+}
+
+int compile_element(Compiler& compiler, const SyntaxNode& node) {
+  const auto found = compiler.names.find(node.text);
+  if (found == compiler.names.end()) {
+    throw ModelError(node.where, "unknown variable '" + node.text + "'");
+  }
+  const Binding& binding = found->second;
+  if (binding.kind == BindingKind::Scalar) {
+    throw ModelError(node.where, "'" + node.text + "' is a number, not an array");
+  }
+  const int size = static_cast<int>(binding.elements.size());
+  const int position = element_position(compiler, node.text, size, node.operands[0]);
+  if (binding.kind == BindingKind::Parameter) {
+    throw ModelError(node.where,
+                     node.text + "[" + std::to_string(position + 1) +
+                         "] is a parameter of the object and has no value to check with");
+  }
+  const int element = compiler.names.at(node.text).elements[static_cast<std::size_t>(position)];
+  if (element < 0) {
+    throw ModelError(node.where, node.text + "[" + std::to_string(position + 1) +
+                                     "] is used before it is assigned");
+  }
+  return element;
+}
+
+int compile_name(Compiler& compiler, const SyntaxNode& node) {
+  const auto found = compiler.names.find(node.text);
+  if (found == compiler.names.end()) {
+    throw ModelError(node.where, "unknown variable '" + node.text + "'");
+  }
+  if (found->second.kind != BindingKind::Scalar) {
+    throw ModelError(node.where, "'" + node.text + "' is an array; name one of its elements");
+  }
+  return found->second.elements[0];
+}
+
+int compile_call(Compiler& compiler, const SyntaxNode& node) {
+  if (node.text != "sqrt")
+    throw ModelError(node.where, "unknown function '" + node.text + "'");
+  if (node.operands.size() != 1) {
+    throw ModelError(node.where,
+                     "sqrt takes one argument, not " + std::to_string(node.operands.size()));
+  }
+  const int argument = compile_expression(compiler, node.operands[0]);
+  return make_operation(compiler, Operation::SquareRoot, node.where, argument);
+}
+
+Operation binary_operation(SyntaxKind kind) {
+  switch (kind) {
+    case SyntaxKind::Add:
+      return Operation::Add;
+    case SyntaxKind::Subtract:
+      return Operation::Subtract;
+    case SyntaxKind::Multiply:
+      return Operation::Multiply;
+    case SyntaxKind::Divide:
+      return Operation::Divide;
+    case SyntaxKind::Intersect:
+      return Operation::Minimum;
+    default:
+      return Operation::Maximum;
+  }
+}
+
+int compile_expression(Compiler& compiler, int syntax_index) {
+  const SyntaxNode& node = syntax_node(compiler, syntax_index);
+  switch (node.kind) {
+    case SyntaxKind::Number:
+      return add_constant(compiler, node.number);
+    case SyntaxKind::Name:
+      return compile_name(compiler, node);
+    case SyntaxKind::Element:
+      return compile_element(compiler, node);
+    case SyntaxKind::Call:
+      return compile_call(compiler, node);
+    case SyntaxKind::Parentheses:
+      return compile_expression(compiler, node.operands[0]);
+    case SyntaxKind::Negate:
+      return make_operation(compiler, Operation::Negate, node.where,
+                            compile_expression(compiler, node.operands[0]));
+    case SyntaxKind::VectorLiteral:
+      throw ModelError(node.where, "a bracketed vector can only be assigned to an array");
+    case SyntaxKind::Add:
+    case SyntaxKind::Subtract:
+    case SyntaxKind::Multiply:
+    case SyntaxKind::Divide:
+    case SyntaxKind::Intersect:
+    case SyntaxKind::Union:
+      break;
+  }
+  const int left = compile_expression(compiler, node.operands[0]);
+  const int right = compile_expression(compiler, node.operands[1]);
+  return make_operation(compiler, binary_operation(node.kind), node.where, left, right);
+}
+
+void declare_parameters(Compiler& compiler) {
+  const ModelSyntax& syntax = *compiler.syntax;
+  for (std::size_t i = 0; i < syntax.parameters.size(); ++i) {
+    const ArrayDeclaration& parameter = syntax.parameters[i];
+    Binding binding;
+    binding.kind = i == 0 ? BindingKind::Point : BindingKind::Parameter;
+    for (int k = 0; k < parameter.size; ++k) {
+      if (i == 0) {
+        ExpressionNode coordinate;
+        coordinate.operation = Operation::Coordinate;
+        coordinate.index = k;
+        binding.elements.push_back(add_node(compiler, coordinate));
+      } else {
+        binding.elements.push_back(-1);
+      }
+    }
+    compiler.names[parameter.name] = std::move(binding);
+  }
+  if (syntax.parameters.empty() || syntax.parameters[0].size < 2) {
+    throw ModelError(syntax.object_where,
+                     "the object's first parameter must be the point with at least two "
+                     "coordinates, such as x[3]");
+  }
+  compiler.model.coordinate_count = syntax.parameters[0].size;
+}
+
+Binding* assignable_binding(Compiler& compiler, const Statement& statement) {
+  const auto found = compiler.names.find(statement.target);
+  if (found == compiler.names.end())
+    return nullptr;
+  if (found->second.kind == BindingKind::Point || found->second.kind == BindingKind::Parameter) {
+    throw ModelError(statement.where, "'" + statement.target +
+                                          "' is a parameter of the object and cannot be assigned");
+  }
+  return &found->second;
+}
+
+// The two end points a distance line refers to, when p0 and p1 hold
+// constant pairs at the time of the assignment.
+void record_edge(const Compiler& compiler, VariableSlot& slot) {
+  Point ends[2];
+  const char* names[2] = {"p0", "p1"};
+  for (int e = 0; e < 2; ++e) {
+    const auto found = compiler.names.find(names[e]);
+    if (found == compiler.names.end() || found->second.kind != BindingKind::Array ||
+        found->second.elements.size() != 2) {
+      return;
+    }
+    for (int k = 0; k < 2; ++k) {
+      const int element = found->second.elements[static_cast<std::size_t>(k)];
+      if (element < 0 || !is_constant(compiler, element))
+        return;
+    }
+    ends[e] = {constant_of(compiler, found->second.elements[0]),
+               constant_of(compiler, found->second.elements[1])};
+  }
+  slot.has_edge = true;
+  slot.edge_start = ends[0];
+  slot.edge_end = ends[1];
+}
+
+// A value that depends on the point goes into a slot of its own, so that
+// the formula refers to it and it is computed at most once per point.
+int bind_scalar_value(Compiler& compiler, const Statement& statement, int value) {
+  if (is_constant(compiler, value))
+    return value;
+  VariableSlot slot;
+  slot.name = statement.target;
+  slot.where = statement.where;
+  slot.root = value;
+  record_edge(compiler, slot);
+  compiler.model.slots.push_back(slot);
+  ExpressionNode variable;
+  variable.operation = Operation::Variable;
+  variable.index = static_cast<int>(compiler.model.slots.size()) - 1;
+  return add_node(compiler, variable);
+}
+
+void compile_vector_assignment(Compiler& compiler, const Statement& statement) {
+  const SyntaxNode& literal = syntax_node(compiler, statement.value);
+  Binding* existing = assignable_binding(compiler, statement);
+  if (existing != nullptr && existing->kind == BindingKind::Array &&
+      existing->elements.size() != literal.operands.size()) {
+    throw ModelError(literal.where,
+                     "'" + statement.target + "' has " + std::to_string(existing->elements.size()) +
+                         " elements but is given " + std::to_string(literal.operands.size()));
+  }
+  Binding binding;
+  binding.kind = BindingKind::Array;
+  for (const int element : literal.operands) {
+    binding.elements.push_back(compile_expression(compiler, element));
+  }
+  compiler.names[statement.target] = std::move(binding);
+}
+
+void compile_element_assignment(Compiler& compiler, const Statement& statement) {
+  Binding* existing = assignable_binding(compiler, statement);
+  if (existing == nullptr) {
+    throw ModelError(statement.where, "unknown array '" + statement.target + "'");
+  }
+  if (existing->kind != BindingKind::Array) {
+    throw ModelError(statement.where, "'" + statement.target + "' is a number, not an array");
+  }
+  const int position =
+      element_position(compiler, statement.target, static_cast<int>(existing->elements.size()),
+                       statement.target_index);
+  const int value = compile_expression(compiler, statement.value);
+  compiler.names.at(statement.target).elements[static_cast<std::size_t>(position)] = value;
+}
+
+void compile_object_definition(Compiler& compiler, const Statement& statement) {
+  CompiledModel& model = compiler.model;
+  model.root = compile_expression(compiler, statement.value);
+  model.formula_syntax = statement.value;
+  model.formula_where = statement.where;
+  model.edge_slots.clear();
+  for (const auto& [name, binding] : compiler.names) {
+    const int edge = edge_of_distance_name(name);
+    if (edge < 0 || binding.kind != BindingKind::Scalar)
+      continue;
+    const ExpressionNode& node = model.nodes[static_cast<std::size_t>(binding.elements[0])];
+    if (node.operation == Operation::Variable)
+      model.edge_slots[edge] = node.index;
+  }
+}
+
+void compile_statement(Compiler& compiler, const Statement& statement) {
+  if (statement.value < 0) {
+    for (const ArrayDeclaration& declaration : statement.declarations) {
+      if (compiler.names.contains(declaration.name) &&
+          compiler.names[declaration.name].kind != BindingKind::Array &&
+          compiler.names[declaration.name].kind != BindingKind::Scalar) {
+        throw ModelError(declaration.where, "'" + declaration.name +
+                                                "' is a parameter of the object and cannot be "
+                                                "declared again");
+      }
+      Binding binding;
+      binding.kind = BindingKind::Array;
+      binding.elements.assign(static_cast<std::size_t>(declaration.size), -1);
+      compiler.names[declaration.name] = std::move(binding);
+    }
+    return;
+  }
+  compiler.statement_target = statement.target;
+  if (statement.target == compiler.syntax->object_name && statement.target_index < 0) {
+    compile_object_definition(compiler, statement);
+  } else if (statement.target_index >= 0) {
+    compile_element_assignment(compiler, statement);
+  } else if (syntax_node(compiler, statement.value).kind == SyntaxKind::VectorLiteral) {
+    compile_vector_assignment(compiler, statement);
+  } else {
+    Binding* existing = assignable_binding(compiler, statement);
+    if (existing != nullptr && existing->kind == BindingKind::Array) {
+      throw ModelError(statement.where,
+                       "'" + statement.target + "' is an array; assign it a bracketed vector");
+    }
+    const int value = compile_expression(compiler, statement.value);
+    Binding binding;
+    binding.elements.push_back(bind_scalar_value(compiler, statement, value));
+    compiler.names[statement.target] = std::move(binding);
+  }
+  compiler.statement_target.clear();
+}
+
+}  // namespace
+
+int edge_of_distance_name(const std::string& name) {
+  if (name.size() < 2 || name[0] != 's' || name.size() > 11)
+    return -1;
+  if (name[1] == '0' && name.size() > 2)
+    return -1;
+  long long edge = 0;
+  for (std::size_t i = 1; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9')
+      return -1;
+    edge = edge * 10 + (name[i] - '0');
+  }
+  return edge > std::numeric_limits<int>::max() ? -1 : static_cast<int>(edge);
+}
+
+CompiledModel compile_model(const ModelSyntax& syntax) {
+  Compiler compiler;
+  compiler.syntax = &syntax;
+  compiler.model.object_name = syntax.object_name;
+  declare_parameters(compiler);
+  for (const Statement& statement : syntax.statements)
+    compile_statement(compiler, statement);
+  if (compiler.model.root < 0) {
+    throw ModelError(syntax.object_where, "the object '" + syntax.object_name +
+                                              "' is never given a value (expected '" +
+                                              syntax.object_name + " = ...;')");
+  }
+  return std::move(compiler.model);
+}
+
+PointEvaluator make_point_evaluator(const CompiledModel& model) {
+  PointEvaluator evaluator;
+  evaluator.model = &model;
+  evaluator.slot_values.assign(model.slots.size(), 0.0);
+  evaluator.slot_stamps.assign(model.slots.size(), 0);
+  return evaluator;
+}
+
+void move_to(PointEvaluator& evaluator, Point at) {
+  evaluator.at = at;
+  if (++evaluator.stamp == 0) {
+    std::fill(evaluator.slot_stamps.begin(), evaluator.slot_stamps.end(), 0);
+    evaluator.stamp = 1;
+  }
+}
+
+double node_value(PointEvaluator& evaluator, int node_index) {
+  const ExpressionNode& node = evaluator.model->nodes[static_cast<std::size_t>(node_index)];
+  switch (node.operation) {
+    case Operation::Constant:
+      return node.value;
+    case Operation::Coordinate:
+      // The object is the same along every axis beyond the plane.
+      return node.index == 0 ? evaluator.at.x : node.index == 1 ? evaluator.at.y : 0.0;
+    case Operation::Variable: {
+      const auto slot = static_cast<std::size_t>(node.index);
+      if (evaluator.slot_stamps[slot] != evaluator.stamp) {
+        evaluator.slot_values[slot] = node_value(evaluator, evaluator.model->slots[slot].root);
+        evaluator.slot_stamps[slot] = evaluator.stamp;
+      }
+      return evaluator.slot_values[slot];
+    }
+    case Operation::Negate:
+    case Operation::SquareRoot:
+      return apply(node.operation, node_value(evaluator, node.left), 0.0);
+    default:
+      break;
+  }
+  const double left = node_value(evaluator, node.left);
+  const double right = node_value(evaluator, node.right);
+  return apply(node.operation, left, right);
+}
+
+bool node_inside(PointEvaluator& evaluator, int node_index) {
+  const ExpressionNode& node = evaluator.model->nodes[static_cast<std::size_t>(node_index)];
+  if (node.operation == Operation::Minimum) {
+    return node_inside(evaluator, node.left) && node_inside(evaluator, node.right);
+  }
+  if (node.operation == Operation::Maximum) {
+    return node_inside(evaluator, node.left) || node_inside(evaluator, node.right);
+  }
+  return node_value(evaluator, node_index) > 0.0;
+}
+
+double model_value(const CompiledModel& model, Point at) {
+  PointEvaluator evaluator = make_point_evaluator(model);
+  move_to(evaluator, at);
+  return node_value(evaluator, model.root);
+}
+
+bool model_inside(const CompiledModel& model, Point at) {
+  PointEvaluator evaluator = make_point_evaluator(model);
+  move_to(evaluator, at);
+  return node_inside(evaluator, model.root);
+}
+
+}  // namespace polyfrep

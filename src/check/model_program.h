@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "check/model_syntax.h"
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+enum class Operation : std::uint8_t {
+  Constant,    // value
+  Coordinate,  // the point's coordinate number `index` (0 for x[1], 1 for x[2], ...)
+  Variable,    // the point-dependent variable in slot `index`
+  Add,
+  Subtract,
+  Multiply,
+  Divide,
+  Negate,      // of left
+  SquareRoot,  // of left
+  Minimum,     // "&"
+  Maximum,     // "|"
+};
+
+// One node of the compiled expression tree; children are node indices.
+struct ExpressionNode {
+  Operation operation = Operation::Constant;
+  int left = -1;
+  int right = -1;
+  int index = 0;
+  double value = 0;
+};
+
+// An assignment whose value depends on the point. It is evaluated lazily, at
+// most once per point, when something needs it.
+struct VariableSlot {
+  std::string name;
+  SourcePosition where;
+  int root = -1;
+  // The values of p0 and p1 when it was assigned, if both held constant
+  // pairs: the edge a distance line was written for.
+  bool has_edge = false;
+  Point edge_start{0, 0};
+  Point edge_end{0, 0};
+};
+
+// Something the model computes that is not a finite number, such as a
+// division by zero; the model still compiles.
+struct ModelProblem {
+  SourcePosition where;
+  std::string message;
+};
+
+struct CompiledModel {
+  std::string object_name;
+  int coordinate_count = 0;  // size of the point parameter (3 for x[3])
+  std::vector<ExpressionNode> nodes;
+  std::vector<VariableSlot> slots;
+  int root = -1;            // the object's defining function
+  int formula_syntax = -1;  // its right side in the syntax tree
+  SourcePosition formula_where;
+  // The distance variables visible to the formula: edge number N of every
+  // variable named sN (no leading zeros) that holds a point-dependent value,
+  // mapped to its slot.
+  std::map<int, int> edge_slots;
+  std::vector<ModelProblem> problems;
+};
+
+// Compiles the parsed model: statements that do not depend on the point are
+// evaluated here, once; what depends on it becomes a tree over the
+// coordinates and the lazily evaluated variables. Throws ModelError for
+// unknown names or functions, bad indices, misuse of arrays and a missing
+// definition of the object.
+CompiledModel compile_model(const ModelSyntax& syntax);
+
+// The edge number of a distance variable name: "s12" gives 12; -1 for any
+// other name ("s", "s012", "t1").
+int edge_of_distance_name(const std::string& name);
+
+// Evaluates a compiled model at points. Variables are computed on first use
+// at the current point and then reused; the stamp marks which are current.
+struct PointEvaluator {
+  const CompiledModel* model = nullptr;
+  Point at{0, 0};
+  std::vector<double> slot_values;
+  std::vector<std::uint32_t> slot_stamps;
+  std::uint32_t stamp = 0;
+};
+
+PointEvaluator make_point_evaluator(const CompiledModel& model);
+void move_to(PointEvaluator& evaluator, Point at);
+
+// The value of a node. "&" is the minimum and "|" the maximum of their
+// operands, where a value that is not a number counts as minus infinity (an
+// empty region), so that the sign below does not depend on operand order.
+double node_value(PointEvaluator& evaluator, int node);
+
+// Whether the node's value is positive, stopping at the first operand of "&"
+// that is not positive and the first operand of "|" that is.
+bool node_inside(PointEvaluator& evaluator, int node);
+
+// The object's value and sign at one point.
+double model_value(const CompiledModel& model, Point at);
+bool model_inside(const CompiledModel& model, Point at);
+
+}  // namespace polyfrep

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace polyfrep {
+
+// A place in the model text: 1-based line and column (columns count bytes).
+struct SourcePosition {
+  int line = 0;
+  int column = 0;
+};
+
+// A model that cannot be read or compiled: the message names no file, the
+// caller puts the file name and the position in front of it.
+class ModelError : public std::runtime_error {
+ public:
+  ModelError(SourcePosition where, const std::string& message)
+      : std::runtime_error(message), where(where) {}
+  SourcePosition where;
+};
+
+// Deeper nesting than this is refused, so that no recursion over the tree can
+// exhaust the stack the checker runs on.
+inline constexpr int kMaxModelNesting = 100000;
+
+enum class SyntaxKind {
+  Number,   // number
+  Name,     // a variable, by text
+  Element,  // text[operands[0]]
+  Call,     // text(operands...)
+  Negate,   // -operands[0]
+  Add,      // operands[0] + operands[1], and so on for the binary kinds
+  Subtract,
+  Multiply,
+  Divide,
+  Intersect,      // &
+  Union,          // |
+  Parentheses,    // (operands[0]); kept so that the formula keeps its grouping
+  VectorLiteral,  // [operands...], only as the right side of an assignment
+};
+
+// One node of the parsed text; children are indices into ModelSyntax::nodes,
+// so that deep trees are neither built nor destroyed recursively.
+struct SyntaxNode {
+  SyntaxKind kind = SyntaxKind::Number;
+  SourcePosition where;
+  double number = 0;
+  std::string text;
+  std::vector<int> operands;
+};
+
+struct ArrayDeclaration {
+  std::string name;
+  int size = 0;
+  SourcePosition where;
+};
+
+// An "array a[2],b[2];" line (declarations filled) or an assignment
+// "target = value;" / "target[index] = value;".
+struct Statement {
+  SourcePosition where;
+  std::vector<ArrayDeclaration> declarations;
+  std::string target;
+  int target_index = -1;  // node of the element index, or -1 for a whole variable
+  int value = -1;         // node of the right side, or -1 for a declaration
+};
+
+// The whole model: object head, its parameter list and its body.
+struct ModelSyntax {
+  std::string object_name;
+  SourcePosition object_where;
+  std::vector<ArrayDeclaration> parameters;  // the first one is the point, x[3]
+  std::vector<Statement> statements;
+  std::vector<SyntaxNode> nodes;
+};
+
+// Parses a model text; throws ModelError naming the position of the first
+// syntax error. Nesting deeper than max_nesting is refused.
+ModelSyntax parse_model(std::string_view text, int max_nesting = kMaxModelNesting);
+
+// A short description of a byte for messages: "'x'", "'\x01'".
+std::string describe_character(char c);
+
+}  // namespace polyfrep

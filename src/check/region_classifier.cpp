@@ -1,0 +1,274 @@
+#include "check/region_classifier.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace polyfrep {
+
+namespace {
+
+// A sign decided from bounds must stand clear of zero by this share of the
+// magnitude, far beyond the few rounding errors of an edge's distance line.
+constexpr double kDecisionMargin = 1e-9;
+
+// Boxes with at most this many points, or formulas this small, are
+// evaluated point by point.
+constexpr std::size_t kDirectPointCount = 8;
+constexpr std::size_t kDirectTreeSize = 3;
+constexpr int kMaxSplitDepth = 60;
+
+Interval unknown() {
+  return Interval{};
+}
+
+Interval finished(double low, double high, double magnitude) {
+  Interval result{low, high, magnitude, true};
+  if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(magnitude))
+    return unknown();
+  return result;
+}
+
+Interval coordinate_interval(int index, const Box& box) {
+  if (index == 0) {
+    return finished(box.x_low, box.x_high, std::max(std::fabs(box.x_low), std::fabs(box.x_high)));
+  }
+  if (index == 1) {
+    return finished(box.y_low, box.y_high, std::max(std::fabs(box.y_low), std::fabs(box.y_high)));
+  }
+  return finished(0, 0, 0);
+}
+
+Interval product(const Interval& a, const Interval& b) {
+  const double candidates[] = {a.low * b.low, a.low * b.high, a.high * b.low, a.high * b.high};
+  return finished(*std::min_element(std::begin(candidates), std::end(candidates)),
+                  *std::max_element(std::begin(candidates), std::end(candidates)),
+                  a.magnitude * b.magnitude);
+}
+
+Interval quotient(const Interval& a, const Interval& b) {
+  if (b.low <= 0 && b.high >= 0)
+    return unknown();
+  const double candidates[] = {a.low / b.low, a.low / b.high, a.high / b.low, a.high / b.high};
+  const double smallest_divisor = std::min(std::fabs(b.low), std::fabs(b.high));
+  return finished(*std::min_element(std::begin(candidates), std::end(candidates)),
+                  *std::max_element(std::begin(candidates), std::end(candidates)),
+                  a.magnitude / smallest_divisor * (1 + b.magnitude / smallest_divisor));
+}
+
+Interval combine(Operation operation, const Interval& a, const Interval& b) {
+  switch (operation) {
+    case Operation::Add:
+      return finished(a.low + b.low, a.high + b.high, a.magnitude + b.magnitude);
+    case Operation::Subtract:
+      return finished(a.low - b.high, a.high - b.low, a.magnitude + b.magnitude);
+    case Operation::Multiply:
+      return product(a, b);
+    case Operation::Divide:
+      return quotient(a, b);
+    case Operation::Minimum:
+      return finished(std::min(a.low, b.low), std::min(a.high, b.high),
+                      std::max(a.magnitude, b.magnitude));
+    case Operation::Maximum:
+      return finished(std::max(a.low, b.low), std::max(a.high, b.high),
+                      std::max(a.magnitude, b.magnitude));
+    default:
+      return unknown();
+  }
+}
+
+// The formula's "&"/"|" skeleton; anything else is a leaf whose sign is
+// found from the compiled expression.
+enum class RegionKind { And, Or, Leaf };
+
+struct RegionNode {
+  RegionKind kind = RegionKind::Leaf;
+  int left = -1;
+  int right = -1;
+  int expression = -1;
+};
+
+using RegionTree = std::vector<RegionNode>;
+
+// Results of simplification that are not nodes.
+constexpr int kEverywhereInside = -1;
+constexpr int kEverywhereOutside = -2;
+
+int add_region_node(RegionTree& tree, RegionNode node) {
+  tree.push_back(node);
+  return static_cast<int>(tree.size()) - 1;
+}
+
+int build_region_tree(const CompiledModel& model, int expression, RegionTree& tree) {
+  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(expression)];
+  if (node.operation == Operation::Minimum || node.operation == Operation::Maximum) {
+    const int left = build_region_tree(model, node.left, tree);
+    const int right = build_region_tree(model, node.right, tree);
+    const RegionKind kind = node.operation == Operation::Minimum ? RegionKind::And : RegionKind::Or;
+    return add_region_node(tree, {kind, left, right, -1});
+  }
+  return add_region_node(tree, {RegionKind::Leaf, -1, -1, expression});
+}
+
+int leaf_sign_in_box(const CompiledModel& model, int expression, const Box& box) {
+  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(expression)];
+  if (node.operation == Operation::Constant) {
+    return node.value > 0.0 ? kEverywhereInside : kEverywhereOutside;
+  }
+  const Interval bounds = node_interval(model, expression, box);
+  if (!bounds.known)
+    return 0;
+  const double margin = kDecisionMargin * bounds.magnitude;
+  if (bounds.low > margin)
+    return kEverywhereInside;
+  if (bounds.high < -margin)
+    return kEverywhereOutside;
+  return 0;
+}
+
+// Copies the part of `from` below `node` that still matters within the box
+// into `to`; returns its root in `to`, or the sign it has throughout.
+int simplify(const CompiledModel& model, const RegionTree& from, int node, const Box& box,
+             RegionTree& to) {
+  const RegionNode& region = from[static_cast<std::size_t>(node)];
+  if (region.kind == RegionKind::Leaf) {
+    const int sign = leaf_sign_in_box(model, region.expression, box);
+    return sign != 0 ? sign : add_region_node(to, region);
+  }
+  // An "&" is decided by an operand outside everywhere, an "|" by one inside.
+  const int deciding = region.kind == RegionKind::And ? kEverywhereOutside : kEverywhereInside;
+  const int neutral = region.kind == RegionKind::And ? kEverywhereInside : kEverywhereOutside;
+  const int left = simplify(model, from, region.left, box, to);
+  if (left == deciding)
+    return deciding;
+  const int right = simplify(model, from, region.right, box, to);
+  if (right == deciding)
+    return deciding;
+  if (left == neutral)
+    return right;
+  if (right == neutral)
+    return left;
+  return add_region_node(to, {region.kind, left, right, -1});
+}
+
+bool tree_inside(PointEvaluator& evaluator, const RegionTree& tree, int node) {
+  const RegionNode& region = tree[static_cast<std::size_t>(node)];
+  switch (region.kind) {
+    case RegionKind::And:
+      return tree_inside(evaluator, tree, region.left) &&
+             tree_inside(evaluator, tree, region.right);
+    case RegionKind::Or:
+      return tree_inside(evaluator, tree, region.left) ||
+             tree_inside(evaluator, tree, region.right);
+    case RegionKind::Leaf:
+      break;
+  }
+  return node_inside(evaluator, region.expression);
+}
+
+struct Classification {
+  const CompiledModel* model = nullptr;
+  std::span<const Point> points;
+  PointEvaluator evaluator;
+  std::vector<char> inside;
+};
+
+Box bounding_box(const Classification& work, std::span<const int> ids) {
+  const Point& first = work.points[static_cast<std::size_t>(ids[0])];
+  Box box{first.x, first.x, first.y, first.y};
+  for (const int id : ids) {
+    const Point& p = work.points[static_cast<std::size_t>(id)];
+    box.x_low = std::min(box.x_low, p.x);
+    box.x_high = std::max(box.x_high, p.x);
+    box.y_low = std::min(box.y_low, p.y);
+    box.y_high = std::max(box.y_high, p.y);
+  }
+  return box;
+}
+
+void classify_directly(Classification& work, const RegionTree& tree, int root,
+                       std::span<const int> ids) {
+  for (const int id : ids) {
+    move_to(work.evaluator, work.points[static_cast<std::size_t>(id)]);
+    work.inside[static_cast<std::size_t>(id)] = tree_inside(work.evaluator, tree, root) ? 1 : 0;
+  }
+}
+
+void classify_box(Classification& work, const RegionTree& parent, int parent_root,
+                  std::span<int> ids, int depth) {
+  const Box box = bounding_box(work, ids);
+  RegionTree tree;
+  const int root = simplify(*work.model, parent, parent_root, box, tree);
+  if (root < 0) {
+    for (const int id : ids)
+      work.inside[static_cast<std::size_t>(id)] = root == kEverywhereInside;
+    return;
+  }
+  const bool degenerate = box.x_low == box.x_high && box.y_low == box.y_high;
+  if (ids.size() <= kDirectPointCount || tree.size() <= kDirectTreeSize || degenerate ||
+      depth >= kMaxSplitDepth) {
+    classify_directly(work, tree, root, ids);
+    return;
+  }
+  // Halve the longer side; each half is simplified again on its own points.
+  const bool split_x = box.x_high - box.x_low >= box.y_high - box.y_low;
+  const double middle =
+      split_x ? box.x_low + (box.x_high - box.x_low) / 2 : box.y_low + (box.y_high - box.y_low) / 2;
+  const auto lower_end = std::partition(ids.begin(), ids.end(), [&](int id) {
+    const Point& p = work.points[static_cast<std::size_t>(id)];
+    return (split_x ? p.x : p.y) <= middle;
+  });
+  const auto lower_count = static_cast<std::size_t>(lower_end - ids.begin());
+  if (lower_count > 0)
+    classify_box(work, tree, root, ids.first(lower_count), depth + 1);
+  if (lower_count < ids.size())
+    classify_box(work, tree, root, ids.subspan(lower_count), depth + 1);
+}
+
+}  // namespace
+
+Interval node_interval(const CompiledModel& model, int node_index, const Box& box) {
+  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(node_index)];
+  switch (node.operation) {
+    case Operation::Constant:
+      return finished(node.value, node.value, std::fabs(node.value));
+    case Operation::Coordinate:
+      return coordinate_interval(node.index, box);
+    case Operation::Variable:
+      return node_interval(model, model.slots[static_cast<std::size_t>(node.index)].root, box);
+    case Operation::Negate: {
+      const Interval a = node_interval(model, node.left, box);
+      return a.known ? finished(-a.high, -a.low, a.magnitude) : unknown();
+    }
+    case Operation::SquareRoot:
+      // The rounding of a root near zero is not bounded by the magnitude.
+      return unknown();
+    default:
+      break;
+  }
+  const Interval a = node_interval(model, node.left, box);
+  if (!a.known)
+    return unknown();
+  const Interval b = node_interval(model, node.right, box);
+  if (!b.known)
+    return unknown();
+  return combine(node.operation, a, b);
+}
+
+std::vector<char> classify_points(const CompiledModel& model, std::span<const Point> points) {
+  Classification work;
+  work.model = &model;
+  work.points = points;
+  work.evaluator = make_point_evaluator(model);
+  work.inside.assign(points.size(), 0);
+  if (points.empty())
+    return work.inside;
+  RegionTree tree;
+  const int root = build_region_tree(model, model.root, tree);
+  std::vector<int> ids(points.size());
+  std::iota(ids.begin(), ids.end(), 0);
+  classify_box(work, tree, root, ids, 0);
+  return work.inside;
+}
+
+}  // namespace polyfrep

@@ -1,0 +1,122 @@
+#include "check/sampling.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "check/outline_index.h"
+#include "check/region_classifier.h"
+
+namespace polyfrep {
+
+namespace {
+
+// A uniform double in [0, 1) from the top 53 bits, the same on every
+// platform (the standard distributions are not).
+double unit_random(std::uint64_t& state) {
+  // splitmix64
+  state += 0x9e3779b97f4a7c15ULL;
+  std::uint64_t z = state;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  z ^= z >> 31;
+  return static_cast<double>(z >> 11) * 0x1p-53;
+}
+
+void add_grid(const Box& box, int per_side, std::vector<Point>& points) {
+  const double width = box.x_high - box.x_low;
+  const double height = box.y_high - box.y_low;
+  for (int row = 0; row < per_side; ++row) {
+    const double y = box.y_low + (row + 0.5) * height / per_side;
+    for (int column = 0; column < per_side; ++column) {
+      points.push_back({box.x_low + (column + 0.5) * width / per_side, y});
+    }
+  }
+}
+
+void add_random(const Box& box, const SampleSettings& settings, std::vector<Point>& points) {
+  std::uint64_t state = settings.seed;
+  for (int i = 0; i < settings.random_count; ++i) {
+    const double x = box.x_low + unit_random(state) * (box.x_high - box.x_low);
+    const double y = box.y_low + unit_random(state) * (box.y_high - box.y_low);
+    points.push_back({x, y});
+  }
+}
+
+void add_midpoint_pairs(std::span<const Point> vertices, double offset,
+                        std::vector<Point>& points) {
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const Point a = vertices[i];
+    const Point b = vertices[(i + 1) % vertices.size()];
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    if (!(length > 0))
+      continue;
+    const Point middle{a.x + (b.x - a.x) / 2, a.y + (b.y - a.y) / 2};
+    // The unit normal to the left of the edge's direction.
+    const double nx = -(b.y - a.y) / length;
+    const double ny = (b.x - a.x) / length;
+    points.push_back({middle.x + offset * nx, middle.y + offset * ny});
+    points.push_back({middle.x - offset * nx, middle.y - offset * ny});
+  }
+}
+
+}  // namespace
+
+Box sampling_box(std::span<const Point> vertices) {
+  Box box{vertices[0].x, vertices[0].x, vertices[0].y, vertices[0].y};
+  for (const Point& p : vertices) {
+    box.x_low = std::min(box.x_low, p.x);
+    box.x_high = std::max(box.x_high, p.x);
+    box.y_low = std::min(box.y_low, p.y);
+    box.y_high = std::max(box.y_high, p.y);
+  }
+  double margin = 0.05 * std::max(box.x_high - box.x_low, box.y_high - box.y_low);
+  if (!(margin > 0))
+    margin = std::max(1.0, std::fabs(box.x_low) + std::fabs(box.y_low));
+  box.x_low -= margin;
+  box.x_high += margin;
+  box.y_low -= margin;
+  box.y_high += margin;
+  return box;
+}
+
+std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSettings& settings,
+                                 double offset) {
+  const Box box = sampling_box(vertices);
+  std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>(settings.grid_per_side) * settings.grid_per_side +
+                 static_cast<std::size_t>(settings.random_count) + 2 * vertices.size());
+  add_grid(box, settings.grid_per_side, points);
+  add_random(box, settings, points);
+  add_midpoint_pairs(vertices, offset, points);
+  return points;
+}
+
+SamplingResult compare_samples(const CompiledModel& model, std::span<const Point> vertices,
+                               const SampleSettings& settings, double tolerance) {
+  const std::vector<Point> points = sample_points(vertices, settings, 2 * tolerance);
+  const std::vector<char> model_inside_at = classify_points(model, points);
+  const OutlineIndex outline = make_outline_index(vertices, tolerance);
+  SamplingResult result;
+  std::vector<SampleDisagreement> all;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const PointPlace place = locate_point(outline, points[i]);
+    if (place == PointPlace::NearOutline) {
+      ++result.skipped;
+      continue;
+    }
+    ++result.compared;
+    const bool polygon_inside = place == PointPlace::Inside;
+    if (polygon_inside != (model_inside_at[i] != 0))
+      all.push_back({points[i], polygon_inside});
+  }
+  result.disagreeing = static_cast<long long>(all.size());
+  const std::size_t listed = std::min(all.size(), settings.max_listed);
+  result.first.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(listed));
+  const std::size_t drawn = std::max<std::size_t>(settings.max_drawn, 1);
+  const std::size_t step = all.size() <= drawn ? 1 : (all.size() + drawn - 1) / drawn;
+  for (std::size_t i = 0; i < all.size(); i += step)
+    result.spread.push_back(all[i]);
+  return result;
+}
+
+}  // namespace polyfrep

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "check/model_program.h"
+#include "check/region_classifier.h"
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+inline constexpr int kDefaultRandomSamples = 20000;
+inline constexpr int kDefaultGridPerSide = 200;
+
+struct SampleSettings {
+  int grid_per_side = kDefaultGridPerSide;  // grid of cell centres over the widened box
+  int random_count = kDefaultRandomSamples;
+  std::uint64_t seed = 0x9e3779b97f4a7c15ULL;  // fixed, so that runs repeat
+  std::size_t max_listed = 5;                  // disagreements kept in sample order, for the report
+  std::size_t max_drawn = 1000;  // disagreements kept evenly spread over all, for the picture
+};
+
+// The drawing and the samples cover the outline's bounding box widened by 5%
+// of its larger side on every side (10% in all).
+Box sampling_box(std::span<const Point> vertices);
+
+// The sample points, in this order: the grid, the random points, then for
+// every edge of non-zero length one point `offset` to its left and one to its
+// right of its midpoint.
+std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSettings& settings,
+                                 double offset);
+
+struct SampleDisagreement {
+  Point at{0, 0};
+  bool polygon_inside = false;  // the model says the opposite
+};
+
+struct SamplingResult {
+  long long compared = 0;
+  long long skipped = 0;  // within the tolerance of the outline
+  long long disagreeing = 0;
+  std::vector<SampleDisagreement> first;   // the first max_listed, in sample order
+  std::vector<SampleDisagreement> spread;  // at most max_drawn, evenly spread over all
+};
+
+// Compares the model's sign with the even-odd rule on the input outline at
+// every sample point farther than `tolerance` from the outline; midpoint
+// samples are placed at twice the tolerance from their edge.
+SamplingResult compare_samples(const CompiledModel& model, std::span<const Point> vertices,
+                               const SampleSettings& settings, double tolerance);
+
+}  // namespace polyfrep

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+// Two edges of the outline that meet where a simple outline's edges never
+// do: non-adjacent edges sharing any point (crossing or touching), or
+// adjacent edges overlapping along a stretch (the outline folds back).
+struct EdgeCrossing {
+  int first_edge = 0;  // the smaller edge number
+  int second_edge = 0;
+  bool operator==(const EdgeCrossing&) const = default;
+};
+
+// Up to max_reported crossing pairs, found by a sweep line in O(n log n)
+// per pair reported: each further pair comes from a new sweep without the
+// second edge of the pair before, so every pair listed is a true crossing
+// but not every crossing is listed. Edges of zero length are left out and
+// the edges on either side of them count as adjacent. Empty for a simple
+// outline. All decisions use exact orientation signs.
+std::vector<EdgeCrossing> find_self_intersections(std::span<const Point> vertices,
+                                                  int max_reported);
+
+// Every crossing pair, by testing all pairs of edges: the reference the
+// sweep is tested against.
+std::vector<EdgeCrossing> find_self_intersections_by_pairs(std::span<const Point> vertices);
+
+}  // namespace polyfrep

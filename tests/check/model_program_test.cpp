@@ -1,0 +1,277 @@
+#include "check/model_program.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check/formula_tokens.h"
+#include "check/model_text.h"
+#include "check/region_classifier.h"
+
+namespace polyfrep {
+namespace {
+
+using testing::model_text;
+
+CompiledModel compile_text(const std::string& text) {
+  return compile_model(parse_model(text));
+}
+
+// The signed distance of q from the line through a and b, positive on the
+// left, computed another way than the model does.
+double signed_distance(Point a, Point b, Point q) {
+  const double length = std::hypot(b.x - a.x, b.y - a.y);
+  return ((b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x)) / length;
+}
+
+std::vector<Point> random_outline(std::mt19937_64& random, int count, double spread) {
+  std::uniform_real_distribution<double> coordinate(-spread, spread);
+  std::vector<Point> vertices;
+  for (int i = 0; i < count; ++i)
+    vertices.push_back({coordinate(random), coordinate(random)});
+  return vertices;
+}
+
+TEST(ModelProgram, EdgeFunctionsAreSignedDistances) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> coordinate(-50, 50);
+  for (int round = 0; round < 200; ++round) {
+    const std::vector<Point> edge = random_outline(random, 2, 1000);
+    const std::string text = model_text(edge, "s0");
+    const CompiledModel model = compile_text(text);
+    // The model holds the edge rounded to six digits, as written.
+    const Point start = model.slots[0].edge_start;
+    const Point end = model.slots[0].edge_end;
+    EXPECT_NEAR(start.x, edge[0].x, 1e-5 * std::fabs(edge[0].x) + 1e-300);
+    for (int k = 0; k < 20; ++k) {
+      const Point q{coordinate(random), coordinate(random)};
+      const double expected = signed_distance(start, end, q);
+      EXPECT_NEAR(model_value(model, q), expected, 1e-9 * (1 + std::fabs(expected)));
+    }
+  }
+}
+
+TEST(ModelProgram, IntersectionIsMinimumAndUnionMaximum) {
+  const std::vector<Point> square = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  const CompiledModel all = compile_text(model_text(square, "(s0&s1)&(s2&s3)"));
+  const CompiledModel any = compile_text(model_text(square, "s0|s1|s2|s3"));
+  std::mt19937_64 random(3);
+  std::uniform_real_distribution<double> coordinate(-2, 6);
+  for (int k = 0; k < 500; ++k) {
+    const Point q{coordinate(random), coordinate(random)};
+    double smallest = INFINITY, largest = -INFINITY;
+    for (int i = 0; i < 4; ++i) {
+      const double distance = signed_distance(square[i], square[(i + 1) % 4], q);
+      smallest = std::min(smallest, distance);
+      largest = std::max(largest, distance);
+    }
+    EXPECT_NEAR(model_value(all, q), smallest, 1e-12);
+    EXPECT_NEAR(model_value(any, q), largest, 1e-12);
+    EXPECT_EQ(model_inside(all, q), model_value(all, q) > 0);
+    EXPECT_EQ(model_inside(any, q), model_value(any, q) > 0);
+  }
+}
+
+// Arithmetic follows the usual precedence and gives the same bits as C++
+// evaluating the same operations in the same order.
+TEST(ModelProgram, EvaluatesArithmeticExactly) {
+  const std::string text =
+      "f(x[3]) {\n"
+      "  array v[2];\n"
+      "  v = [1.5e-1, -2];\n"
+      "  v[2] = v[2] * 3 - 1;\n"
+      "  k = sqrt(v[1] * v[1] + 2) / 7;\n"
+      "  t = -x[1] * k + x[2] / v[2] - (x[1] - 2e+1) * (x[2] + .5);\n"
+      "  f = t - -x[3] + 3 * 2 - 8 / 4 / 2;\n"
+      "}\n";
+  const CompiledModel model = compile_text(text);
+  EXPECT_TRUE(model.problems.empty());
+  const double v1 = 1.5e-1, v2 = -2.0 * 3 - 1;
+  const double k = std::sqrt(v1 * v1 + 2) / 7;
+  for (const Point q : {Point{0.3, -7.25}, Point{1e6, 3e-7}, Point{-2, 2}}) {
+    const double t = -q.x * k + q.y / v2 - (q.x - 2e+1) * (q.y + .5);
+    const double expected = t - -0.0 + 3 * 2 - 8.0 / 4 / 2;
+    EXPECT_EQ(model_value(model, q), expected);
+  }
+}
+
+// Only the parts that depend on the point stay in the tree; a variable
+// that does not is folded into a constant.
+TEST(ModelProgram, FoldsWhatDoesNotDependOnThePoint) {
+  const CompiledModel model =
+      compile_text(model_text(testing::triangle_vertices(), "(s1)&(s2&s0)"));
+  EXPECT_EQ(model.slots.size(), 3u);
+  int coordinates = 0, roots = 0;
+  for (const ExpressionNode& node : model.nodes) {
+    if (node.operation == Operation::Coordinate)
+      ++coordinates;
+    if (node.operation == Operation::SquareRoot)
+      ++roots;
+  }
+  EXPECT_EQ(roots, 0);
+  EXPECT_EQ(coordinates, 3);  // x[1], x[2], x[3] declared once each
+}
+
+TEST(ModelProgram, ReportsValuesThatAreNotNumbers) {
+  const struct {
+    const char* text;
+    const char* message;
+    bool inside_at_origin;
+  } cases[] = {
+      {"o(x[2]) { as = 0; o = x[1] / as; }", "division by zero in the value of o", false},
+      {"o(x[2]) { as = 1 / 0; o = x[1] - as; }", "division by zero in the value of as", false},
+      {"o(x[2]) { r = sqrt(-1); o = r + x[1]; }",
+       "square root of a negative number in the value of r", false},
+      {"o(x[2]) { big = 1e300 * 1e300; o = x[1] - 1; }",
+       "a result that is not a finite number in the value of big", false},
+  };
+  for (const auto& c : cases) {
+    const CompiledModel model = compile_text(c.text);
+    ASSERT_EQ(model.problems.size(), 1u) << c.text;
+    EXPECT_EQ(model.problems[0].message, c.message);
+    EXPECT_EQ(model_inside(model, {0, 0}), c.inside_at_origin) << c.text;
+  }
+}
+
+// A half-plane that is not a number is empty: it never makes "&" true and
+// never stops "|" from being true.
+TEST(ModelProgram, NotANumberCountsAsEmpty) {
+  const std::vector<Point> with_repeat = {{0, 0}, {4, 0}, {4, 0}, {0, 4}};
+  const CompiledModel model = compile_text(model_text(with_repeat, "(s0&s1)&(s2&s3)"));
+  EXPECT_EQ(model.problems.size(), 1u);
+  EXPECT_FALSE(model_inside(model, {1, 1}));
+  EXPECT_EQ(model_value(model, {1, 1}), -INFINITY);
+  const CompiledModel either = compile_text(model_text(with_repeat, "(s1|s0)&(s2&s3)"));
+  EXPECT_TRUE(model_inside(either, {1, 1}));
+  EXPECT_GT(model_value(either, {1, 1}), 0);
+}
+
+TEST(ModelProgram, DistanceNamesGiveEdgeNumbers) {
+  const struct {
+    const char* name;
+    int edge;
+  } cases[] = {{"s0", 0},  {"s7", 7},          {"s12", 12}, {"s2147483647", 2147483647},
+               {"s", -1},  {"s01", -1},        {"t1", -1},  {"s1a", -1},
+               {"S1", -1}, {"s2147483648", -1}};
+  for (const auto& c : cases)
+    EXPECT_EQ(edge_of_distance_name(c.name), c.edge) << c.name;
+}
+
+TEST(FormulaTokens, FollowTheGroupingOfTheText) {
+  const struct {
+    const char* formula;
+    std::vector<int> tokens;
+  } cases[] = {
+      {"(s1)&(s2&s0)", {-1, 1, -2, -4, -1, 2, -4, 0, -2}},
+      {"(s2)&((s3&s0)&(s1))", {-1, 2, -2, -4, -1, -1, 3, -4, 0, -2, -4, -1, 1, -2, -2}},
+      {"s0|s1", {0, -3, 1}},
+      {"s0&s1|s2", {-1, 0, -4, 1, -2, -3, 2}},
+      {"s0&(s1|s2)&s3", {-1, 0, -4, -1, 1, -3, 2, -2, -2, -4, 3}},
+      {"((s3))", {-1, -1, 3, -2, -2}},
+  };
+  const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (const auto& c : cases) {
+    const ModelSyntax syntax = parse_model(model_text(square, c.formula));
+    const FormulaTokens formula = extract_formula_tokens(syntax, compile_model(syntax));
+    ASSERT_TRUE(formula.complete) << c.formula << ": " << formula.problem;
+    EXPECT_EQ(formula.tokens, c.tokens) << c.formula;
+  }
+}
+
+TEST(FormulaTokens, RefuseWhatIsNotAnEdgeFormula) {
+  const struct {
+    const char* formula;
+    const char* problem;
+    int column;
+  } cases[] = {
+      {"s0&-s1", "the formula holds more than edge distances sN, '&', '|' and parentheses", 14},
+      {"s0&as", "operand 'as' is not an edge distance sN", 14},
+      {"(s0&s1)+s2", "the formula holds more than edge distances sN, '&', '|' and parentheses", 18},
+      {"s0|s9", "'s9' is not a distance that depends on the point", 14},
+  };
+  const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (const auto& c : cases) {
+    std::string text = model_text(square, c.formula);
+    text.insert(text.find("polygon = "), "s9 = 1;\n");
+    const ModelSyntax syntax = parse_model(text);
+    const FormulaTokens formula = extract_formula_tokens(syntax, compile_model(syntax));
+    EXPECT_FALSE(formula.complete) << c.formula;
+    EXPECT_TRUE(formula.tokens.empty());
+    EXPECT_EQ(formula.problem, c.problem) << c.formula;
+    EXPECT_EQ(formula.where.column, c.column) << c.formula;
+  }
+}
+
+// A random "&"/"|" formula over the given edges, each used once.
+std::string random_formula(std::mt19937_64& random, std::vector<int> edges) {
+  std::string formula = "s";
+  if (edges.size() == 1)
+    return formula + std::to_string(edges[0]);
+  std::shuffle(edges.begin(), edges.end(), random);
+  const std::size_t split = 1 + random() % (edges.size() - 1);
+  const std::vector<int> left(edges.begin(), edges.begin() + static_cast<long>(split));
+  const std::vector<int> right(edges.begin() + static_cast<long>(split), edges.end());
+  formula = "(";
+  formula += random_formula(random, left);
+  formula += random() % 2 ? ")&(" : ")|(";
+  formula += random_formula(random, right);
+  formula += ")";
+  return formula;
+}
+
+// The box-by-box classification must agree with evaluating every point on
+// its own, also right next to the edges where the sign is decided by
+// rounding.
+TEST(RegionClassifier, AgreesWithPointwiseEvaluation) {
+  std::mt19937_64 random(11);
+  for (int round = 0; round < 60; ++round) {
+    const int count = 3 + static_cast<int>(random() % 40);
+    const double spread = round % 3 == 0 ? 1e-3 : round % 3 == 1 ? 10 : 1e5;
+    const std::vector<Point> outline = random_outline(random, count, spread);
+    std::vector<int> edges(static_cast<std::size_t>(count));
+    std::iota(edges.begin(), edges.end(), 0);
+    const CompiledModel model = compile_text(model_text(outline, random_formula(random, edges)));
+    std::vector<Point> points = random_outline(random, 3000, spread * 1.2);
+    std::uniform_real_distribution<double> along(0, 1);
+    for (int i = 0; i < 2000; ++i) {
+      const VariableSlot& slot = model.slots[random() % model.slots.size()];
+      const double t = along(random);
+      const double off = (along(random) - 0.5) * spread * 1e-12;
+      points.push_back({slot.edge_start.x + t * (slot.edge_end.x - slot.edge_start.x) + off,
+                        slot.edge_start.y + t * (slot.edge_end.y - slot.edge_start.y) - off});
+    }
+    const std::vector<char> inside = classify_points(model, points);
+    int mismatches = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      if ((inside[i] != 0) != model_inside(model, points[i]))
+        ++mismatches;
+    }
+    EXPECT_EQ(mismatches, 0) << "round " << round;
+  }
+}
+
+TEST(RegionClassifier, BoundsContainEveryValueInTheBox) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (int round = 0; round < 200; ++round) {
+    const std::vector<Point> edge = random_outline(random, 2, 100);
+    const CompiledModel model = compile_text(model_text(edge, "s0"));
+    const Box box{-unit(random) * 80, unit(random) * 80, -unit(random) * 80, unit(random) * 80};
+    const Interval bounds = node_interval(model, model.root, box);
+    ASSERT_TRUE(bounds.known);
+    for (int k = 0; k < 50; ++k) {
+      const Point q{box.x_low + unit(random) * (box.x_high - box.x_low),
+                    box.y_low + unit(random) * (box.y_high - box.y_low)};
+      const double value = model_value(model, q);
+      const double slack = 1e-12 * bounds.magnitude;
+      EXPECT_GE(value, bounds.low - slack);
+      EXPECT_LE(value, bounds.high + slack);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace polyfrep
