@@ -24,8 +24,7 @@ Interval unknown() {
 
 Interval finished(double low, double high, double magnitude) {
   Interval result{low, high, magnitude, true};
-  if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(magnitude))
-    return unknown();
+  if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(magnitude)) return unknown();
   return result;
 }
 
@@ -47,8 +46,7 @@ Interval product(const Interval& a, const Interval& b) {
 }
 
 Interval quotient(const Interval& a, const Interval& b) {
-  if (b.low <= 0 && b.high >= 0)
-    return unknown();
+  if (b.low <= 0 && b.high >= 0) return unknown();
   const double candidates[] = {a.low / b.low, a.low / b.high, a.high / b.low, a.high / b.high};
   const double smallest_divisor = std::min(std::fabs(b.low), std::fabs(b.high));
   return finished(*std::min_element(std::begin(candidates), std::end(candidates)),
@@ -110,25 +108,35 @@ int build_region_tree(const CompiledModel& model, int expression, RegionTree& tr
   return add_region_node(tree, {RegionKind::Leaf, -1, -1, expression});
 }
 
-int leaf_sign_in_box(const CompiledModel& model, int expression, const Box& box) {
-  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(expression)];
+// The model together with what is found about it once, before any box.
+struct BoundedModel {
+  const CompiledModel* model = nullptr;
+  std::vector<AffineForm> forms;
+};
+
+// An edge's distance line is bounded from its affine form in a few
+// operations; only other expressions are walked node by node.
+Interval leaf_interval(const BoundedModel& bounded, int expression, const Box& box) {
+  const AffineForm& form = bounded.forms[static_cast<std::size_t>(expression)];
+  return form.affine ? affine_interval(form, box) : node_interval(*bounded.model, expression, box);
+}
+
+int leaf_sign_in_box(const BoundedModel& bounded, int expression, const Box& box) {
+  const ExpressionNode& node = bounded.model->nodes[static_cast<std::size_t>(expression)];
   if (node.operation == Operation::Constant) {
     return node.value > 0.0 ? kEverywhereInside : kEverywhereOutside;
   }
-  const Interval bounds = node_interval(model, expression, box);
-  if (!bounds.known)
-    return 0;
+  const Interval bounds = leaf_interval(bounded, expression, box);
+  if (!bounds.known) return 0;
   const double margin = kDecisionMargin * bounds.magnitude;
-  if (bounds.low > margin)
-    return kEverywhereInside;
-  if (bounds.high < -margin)
-    return kEverywhereOutside;
+  if (bounds.low > margin) return kEverywhereInside;
+  if (bounds.high < -margin) return kEverywhereOutside;
   return 0;
 }
 
 // Copies the part of `from` below `node` that still matters within the box
 // into `to`; returns its root in `to`, or the sign it has throughout.
-int simplify(const CompiledModel& model, const RegionTree& from, int node, const Box& box,
+int simplify(const BoundedModel& model, const RegionTree& from, int node, const Box& box,
              RegionTree& to) {
   const RegionNode& region = from[static_cast<std::size_t>(node)];
   if (region.kind == RegionKind::Leaf) {
@@ -139,15 +147,11 @@ int simplify(const CompiledModel& model, const RegionTree& from, int node, const
   const int deciding = region.kind == RegionKind::And ? kEverywhereOutside : kEverywhereInside;
   const int neutral = region.kind == RegionKind::And ? kEverywhereInside : kEverywhereOutside;
   const int left = simplify(model, from, region.left, box, to);
-  if (left == deciding)
-    return deciding;
+  if (left == deciding) return deciding;
   const int right = simplify(model, from, region.right, box, to);
-  if (right == deciding)
-    return deciding;
-  if (left == neutral)
-    return right;
-  if (right == neutral)
-    return left;
+  if (right == deciding) return deciding;
+  if (left == neutral) return right;
+  if (right == neutral) return left;
   return add_region_node(to, {region.kind, left, right, -1});
 }
 
@@ -167,7 +171,7 @@ bool tree_inside(PointEvaluator& evaluator, const RegionTree& tree, int node) {
 }
 
 struct Classification {
-  const CompiledModel* model = nullptr;
+  BoundedModel model;
   std::span<const Point> points;
   PointEvaluator evaluator;
   std::vector<char> inside;
@@ -198,7 +202,7 @@ void classify_box(Classification& work, const RegionTree& parent, int parent_roo
                   std::span<int> ids, int depth) {
   const Box box = bounding_box(work, ids);
   RegionTree tree;
-  const int root = simplify(*work.model, parent, parent_root, box, tree);
+  const int root = simplify(work.model, parent, parent_root, box, tree);
   if (root < 0) {
     for (const int id : ids)
       work.inside[static_cast<std::size_t>(id)] = root == kEverywhereInside;
@@ -219,10 +223,8 @@ void classify_box(Classification& work, const RegionTree& parent, int parent_roo
     return (split_x ? p.x : p.y) <= middle;
   });
   const auto lower_count = static_cast<std::size_t>(lower_end - ids.begin());
-  if (lower_count > 0)
-    classify_box(work, tree, root, ids.first(lower_count), depth + 1);
-  if (lower_count < ids.size())
-    classify_box(work, tree, root, ids.subspan(lower_count), depth + 1);
+  if (lower_count > 0) classify_box(work, tree, root, ids.first(lower_count), depth + 1);
+  if (lower_count < ids.size()) classify_box(work, tree, root, ids.subspan(lower_count), depth + 1);
 }
 
 }  // namespace
@@ -247,22 +249,20 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
       break;
   }
   const Interval a = node_interval(model, node.left, box);
-  if (!a.known)
-    return unknown();
+  if (!a.known) return unknown();
   const Interval b = node_interval(model, node.right, box);
-  if (!b.known)
-    return unknown();
+  if (!b.known) return unknown();
   return combine(node.operation, a, b);
 }
 
 std::vector<char> classify_points(const CompiledModel& model, std::span<const Point> points) {
   Classification work;
-  work.model = &model;
+  work.model.model = &model;
+  work.model.forms = affine_forms(model);
   work.points = points;
   work.evaluator = make_point_evaluator(model);
   work.inside.assign(points.size(), 0);
-  if (points.empty())
-    return work.inside;
+  if (points.empty()) return work.inside;
   RegionTree tree;
   const int root = build_region_tree(model, model.root, tree);
   std::vector<int> ids(points.size());

@@ -1,0 +1,86 @@
+#include "check/affine_bounds.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check/model_syntax.h"
+#include "check/model_text.h"
+
+namespace polyfrep {
+namespace {
+
+using testing::model_text;
+
+CompiledModel compile_text(const std::string& text) {
+  return compile_model(parse_model(text));
+}
+
+// Random edges at several scales and far from the origin, random boxes
+// around them (some no wider than a point, some hugging the edge): every
+// value the model computes inside a box lies within the affine bounds, with
+// no slack, and a box shrunk to a point is bounded tightly.
+TEST(AffineBounds, ContainEveryEvaluatedValueInTheBox) {
+  std::mt19937_64 random(23);
+  std::uniform_real_distribution<double> unit(0, 1);
+  const double spreads[] = {1e-3, 1, 10, 1e5};
+  const double centres[] = {0, 1e3, -1e6};
+  for (int round = 0; round < 300; ++round) {
+    const double centre = centres[round % 3];
+    // Six significant digits in the model text must still tell the ends apart.
+    const double spread = std::max(spreads[round % 4], std::fabs(centre) * 1e-3);
+    std::vector<Point> edge;
+    for (int i = 0; i < 2; ++i)
+      edge.push_back(
+          {centre + (unit(random) * 2 - 1) * spread, centre + (unit(random) * 2 - 1) * spread});
+    const CompiledModel model = compile_text(model_text(edge, "-s0"));
+    const std::vector<AffineForm> forms = affine_forms(model);
+    const AffineForm& form = forms[static_cast<std::size_t>(model.root)];
+    ASSERT_TRUE(form.affine) << "round " << round;
+    for (int b = 0; b < 20; ++b) {
+      // Boxes around a point on the edge, from empty to twice the edge.
+      const double t = unit(random);
+      const Point on{edge[0].x + t * (edge[1].x - edge[0].x),
+                     edge[0].y + t * (edge[1].y - edge[0].y)};
+      const double reach = b % 4 == 0 ? 0 : spread * std::pow(10.0, -12 * unit(random)) * 2;
+      const Box box{on.x - reach * unit(random), on.x + reach * unit(random),
+                    on.y - reach * unit(random), on.y + reach * unit(random)};
+      const Interval bounds = affine_interval(form, box);
+      ASSERT_TRUE(bounds.known);
+      for (int k = 0; k < 30; ++k) {
+        const Point q{box.x_low + unit(random) * (box.x_high - box.x_low),
+                      box.y_low + unit(random) * (box.y_high - box.y_low)};
+        const double value = model_value(model, q);
+        EXPECT_GE(value, bounds.low) << "round " << round;
+        EXPECT_LE(value, bounds.high) << "round " << round;
+      }
+      EXPECT_TRUE(reach != 0 || bounds.high - bounds.low <= 1e-12 * bounds.magnitude);
+    }
+  }
+}
+
+// Expressions that are not affine in the point must not get an affine form,
+// or their bounds would be wrong; sums and constant multiples of distance
+// lines keep one.
+TEST(AffineBounds, RecogniseOnlyAffineExpressions) {
+  const std::vector<Point> edge{{0, 0}, {3, 4}};
+  const struct {
+    const char* formula;
+    bool affine;
+  } cases[] = {
+      {"s0", true},       {"-s0", true},     {"s0 * 2", true},    {"s0 / 4 + 1", true},
+      {"s0 * s0", false}, {"1 / s0", false}, {"sqrt(s0)", false}, {"s0 & 1", false},
+  };
+  for (const auto& c : cases) {
+    const CompiledModel model = compile_text(model_text(edge, c.formula));
+    const std::vector<AffineForm> forms = affine_forms(model);
+    EXPECT_EQ(forms[static_cast<std::size_t>(model.root)].affine, c.affine) << c.formula;
+  }
+}
+
+}  // namespace
+}  // namespace polyfrep
