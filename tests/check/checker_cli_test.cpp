@@ -299,11 +299,6 @@ TEST(CheckerCommandLine, UsageAndFileErrors) {
        {"empty.txt", "tri.hf"},
        std::string(kTriangleModel),
        "polyfrep-check: empty.txt: the file does not begin with a vertex count\n"},
-      {"nesting too deep",
-       {"tri.txt", "tri.hf"},
-       model_text(testing::triangle_vertices(),
-                  std::string(100001, '(') + "s0&s1&s2" + std::string(100001, ')')),
-       "polyfrep-check: tri.hf:20:100011: expression nested more than 100000 levels deep\n"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -316,6 +311,23 @@ TEST(CheckerCommandLine, UsageAndFileErrors) {
     EXPECT_EQ(result.standard_output, "") << c.name;
     EXPECT_EQ(result.standard_error.substr(0, c.message.size()), c.message) << c.name;
   }
+}
+
+// The parser refuses nesting deeper than it can follow, with the place. (Not
+// run in the sanitized build: unwinding from that depth on the checker's large
+// thread stack makes AddressSanitizer report a false stack overflow, as its
+// own warning there says.)
+TEST(CheckerCommandLine, TooDeepNestingIsRefused) {
+  TempDir dir;
+  write_file(dir / "tri.txt", "3\n0 0\n1 0\n0 1\n");
+  write_file(dir / "tri.hf",
+             model_text(testing::triangle_vertices(),
+                        std::string(100001, '(') + "s0&s1&s2" + std::string(100001, ')')));
+  const CommandResult result = run_checker(dir, {"tri.txt", "tri.hf"});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.standard_output, "");
+  EXPECT_EQ(result.standard_error,
+            "polyfrep-check: tri.hf:20:100011: expression nested more than 100000 levels deep\n");
 }
 
 // Formulas nested far deeper than the default stack allows are still read
