@@ -20,6 +20,20 @@ struct OutlineIndex {
   int slab_count = 0;
   std::vector<int> slab_begin;  // edges of slab k: slab_edges[slab_begin[k] .. slab_begin[k+1])
   std::vector<int> slab_edges;
+  // Per slab, the listed edges that cross the whole slab (widened by a
+  // rounding margin), sorted by the low end of their x-range over the slab;
+  // the rest are the slab's short edges. Points of a slab test only the short
+  // edges and the long ones whose x-range reaches them; long edges wholly to
+  // their right are counted, not tested.
+  double margin = 0;
+  std::vector<int>
+      long_begin;  // long edges of slab k: long_edges[long_begin[k] .. long_begin[k+1])
+  std::vector<int> long_edges;
+  std::vector<double> long_x_low;
+  std::vector<double> long_x_high;
+  std::vector<double> long_x_high_so_far;  // running maximum of long_x_high within the slab
+  std::vector<int> short_begin;
+  std::vector<int> short_edges;
 };
 
 OutlineIndex make_outline_index(std::span<const Point> vertices, double tolerance);

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "check/outline_index.h"
 #include "check/self_intersection.h"
+#include "verify/exact.h"
 
 namespace polyfrep {
 namespace {
@@ -102,8 +105,7 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
     std::vector<Point> vertices;
     if (round % 4 == 0) {
       vertices = star_outline(random, count + 20);
-      if (round % 8 == 0)
-        vertices.insert(vertices.begin() + 3, vertices[3]);  // repeated vertex
+      if (round % 8 == 0) vertices.insert(vertices.begin() + 3, vertices[3]);  // repeated vertex
     } else if (round % 4 == 3) {
       vertices = figure_eight(random, count + 4);
     } else {
@@ -161,11 +163,9 @@ TEST(EvenOdd, IndexAgreesWithAllEdges) {
     const OutlineIndex index = make_outline_index(vertices, tolerance);
     for (int k = 0; k < 300; ++k) {
       Point p{unit(random), unit(random)};
-      if (round % 2 == 0)
-        p = {unit(random) * 3 + 2, static_cast<double>(random() % 5)};
+      if (round % 2 == 0) p = {unit(random) * 3 + 2, static_cast<double>(random() % 5)};
       const PointPlace place = locate_point(index, p);
-      if (place == PointPlace::NearOutline)
-        continue;
+      if (place == PointPlace::NearOutline) continue;
       EXPECT_EQ(place == PointPlace::Inside, inside_even_odd(vertices, p))
           << "round " << round << " at " << p.x << " " << p.y;
     }
@@ -182,6 +182,82 @@ TEST(EvenOdd, StarInteriorIsInside) {
               PointPlace::Inside);
     EXPECT_EQ(locate_point(index, {1.05 * std::cos(angle), 1.05 * std::sin(angle)}),
               PointPlace::Outside);
+  }
+}
+
+}  // namespace
+}  // namespace polyfrep
+
+namespace polyfrep {
+namespace {
+
+// Every edge tested in turn: near when within the tolerance or exactly on an
+// edge, else the parity of exact ray crossings.
+PointPlace locate_by_all_edges(std::span<const Point> vertices, double tolerance, Point p) {
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const Point a = vertices[i];
+    const Point b = vertices[(i + 1) % vertices.size()];
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double length_squared = dx * dx + dy * dy;
+    const double t =
+        length_squared > 0
+            ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0)
+            : 0.0;
+    const double ex = p.x - (a.x + t * dx), ey = p.y - (a.y + t * dy);
+    const bool on = orientation_sign(a, b, p) == 0 && std::min(a.x, b.x) <= p.x &&
+                    p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
+                    p.y <= std::max(a.y, b.y);
+    if (std::sqrt(ex * ex + ey * ey) <= tolerance || on) return PointPlace::NearOutline;
+  }
+  return inside_even_odd(vertices, p) ? PointPlace::Inside : PointPlace::Outside;
+}
+
+// A comb: long vertical teeth, so that most slabs are crossed by many edges.
+std::vector<Point> comb_outline(int teeth) {
+  std::vector<Point> outline{{0, 0}, {2.0 * teeth, 0}};
+  for (int k = teeth - 1; k >= 0; --k) {
+    outline.push_back({2.0 * k + 1, 10});
+    outline.push_back({2.0 * k + 1, 1});
+    outline.push_back({2.0 * k, 1});
+    if (k > 0) outline.push_back({2.0 * k, 10});
+  }
+  outline.back() = {0, 10};
+  return outline;
+}
+
+// Random points, points on edges and at vertices, and points at vertex
+// heights, over stars and combs with and without a tolerance.
+TEST(EvenOdd, LocationAgreesWithTestingEveryEdge) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int round = 0; round < 40; ++round) {
+    const std::vector<Point> vertices =
+        round % 2 ? star_outline(random, 200 + round * 50) : comb_outline(5 + round * 5);
+    const double tolerance = round % 4 < 2 ? 0.0 : 1e-4;
+    const OutlineIndex index = make_outline_index(vertices, tolerance);
+    double x_low = vertices[0].x, x_high = x_low, y_low = vertices[0].y, y_high = y_low;
+    for (const Point& v : vertices) {
+      x_low = std::min(x_low, v.x), x_high = std::max(x_high, v.x);
+      y_low = std::min(y_low, v.y), y_high = std::max(y_high, v.y);
+    }
+    int near = 0, inside = 0;
+    for (int k = 0; k < 2000; ++k) {
+      const Point a = vertices[random() % vertices.size()];
+      const Point b = vertices[random() % vertices.size()];
+      const double t = unit(random);
+      Point p{x_low - 1 + unit(random) * (x_high - x_low + 2),
+              y_low - 1 + unit(random) * (y_high - y_low + 2)};
+      if (k % 4 == 1) p = a;
+      if (k % 4 == 2) p = {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+      if (k % 4 == 3) p.y = a.y;
+      const PointPlace place = locate_point(index, p);
+      ASSERT_EQ(place, locate_by_all_edges(vertices, tolerance, p))
+          << "round " << round << " at " << p.x << " " << p.y;
+      near += place == PointPlace::NearOutline;
+      inside += place == PointPlace::Inside;
+    }
+    EXPECT_GT(near, 0);
+    EXPECT_GT(inside, 0);
   }
 }
 
