@@ -12,6 +12,7 @@
 #include "check/formula_tokens.h"
 #include "check/model_program.h"
 #include "check/model_syntax.h"
+#include "check/report_text.h"
 #include "check/self_intersection.h"
 #include "check/svg_picture.h"
 #include "driver/model_name.h"
@@ -47,20 +48,6 @@ void add_failure(Findings& findings, const std::string& name, const std::string&
   if (std::find(findings.failed.begin(), findings.failed.end(), name) == findings.failed.end()) {
     findings.failed.push_back(name);
   }
-}
-
-std::string text_of(double value) {
-  char digits[kMaxNumberText];
-  return std::string(digits, format_double(value, digits));
-}
-
-std::string text_of(Point p) {
-  std::string text = "(";
-  text += text_of(p.x);
-  text += ", ";
-  text += text_of(p.y);
-  text += ")";
-  return text;
 }
 
 std::string system_reason() {

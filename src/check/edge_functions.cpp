@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "check/report_text.h"
 #include "geometry/number_format.h"
 
 namespace polyfrep {
@@ -14,20 +15,6 @@ constexpr double kRoundingShare = 5.000001e-6;
 
 // Values below this share of their terms' size count as zero on the line.
 constexpr double kOnLineShare = 1e-9;
-
-std::string text_of(double value) {
-  char digits[kMaxNumberText];
-  return std::string(digits, format_double(value, digits));
-}
-
-std::string text_of(Point p) {
-  std::string text = "(";
-  text += text_of(p.x);
-  text += ", ";
-  text += text_of(p.y);
-  text += ")";
-  return text;
-}
 
 std::string distance_name(int edge) {
   std::string name = "s";
@@ -61,8 +48,7 @@ struct EdgeCheck {
 
 void add_problem(EdgeCheck& check, const std::string& problem) {
   ++check.report.problem_count;
-  if (check.report.problems.size() < check.max_listed)
-    check.report.problems.push_back(problem);
+  if (check.report.problems.size() < check.max_listed) check.report.problems.push_back(problem);
 }
 
 bool point_within_rounding(Point written, Point exact) {
@@ -72,8 +58,7 @@ bool point_within_rounding(Point written, Point exact) {
 void note_vertex_shift(EdgeCheck& check, int vertex, Point written) {
   const Point exact = check.vertices[static_cast<std::size_t>(vertex)];
   ++check.report.vertices_compared;
-  if (written.x == exact.x && written.y == exact.y)
-    return;
+  if (written.x == exact.x && written.y == exact.y) return;
   ++check.report.vertices_moved;
   const double shift = std::hypot(written.x - exact.x, written.y - exact.y);
   if (shift > check.report.largest_shift) {
@@ -100,8 +85,7 @@ void check_edge(EdgeCheck& check, int edge, const VariableSlot& slot) {
   note_vertex_shift(check, edge, slot.edge_start);
   const Point a = slot.edge_start;
   const Point b = slot.edge_end;
-  if (a.x == b.x && a.y == b.y)
-    return;  // zero length as written: reported as a division
+  if (a.x == b.x && a.y == b.y) return;  // zero length as written: reported as a division
   const LinearForm form = linear_form(*check.model, slot.root);
   if (!form.linear) {
     add_problem(check, slot.name + " is not a linear function of the point");
@@ -138,21 +122,16 @@ LinearForm linear_form(const CompiledModel& model, int node_index) {
     case Operation::Subtract: {
       const LinearForm left = linear_form(model, node.left);
       LinearForm right = linear_form(model, node.right);
-      if (!left.linear || !right.linear)
-        return form;
-      if (node.operation == Operation::Subtract)
-        right = scaled(right, -1);
+      if (!left.linear || !right.linear) return form;
+      if (node.operation == Operation::Subtract) right = scaled(right, -1);
       return {true, left.constant + right.constant, left.x + right.x, left.y + right.y};
     }
     case Operation::Multiply: {
       const LinearForm left = linear_form(model, node.left);
       const LinearForm right = linear_form(model, node.right);
-      if (!left.linear || !right.linear)
-        return form;
-      if (is_constant_form(left))
-        return scaled(right, left.constant);
-      if (is_constant_form(right))
-        return scaled(left, right.constant);
+      if (!left.linear || !right.linear) return form;
+      if (is_constant_form(left)) return scaled(right, left.constant);
+      if (is_constant_form(right)) return scaled(left, right.constant);
       return form;
     }
     case Operation::Divide: {
