@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "geometry/input_reader.h"
+#include "support/polygon_generators.h"
 #include "support/test_support.h"
 
 namespace polyfrep::bench {
@@ -24,59 +25,17 @@ int orientation(GridPoint a, GridPoint b, GridPoint c) {
   return (turn > 0) - (turn < 0);
 }
 
-// p lies on the closed segment a-b, given that it lies on the line a -> b.
-bool within_box(GridPoint a, GridPoint b, GridPoint p) {
-  return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
-         p.y <= std::max(a.y, b.y);
-}
-
-// Whether the closed segments a-b and c-d share any point.
-bool segments_meet(GridPoint a, GridPoint b, GridPoint c, GridPoint d) {
-  const int o1 = orientation(a, b, c);
-  const int o2 = orientation(a, b, d);
-  const int o3 = orientation(c, d, a);
-  const int o4 = orientation(c, d, b);
-  if (o1 != o2 && o3 != o4 && o1 != 0 && o2 != 0 && o3 != 0 && o4 != 0)
-    return true;
-  return (o1 == 0 && within_box(a, b, c)) || (o2 == 0 && within_box(a, b, d)) ||
-         (o3 == 0 && within_box(c, d, a)) || (o4 == 0 && within_box(c, d, b));
-}
-
 bool same_point(GridPoint a, GridPoint b) {
   return a.x == b.x && a.y == b.y;
 }
 
-// Brute force over every pair of edges: edges that are not neighbours share no
-// point, neighbouring edges share only their common vertex, and no edge has
-// zero length. Quadratic, so for small polygons only.
+// The shared exact simplicity test; the coordinates stay within
+// kCoordinateLimit (2^24), where it is exact.
 bool is_simple(const std::vector<GridPoint>& polygon) {
-  const std::size_t n = polygon.size();
-  if (n < 3)
-    return false;
-  const auto vertex = [&](std::size_t i) { return polygon[i % n]; };
-  for (std::size_t i = 0; i < n; ++i) {
-    if (same_point(vertex(i), vertex(i + 1)))
-      return false;
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    // The next edge shares vertex i + 1: it may only fold back onto edge i
-    // if its far end lies on edge i (a spike or an overlap).
-    const GridPoint a = vertex(i);
-    const GridPoint b = vertex(i + 1);
-    const GridPoint after = vertex(i + 2);
-    if (orientation(a, b, after) == 0 && within_box(a, b, after))
-      return false;
-    if (orientation(b, after, a) == 0 && within_box(b, after, a))
-      return false;
-    for (std::size_t j = i + 2; j < n; ++j) {
-      if (i == 0 && j == n - 1)
-        continue;  // edge n - 1 and edge 0 are neighbours too
-      if (segments_meet(a, b, vertex(j), vertex(j + 1)))
-        return false;
-    }
-  }
-  // A triangle has only neighbouring edges: it must not be flat either.
-  return n > 3 || orientation(polygon[0], polygon[1], polygon[2]) != 0;
+  std::vector<Point> points;
+  for (const GridPoint& p : polygon)
+    points.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+  return testing::is_simple(points);
 }
 
 // Twice the signed area: positive for a counter-clockwise outline.
@@ -92,8 +51,7 @@ std::int64_t twice_signed_area(const std::vector<GridPoint>& polygon) {
 
 bool within_coordinate_limit(const std::vector<GridPoint>& polygon) {
   for (const GridPoint& p : polygon) {
-    if (std::abs(p.x) > kCoordinateLimit || std::abs(p.y) > kCoordinateLimit)
-      return false;
+    if (std::abs(p.x) > kCoordinateLimit || std::abs(p.y) > kCoordinateLimit) return false;
   }
   return true;
 }
@@ -142,8 +100,7 @@ std::vector<int> sizes_to_check(Family family) {
 std::vector<Family> simple_families() {
   std::vector<Family> families;
   for (const Family family : all_families()) {
-    if (family != Family::collinear)
-      families.push_back(family);
+    if (family != Family::collinear) families.push_back(family);
   }
   return families;
 }
