@@ -148,11 +148,6 @@ void write_formula_file(RunReport& run, const TokenList& tokens) {
 
 // The last hull the decomposition computed. Each listing would replace the one
 // before, so only the last is written, once, when the decomposition is done.
-struct LastHull {
-  IndexChain chain;
-  std::vector<int> positions;
-};
-
 void write_listing_file(RunReport& run, const VertexText& vertex_text, const LastHull& last) {
   const VertexText chain_text =
       select_vertex_text(vertex_text, static_cast<std::size_t>(last.chain.first),
@@ -217,12 +212,7 @@ int convert(const char* input_name, const char* model_name) {
 
   TokenList tokens = make_token_list(kTokensPerVertex * input->polygon.vertex_count);
   LastHull last_hull;
-  const bool built = build_correct_polygon_formula(
-      vertices, tokens,
-      [&last_hull](IndexChain chain, std::span<const Point>, std::span<const int> positions) {
-        last_hull.chain = chain;
-        last_hull.positions.assign(positions.begin(), positions.end());
-      });
+  const bool built = build_correct_polygon_formula(vertices, tokens, &last_hull);
   write_listing_file(run, vertex_text, last_hull);
   if (!built) {
     report(run, input_name,

@@ -429,20 +429,19 @@ CutCorner corner_at(std::span<const Point> vertices, const TurnTable& turns, std
           vertices[wrap(static_cast<long long>(index) + 1, n)], turns.turn_sign[index]};
 }
 
-// Counts of strict turns at the vertices first, first + 1, ..., `count` of them.
-int turns_in_range(const std::vector<int>& before, std::size_t first, std::size_t count) {
-  const std::size_t n = before.size() - 1;
-  if (first + count <= n) return before[first + count] - before[first];
-  return (before[n] - before[first]) + before[first + count - n];
-}
-
+// Whether the turns at the vertices first, first + 1, ..., `count` of them
+// (wrapping after the last vertex), all have one strict sign.
 bool interior_turns_share_one_strict_sign(const TurnTable& turns, IndexChain chain) {
   const std::size_t n = turns.turn_sign.size();
   const std::size_t first = (static_cast<std::size_t>(chain.first) + 1) % n;
-  const auto interior = static_cast<std::size_t>(chain.length - 2);
-  const int left = turns_in_range(turns.left_turns_before, first, interior);
-  const int right = turns_in_range(turns.right_turns_before, first, interior);
-  return left == static_cast<int>(interior) || right == static_cast<int>(interior);
+  const auto count = static_cast<std::size_t>(chain.length - 2);
+  if (count == 0) return true;
+  const signed char sign = turns.turn_sign[first];
+  if (sign == 0) return false;
+  const auto run_end = static_cast<std::size_t>(turns.run_end[first]);
+  if (first + count <= n) return run_end >= first + count;
+  return run_end == n && turns.turn_sign[0] == sign &&
+         static_cast<std::size_t>(turns.run_end[0]) >= first + count - n;
 }
 
 // ---------------------------------------------------------------------------
@@ -661,22 +660,22 @@ TurnTable make_turn_table(std::span<const Point> vertices) {
   const std::size_t n = vertices.size();
   TurnTable turns;
   turns.turn_sign.resize(n);
-  turns.left_turns_before.assign(n + 1, 0);
-  turns.right_turns_before.assign(n + 1, 0);
+  turns.run_end.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     const Point before = vertices[wrap(static_cast<long long>(i) - 1, n)];
     const Point after = vertices[(i + 1) % n];
-    const int turn = fast_orientation(before, vertices[i], after);
-    turns.turn_sign[i] = static_cast<signed char>(turn);
-    turns.left_turns_before[i + 1] = turns.left_turns_before[i] + (turn > 0);
-    turns.right_turns_before[i + 1] = turns.right_turns_before[i] + (turn < 0);
+    turns.turn_sign[i] = static_cast<signed char>(fast_orientation(before, vertices[i], after));
+  }
+  for (std::size_t i = n; i-- > 0;) {
+    const bool run_goes_on = i + 1 < n && turns.turn_sign[i + 1] == turns.turn_sign[i];
+    turns.run_end[i] = run_goes_on ? turns.run_end[i + 1] : static_cast<int>(i + 1);
   }
   return turns;
 }
 
 bool is_strictly_convex(const TurnTable& turns) {
   const std::size_t n = turns.turn_sign.size();
-  return turns.left_turns_before[n] == static_cast<int>(n);
+  return n > 0 && turns.turn_sign[0] > 0 && static_cast<std::size_t>(turns.run_end[0]) == n;
 }
 
 namespace {

@@ -17,13 +17,12 @@ namespace polyfrep {
 // not extreme.
 bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position);
 
-// Exact sign of the turn at every vertex of a polygon, with running counts so
-// that "do all interior turns of this chain turn the same strict way?" costs
-// constant time.
+// Exact sign of the turn at every vertex of a polygon, with the runs of equal
+// turns so that "do all interior turns of this chain turn the same strict
+// way?" costs constant time.
 struct TurnTable {
   std::vector<signed char> turn_sign;
-  std::vector<int> left_turns_before;   // strict left turns at vertices [0, i)
-  std::vector<int> right_turns_before;  // strict right turns at vertices [0, i)
+  std::vector<int> run_end;  // first vertex after i whose turn differs from i's, or n
 };
 
 TurnTable make_turn_table(std::span<const Point> vertices);

@@ -1,7 +1,11 @@
 #include "formula/decomposition.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <future>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "formula/cut_validity.h"
@@ -15,7 +19,7 @@ namespace {
 
 // Checking (and, when repairing, replacing) the cuts of a decomposition.
 struct CutCheck {
-  TurnTable turns;
+  const TurnTable* turns = nullptr;
   bool repair = false;
   bool all_cuts_valid = true;
 };
@@ -89,6 +93,14 @@ class ChainDecomposer {
     }
   }
 
+  // The last hull this decomposer computed, if it computed any.
+  bool take_last_hull(LastHull& last) const {
+    if (last_split_.length == 0) return false;
+    last.chain = last_split_;
+    last.positions = hull_positions_;
+    return true;
+  }
+
  private:
   const Point& vertex(int first, int offset) const {
     return vertices_[static_cast<std::size_t>(vertex_index(first, offset, vertex_count()))];
@@ -117,6 +129,7 @@ class ChainDecomposer {
   void split(IndexChain chain) {
     const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
     chain_hull(points, hull_positions_);
+    last_split_ = chain;
     if (observe_hull_) observe_hull_(chain, points, hull_positions_);
     const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
     const int join = output_join(chain, cut);
@@ -141,7 +154,7 @@ class ChainDecomposer {
   int exact_join_at(IndexChain chain, int position) const {
     const auto index =
         static_cast<std::size_t>(vertex_index(chain.first, position, vertex_count()));
-    return check_->turns.turn_sign[index] > 0 ? TOKEN_INTERSECT : TOKEN_UNION;
+    return check_->turns->turn_sign[index] > 0 ? TOKEN_INTERSECT : TOKEN_UNION;
   }
 
   // The join written at a cut. Checked decompositions take it from the exact
@@ -157,7 +170,7 @@ class ChainDecomposer {
   }
 
   bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr) const {
-    return chain_cut_is_valid(vertices_, check_->turns, chain, position,
+    return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
                               exact_join_at(chain, position), edges);
   }
 
@@ -181,7 +194,8 @@ class ChainDecomposer {
   CutCheck* check_;
   std::vector<PendingWork> pending_;
   std::vector<Point> point_copy_;
-  std::vector<int> hull_positions_;
+  std::vector<int> hull_positions_;  // the hull of last_split_
+  IndexChain last_split_{0, 0};
 };
 
 }  // namespace
@@ -257,14 +271,14 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
                                         CutCheck* check) {
   if (check == nullptr) return {a, b};
   ExtremePoints extreme(vertices);
-  if (polygon_cut_holds(vertices, check->turns, extreme, a, b)) return {a, b};
+  if (polygon_cut_holds(vertices, *check->turns, extreme, a, b)) return {a, b};
   check->all_cuts_valid = false;
   if (!check->repair) return {a, b};
   const int middle = static_cast<int>(vertices.size()) / 2;
   const std::vector<int> second_choices = entries_by_distance(hull_positions, middle);
   for (const int first : hull_positions) {
     for (const int second : second_choices) {
-      if (second != first && polygon_cut_holds(vertices, check->turns, extreme, first, second)) {
+      if (second != first && polygon_cut_holds(vertices, *check->turns, extreme, first, second)) {
         return {first, second};
       }
     }
@@ -272,31 +286,86 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
   return {a, b};
 }
 
+// The most tokens a chain of `length` vertices (length - 1 edges) can take:
+// one per edge, and five more per cut, each cut adding one edge to the parts.
+int most_chain_tokens(int length) {
+  return std::max(1, 6 * (length - 1) - 5);
+}
+
+// Appends the tokens of `chain`, then ")" "*" "(", then those of `second`:
+// the second on a thread of its own into a list of its own, while this
+// thread does the first. Returns false, having done nothing, when no thread
+// can be started. The parts are independent (each cut looks only at its own
+// chain), so the tokens are those of doing one after the other.
+bool decompose_concurrently(std::span<const Point> vertices, TokenList& tokens,
+                            const HullObserver& no_observer, CutCheck* check, IndexChain chain,
+                            IndexChain second, LastHull* last_hull) {
+  CutCheck second_check;
+  if (check != nullptr) second_check = CutCheck{check->turns, check->repair, true};
+  TokenList second_tokens = make_token_list(most_chain_tokens(second.length));
+  ChainDecomposer second_decomposer(vertices, second_tokens, no_observer,
+                                    check != nullptr ? &second_check : nullptr);
+  std::future<void> second_done;
+  try {
+    second_done = std::async(std::launch::async, [&] { second_decomposer.run(second); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  ChainDecomposer decomposer(vertices, tokens, no_observer, check);
+  decomposer.run(chain);
+  second_done.get();
+  push_token(tokens, TOKEN_CLOSE);
+  push_token(tokens, TOKEN_INTERSECT);
+  push_token(tokens, TOKEN_OPEN);
+  for (int k = 0; k < second_tokens.count; ++k)
+    push_token(tokens, second_tokens.items[k]);
+  if (check != nullptr)
+    check->all_cuts_valid = check->all_cuts_valid && second_check.all_cuts_valid;
+  if (last_hull != nullptr && !second_decomposer.take_last_hull(*last_hull)) {
+    decomposer.take_last_hull(*last_hull);
+  }
+  return true;
+}
+
+// `last_hull`, when given, ends with the last hull computed; the observer,
+// when set, sees every hull in turn, and the chains are then done one after
+// the other.
 bool decompose_polygon(std::span<const Point> vertices, TokenList& tokens,
-                       const HullObserver& observe_hull, CutCheck* check) {
+                       const HullObserver& observe_hull, CutCheck* check,
+                       LastHull* last_hull = nullptr, int concurrent_length = INT_MAX) {
   tokens.count = 0;
+  if (last_hull != nullptr) *last_hull = LastHull{};
   if (vertices.size() < 3) return false;
+  const int vertex_count = static_cast<int>(vertices.size());
+  const IndexChain outline{0, vertex_count};
   std::vector<int> hull_positions;
   chain_hull(vertices, hull_positions);
-  if (observe_hull) {
-    observe_hull(IndexChain{0, static_cast<int>(vertices.size())}, vertices, hull_positions);
-  }
+  if (observe_hull) observe_hull(outline, vertices, hull_positions);
+  if (last_hull != nullptr) *last_hull = LastHull{outline, hull_positions};
   if (hull_positions.size() < 2) return false;
 
-  const int vertex_count = static_cast<int>(vertices.size());
   const auto [a, b] = checked_polygon_cut(
       vertices, hull_positions, hull_positions[0],
       choose_split_vertex(hull_positions, vertex_count / 2, hull_positions[1]), check);
   const int lo = std::min(a, b);
   const int hi = std::max(a, b);
+  const IndexChain first{lo, hi - lo + 1};
+  const IndexChain second{hi, vertex_count - hi + lo + 1};
 
-  ChainDecomposer decomposer(vertices, tokens, observe_hull, check);
   push_token(tokens, TOKEN_OPEN);
-  decomposer.run(IndexChain{lo, hi - lo + 1});
-  push_token(tokens, TOKEN_CLOSE);
-  push_token(tokens, TOKEN_INTERSECT);
-  push_token(tokens, TOKEN_OPEN);
-  decomposer.run(IndexChain{hi, vertex_count - hi + lo + 1});
+  const bool concurrent = !observe_hull &&
+                          std::min(first.length, second.length) >= concurrent_length &&
+                          std::thread::hardware_concurrency() > 1;
+  if (!concurrent ||
+      !decompose_concurrently(vertices, tokens, observe_hull, check, first, second, last_hull)) {
+    ChainDecomposer decomposer(vertices, tokens, observe_hull, check);
+    decomposer.run(first);
+    push_token(tokens, TOKEN_CLOSE);
+    push_token(tokens, TOKEN_INTERSECT);
+    push_token(tokens, TOKEN_OPEN);
+    decomposer.run(second);
+    if (last_hull != nullptr) decomposer.take_last_hull(*last_hull);
+  }
   push_token(tokens, TOKEN_CLOSE);
   return true;
 }
@@ -318,30 +387,34 @@ bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
 }
 
 bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                                   const HullObserver& observe_hull, int exact_check_limit) {
+                                   LastHull* last_hull, int exact_check_limit,
+                                   int concurrent_length) {
+  const HullObserver no_observer;
   // Clockwise outlines keep their documented formula (their model describes
   // the edges' left sides), and a zero-length edge has no half-plane that the
   // cut rules could reason about.
   if (vertices.size() < 3 || signed_area_sign(vertices) <= 0 || has_zero_length_edge(vertices)) {
-    return decompose_polygon(vertices, tokens, observe_hull, nullptr);
+    return decompose_polygon(vertices, tokens, no_observer, nullptr, last_hull, concurrent_length);
   }
   // One pass that checks every cut and repairs the unsound ones: when every
   // cut is sound it is exactly the plain decomposition.
-  CutCheck check{make_turn_table(vertices), true, true};
-  const bool built = decompose_polygon(vertices, tokens, observe_hull, &check);
+  const TurnTable turns = make_turn_table(vertices);
+  CutCheck check{&turns, true, true};
+  const bool built =
+      decompose_polygon(vertices, tokens, no_observer, &check, last_hull, concurrent_length);
   if (!built || check.all_cuts_valid ||
       vertices.size() > static_cast<std::size_t>(exact_check_limit)) {
     return built;
   }
   // Some cut looked unsound, but the plain formula may describe the polygon
   // all the same; small polygons can afford to find out. Either way the
-  // chosen decomposition runs last, so the observer ends with its hulls.
-  decompose_polygon(vertices, tokens, {}, nullptr);
+  // chosen decomposition runs last, so the last hull is its own.
+  decompose_polygon(vertices, tokens, no_observer, nullptr);
   const std::span<const int> plain(tokens.items.get(), static_cast<std::size_t>(tokens.count));
   if (check_formula(vertices, plain).holds) {
-    return decompose_polygon(vertices, tokens, observe_hull, nullptr);
+    return decompose_polygon(vertices, tokens, no_observer, nullptr, last_hull, concurrent_length);
   }
-  return decompose_polygon(vertices, tokens, observe_hull, &check);
+  return decompose_polygon(vertices, tokens, no_observer, &check, last_hull, concurrent_length);
 }
 
 }  // namespace polyfrep

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "formula/token_list.h"
 #include "geometry/point.h"
@@ -42,6 +43,18 @@ void build_chain_formula(std::span<const Point> vertices, IndexChain chain, Toke
 bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
                            const HullObserver& observe_hull = {});
 
+// Both top-level chains must be at least this long to be decomposed at the
+// same time: below it a thread's start costs more than half the work saves.
+inline constexpr int kConcurrentChainLength = 10000;
+
+// The last hull a decomposition computed: the chain it was computed for and
+// the positions chain_hull returned. Positions are empty when no hull was
+// computed (fewer than three vertices).
+struct LastHull {
+  IndexChain chain;
+  std::vector<int> positions;
+};
+
 // Polygons up to this size whose cuts cannot all be shown sound one by one get
 // their formula checked exactly before it is replaced: the exact check costs
 // about n^2 log n (some tens of milliseconds at 2000 vertices), far more than
@@ -52,10 +65,16 @@ inline constexpr int kExactCheckLimit = 2000;
 // describes the polygon; otherwise the same decomposition with every unsound
 // cut replaced by a sound one. Applies to counter-clockwise outlines without
 // zero-length edges; others get build_polygon_formula's formula unchanged.
-// `exact_check_limit` moves the size limit of the exact check (tests use it to
-// reach the repair on small polygons).
+// `last_hull`, when given, receives the last hull of the decomposition that
+// is output. `exact_check_limit` moves the size limit of the exact check
+// (tests use it to reach the repair on small polygons).
+//
+// When both chains of the top-level cut have at least `concurrent_length`
+// vertices, the second is decomposed on a second thread while this one does
+// the first; the result is the same as one after the other.
 bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                                   const HullObserver& observe_hull = {},
-                                   int exact_check_limit = kExactCheckLimit);
+                                   LastHull* last_hull = nullptr,
+                                   int exact_check_limit = kExactCheckLimit,
+                                   int concurrent_length = kConcurrentChainLength);
 
 }  // namespace polyfrep

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,59 @@ TEST(CorrectFormula, PolygonsAboveTheCheckLimitAreRepairedCorrectly) {
     ASSERT_GT(static_cast<int>(polygon.vertices.size()), kExactCheckLimit);
     EXPECT_TRUE(describes(polygon.vertices, formula_of(polygon.vertices, true)));
   }
+}
+
+struct Decomposition {
+  std::vector<int> tokens;
+  LastHull last_hull;
+};
+
+Decomposition correct_decomposition(const std::vector<Point>& polygon, int exact_check_limit,
+                                    int concurrent_length) {
+  TokenList tokens = make_token_list(10 * static_cast<int>(polygon.size()));
+  Decomposition result;
+  build_correct_polygon_formula(polygon, tokens, &result.last_hull, exact_check_limit,
+                                concurrent_length);
+  result.tokens = token_vector(tokens);
+  return result;
+}
+
+void expect_same(const Decomposition& actual, const Decomposition& expected) {
+  EXPECT_EQ(actual.tokens, expected.tokens);
+  EXPECT_EQ(actual.last_hull.chain.first, expected.last_hull.chain.first);
+  EXPECT_EQ(actual.last_hull.chain.length, expected.last_hull.chain.length);
+  EXPECT_EQ(actual.last_hull.positions, expected.last_hull.positions);
+}
+
+// Decomposing the two top-level chains at the same time must give the tokens
+// and the last hull of doing them one after the other, which in turn must be
+// the last hull an observer of the plain decomposition sees when the formula
+// is the plain one. Concurrency is forced on every size here.
+TEST(CorrectFormula, ConcurrentChainsGiveTheSequentialResult) {
+  std::vector<NamedPolygon> polygons = random_families();
+  for (NamedPolygon& polygon : testing::generated_polygons(3, 41))
+    polygons.push_back(std::move(polygon));
+  int compared_with_observer = 0;
+  for (const NamedPolygon& polygon : polygons) {
+    SCOPED_TRACE(polygon.name + " with " + std::to_string(polygon.vertices.size()) + " vertices");
+    for (const int limit : {0, kExactCheckLimit}) {
+      const Decomposition sequential = correct_decomposition(polygon.vertices, limit, INT_MAX);
+      expect_same(correct_decomposition(polygon.vertices, limit, 2), sequential);
+      TokenList plain = make_token_list(10 * static_cast<int>(polygon.vertices.size()));
+      LastHull observed;
+      build_polygon_formula(
+          polygon.vertices, plain,
+          [&observed](IndexChain chain, std::span<const Point>, std::span<const int> positions) {
+            observed.chain = chain;
+            observed.positions.assign(positions.begin(), positions.end());
+          });
+      if (token_vector(plain) == sequential.tokens) {
+        expect_same(Decomposition{sequential.tokens, observed}, sequential);
+        ++compared_with_observer;
+      }
+    }
+  }
+  EXPECT_GT(compared_with_observer, 40);
 }
 
 TEST(CorrectFormula, ConvexAndClockwiseOutlinesKeepThePlainFormula) {
