@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "driver/model_name.h"
@@ -30,6 +32,10 @@ namespace {
 constexpr int kTokensPerVertex = 10;
 // The largest count whose token capacity still fits a signed 32-bit int.
 constexpr int kMaxVertexCount = std::numeric_limits<int>::max() / kTokensPerVertex;
+
+// Below this many vertices the whole conversion takes about as long as
+// starting a thread, and everything runs on one.
+constexpr std::size_t kConcurrentDecompositionSize = 10000;
 
 constexpr const char* kUsage = "usage: polyfrep [INPUT [MODEL]]";
 
@@ -201,19 +207,50 @@ void report_zero_length_edges(RunReport& run, const char* input_name,
   report(run, input_name, what);
 }
 
+// The polygon's formula and the last hull of its decomposition.
+struct Decomposition {
+  TokenList tokens;
+  LastHull last_hull;
+  bool built = false;
+};
+
+Decomposition decompose(std::span<const Point> vertices, int vertex_count) {
+  Decomposition result;
+  result.tokens = make_token_list(kTokensPerVertex * vertex_count);
+  result.built = build_correct_polygon_formula(vertices, result.tokens, &result.last_hull);
+  return result;
+}
+
+// A large polygon is decomposed on a thread of its own while the vertex text
+// is formatted and the plot file written. Its results are written only after
+// both, so the files still appear in the same order; an exception thrown in
+// the decomposition reaches the caller when the result is taken.
+std::future<Decomposition> start_decomposition(std::span<const Point> vertices, int vertex_count) {
+  if (vertices.size() >= kConcurrentDecompositionSize) {
+    try {
+      return std::async(std::launch::async, decompose, vertices, vertex_count);
+    } catch (const std::system_error&) {
+      // No thread to be had: decompose when the result is taken.
+    }
+  }
+  return std::async(std::launch::deferred, decompose, vertices, vertex_count);
+}
+
 int convert(const char* input_name, const char* model_name) {
   RunReport run;
   const std::optional<InputPolygon> input = read_input(run, input_name, model_name);
   if (!input) return exit_status(run);
   const std::span<const Point> vertices = input->polygon.vertices;
 
+  std::future<Decomposition> pending_decomposition =
+      start_decomposition(vertices, input->polygon.vertex_count);
   const VertexText vertex_text = format_vertex_text(vertices);
   write_plot_file(run, vertex_text);
 
-  TokenList tokens = make_token_list(kTokensPerVertex * input->polygon.vertex_count);
-  LastHull last_hull;
-  const bool built = build_correct_polygon_formula(vertices, tokens, &last_hull);
-  write_listing_file(run, vertex_text, last_hull);
+  const Decomposition decomposition = pending_decomposition.get();
+  const TokenList& tokens = decomposition.tokens;
+  const bool built = decomposition.built;
+  write_listing_file(run, vertex_text, decomposition.last_hull);
   if (!built) {
     report(run, input_name,
            "the outline never turns left; it may run clockwise or be degenerate, so no formula "

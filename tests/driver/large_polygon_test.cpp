@@ -1,0 +1,87 @@
+// Large polygons are decomposed while the plot file is written, and their
+// two top-level chains on two threads. The files must be exactly those of
+// doing everything one after the other on one thread.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "formula/decomposition.h"
+#include "formula/hull_listing.h"
+#include "formula/token_list.h"
+#include "geometry/plot_file.h"
+#include "geometry/text_output.h"
+#include "geometry/vertex_text.h"
+#include "model/model_file.h"
+#include "support/polygon_generators.h"
+#include "support/test_support.h"
+
+namespace polyfrep {
+namespace {
+
+// Seventeen significant digits read back as the same doubles.
+std::string polygon_text(const std::vector<Point>& vertices) {
+  std::string text = std::to_string(vertices.size()) + "\n";
+  char line[64];
+  for (const Point& p : vertices) {
+    std::snprintf(line, sizeof line, "%.17g %.17g\n", p.x, p.y);
+    text += line;
+  }
+  return text;
+}
+
+struct ExpectedFiles {
+  std::string formula;
+  std::string model;
+  std::string listing;
+};
+
+// The outputs made one step after the other, with both chains on this thread.
+ExpectedFiles sequential_outputs(const std::vector<Point>& vertices, const std::string& dir) {
+  TokenList tokens = make_token_list(10 * static_cast<int>(vertices.size()));
+  LastHull last;
+  EXPECT_TRUE(build_correct_polygon_formula(vertices, tokens, &last, kExactCheckLimit, INT_MAX));
+  const VertexText text = format_vertex_text(vertices);
+  ExpectedFiles expected;
+  TextOutput formula;
+  write_formula_tokens(tokens, formula);
+  expected.formula = std::string(written_text(formula));
+  TextOutput model;
+  write_model_text(vertices, text, tokens, model);
+  expected.model = std::string(written_text(model));
+  const std::string listing_path = dir + "/expected-listing.txt";
+  const VertexText chain_text = select_vertex_text(text, static_cast<std::size_t>(last.chain.first),
+                                                   static_cast<std::size_t>(last.chain.length));
+  EXPECT_EQ(write_hull_listing(chain_text, last.positions, listing_path.c_str()), 0);
+  expected.listing = testing::read_file(listing_path);
+  return expected;
+}
+
+TEST(LargePolygon, ConcurrentConversionWritesTheSequentialFiles) {
+  const struct {
+    const char* name;
+    std::vector<Point> vertices;
+  } cases[] = {
+      {"star", testing::star_polygon(30000, 17)},
+      {"comb", testing::comb_polygon(6000, 5)},
+      {"staircase", testing::orthogonal_polygon(12000, 3)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_GE(c.vertices.size(), 2 * static_cast<std::size_t>(kConcurrentChainLength));
+    testing::TempDir run_dir;
+    testing::write_file(run_dir / "polyIn2.txt", polygon_text(c.vertices));
+    const auto result = testing::run_program(testing::converter_path(), {}, run_dir.path());
+    ASSERT_EQ(result.exit_code, 0) << result.standard_error;
+    const ExpectedFiles expected = sequential_outputs(c.vertices, run_dir.path().string());
+    // Whole-file comparisons of megabytes: report a mismatch, not the files.
+    EXPECT_TRUE(testing::read_file(run_dir / "Formula.txt") == expected.formula);
+    EXPECT_TRUE(testing::read_file(run_dir / "poly.hf") == expected.model);
+    EXPECT_TRUE(testing::read_file(run_dir / "List.txt") == expected.listing);
+  }
+}
+
+}  // namespace
+}  // namespace polyfrep
