@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <system_error>
 #include <thread>
@@ -74,9 +75,26 @@ std::vector<int> cut_positions_by_distance(int length) {
   return positions;
 }
 
+// Where a decomposer appends its tokens: a stretch of a token list's
+// storage. Like push_token, it drops tokens once the stretch is full.
+struct TokenSink {
+  int* items = nullptr;
+  int capacity = 0;
+  int count = 0;
+};
+
+void append(TokenSink& sink, int token) {
+  if (sink.count < sink.capacity) sink.items[sink.count++] = token;
+}
+
+// The whole of a list's storage, to append to what it holds.
+TokenSink whole_list(TokenList& tokens) {
+  return TokenSink{tokens.items.get(), tokens.capacity, tokens.count};
+}
+
 class ChainDecomposer {
  public:
-  ChainDecomposer(std::span<const Point> vertices, TokenList& tokens,
+  ChainDecomposer(std::span<const Point> vertices, TokenSink& tokens,
                   const HullObserver& observe_hull, CutCheck* check = nullptr)
       : vertices_(vertices), tokens_(tokens), observe_hull_(observe_hull), check_(check) {}
 
@@ -86,7 +104,7 @@ class ChainDecomposer {
       const PendingWork work = pending_.back();
       pending_.pop_back();
       if (work.chain.length == 0) {
-        push_token(tokens_, work.token);
+        append(tokens_, work.token);
       } else {
         expand(work.chain);
       }
@@ -109,15 +127,15 @@ class ChainDecomposer {
 
   void expand(IndexChain chain) {
     if (chain.length == 2) {
-      push_token(tokens_, chain.first);
+      append(tokens_, chain.first);
       return;
     }
     if (chain.length == 3) {
       // Its only cut is at the middle vertex; it can only be checked.
       checked_cut(chain, 1);
-      push_token(tokens_, chain.first);
-      push_token(tokens_, output_join(chain, 1));
-      push_token(tokens_, vertex_index(chain.first, 1, vertex_count()));
+      append(tokens_, chain.first);
+      append(tokens_, output_join(chain, 1));
+      append(tokens_, vertex_index(chain.first, 1, vertex_count()));
       return;
     }
     split(chain);
@@ -128,7 +146,7 @@ class ChainDecomposer {
   // an end and both parts are shorter than the chain.
   void split(IndexChain chain) {
     const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
-    chain_hull(points, hull_positions_);
+    chain_hull(points, hull_positions_, hull_work_);
     last_split_ = chain;
     if (observe_hull_) observe_hull_(chain, points, hull_positions_);
     const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
@@ -136,7 +154,7 @@ class ChainDecomposer {
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
     // Appended as "(" left ")" join "(" right ")"; pushed in reverse.
-    push_token(tokens_, TOKEN_OPEN);
+    append(tokens_, TOKEN_OPEN);
     pending_.push_back(pending_token(TOKEN_CLOSE));
     pending_.push_back(pending_chain(right));
     pending_.push_back(pending_token(TOKEN_OPEN));
@@ -189,12 +207,13 @@ class ChainDecomposer {
   }
 
   std::span<const Point> vertices_;
-  TokenList& tokens_;
+  TokenSink& tokens_;
   const HullObserver& observe_hull_;
   CutCheck* check_;
   std::vector<PendingWork> pending_;
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
+  std::vector<int> hull_work_;
   IndexChain last_split_{0, 0};
 };
 
@@ -222,7 +241,9 @@ int join_operator(Point p, Point q, Point r) {
 
 void build_chain_formula(std::span<const Point> vertices, IndexChain chain, TokenList& tokens,
                          const HullObserver& observe_hull) {
-  ChainDecomposer(vertices, tokens, observe_hull).run(chain);
+  TokenSink sink = whole_list(tokens);
+  ChainDecomposer(vertices, sink, observe_hull).run(chain);
+  tokens.count = sink.count;
 }
 
 namespace {
@@ -292,18 +313,30 @@ int most_chain_tokens(int length) {
   return std::max(1, 6 * (length - 1) - 5);
 }
 
+// ")" "*" "(" between the two top-level chains.
+constexpr int kJoinTokens = 3;
+
 // Appends the tokens of `chain`, then ")" "*" "(", then those of `second`:
-// the second on a thread of its own into a list of its own, while this
-// thread does the first. Returns false, having done nothing, when no thread
-// can be started. The parts are independent (each cut looks only at its own
-// chain), so the tokens are those of doing one after the other.
+// the second on a thread of its own, while this thread does the first.
+// Returns false, having done nothing, when the list lacks room for the most
+// both chains can take or no thread can be started. The parts are
+// independent (each cut looks only at its own chain), so the tokens are
+// those of doing one after the other.
+//
+// The second chain's tokens go right after the room the first one could
+// take at most, and are moved down next to the first one's at the end: the
+// first one takes most of its room, so the move touches little new memory.
 bool decompose_concurrently(std::span<const Point> vertices, TokenList& tokens,
                             const HullObserver& no_observer, CutCheck* check, IndexChain chain,
                             IndexChain second, LastHull* last_hull) {
+  const long long second_start =
+      static_cast<long long>(tokens.count) + most_chain_tokens(chain.length) + kJoinTokens;
+  const int second_room = most_chain_tokens(second.length);
+  if (second_start + second_room + 1 > tokens.capacity) return false;
   CutCheck second_check;
   if (check != nullptr) second_check = CutCheck{check->turns, check->repair, true};
-  TokenList second_tokens = make_token_list(most_chain_tokens(second.length));
-  ChainDecomposer second_decomposer(vertices, second_tokens, no_observer,
+  TokenSink second_sink{tokens.items.get() + second_start, second_room, 0};
+  ChainDecomposer second_decomposer(vertices, second_sink, no_observer,
                                     check != nullptr ? &second_check : nullptr);
   std::future<void> second_done;
   try {
@@ -311,14 +344,17 @@ bool decompose_concurrently(std::span<const Point> vertices, TokenList& tokens,
   } catch (const std::system_error&) {
     return false;
   }
-  ChainDecomposer decomposer(vertices, tokens, no_observer, check);
+  TokenSink sink{tokens.items.get(), static_cast<int>(second_start) - kJoinTokens, tokens.count};
+  ChainDecomposer decomposer(vertices, sink, no_observer, check);
   decomposer.run(chain);
   second_done.get();
+  tokens.count = sink.count;
   push_token(tokens, TOKEN_CLOSE);
   push_token(tokens, TOKEN_INTERSECT);
   push_token(tokens, TOKEN_OPEN);
-  for (int k = 0; k < second_tokens.count; ++k)
-    push_token(tokens, second_tokens.items[k]);
+  std::memmove(tokens.items.get() + tokens.count, second_sink.items,
+               static_cast<std::size_t>(second_sink.count) * sizeof(int));
+  tokens.count += second_sink.count;
   if (check != nullptr)
     check->all_cuts_valid = check->all_cuts_valid && second_check.all_cuts_valid;
   if (last_hull != nullptr && !second_decomposer.take_last_hull(*last_hull)) {
@@ -358,12 +394,14 @@ bool decompose_polygon(std::span<const Point> vertices, TokenList& tokens,
                           std::thread::hardware_concurrency() > 1;
   if (!concurrent ||
       !decompose_concurrently(vertices, tokens, observe_hull, check, first, second, last_hull)) {
-    ChainDecomposer decomposer(vertices, tokens, observe_hull, check);
+    TokenSink sink = whole_list(tokens);
+    ChainDecomposer decomposer(vertices, sink, observe_hull, check);
     decomposer.run(first);
-    push_token(tokens, TOKEN_CLOSE);
-    push_token(tokens, TOKEN_INTERSECT);
-    push_token(tokens, TOKEN_OPEN);
+    append(sink, TOKEN_CLOSE);
+    append(sink, TOKEN_INTERSECT);
+    append(sink, TOKEN_OPEN);
     decomposer.run(second);
+    tokens.count = sink.count;
     if (last_hull != nullptr) decomposer.take_last_hull(*last_hull);
   }
   push_token(tokens, TOKEN_CLOSE);

@@ -22,4 +22,10 @@ int is_left_turn(Point p0, Point p1, Point p2);
 // hull_positions is replaced by a vector of exactly the result's size.
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions);
 
+// The same, with the working storage (3 ints per point) taken from `work`,
+// which grows as needed and is kept for the next call: a caller computing
+// many hulls then allocates only for the largest.
+void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
+                std::vector<int>& work);
+
 }  // namespace polyfrep

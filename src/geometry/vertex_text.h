@@ -9,18 +9,15 @@
 
 namespace polyfrep {
 
-// One coordinate's "%g" text. Six significant digits never need more than
-// 13 characters ("-1.23457e-308"), so the text fits a fixed slot.
-struct CoordinateText {
-  char characters[15];
-  unsigned char length;
-};
-
-// The text of every coordinate of a run of points, x then y for each point,
-// formatted once so that the plot file, the model file and the hull listing
-// all show the same numbers without formatting them again.
+// The text of every coordinate of a run of points, formatted once so that
+// the plot file, the model file and the hull listing all show the same
+// numbers without formatting them again. The texts lie back to back, x then
+// y for each point, which takes about half the room of a fixed slot per
+// coordinate (a coordinate takes up to 13 characters, most far fewer).
 struct VertexText {
-  std::vector<CoordinateText> coordinates;  // 2 per point
+  std::vector<char> characters;
+  std::vector<std::size_t> point_start;  // point i's x text starts here; one more entry at the end
+  std::vector<unsigned char> x_length;   // the y text follows the x text
 };
 
 VertexText format_vertex_text(std::span<const Point> points);
@@ -30,17 +27,16 @@ VertexText format_vertex_text(std::span<const Point> points);
 VertexText select_vertex_text(const VertexText& text, std::size_t first, std::size_t count);
 
 inline std::size_t point_count(const VertexText& text) {
-  return text.coordinates.size() / 2;
+  return text.x_length.size();
 }
 
 inline std::string_view x_text(const VertexText& text, std::size_t point) {
-  const CoordinateText& coordinate = text.coordinates[2 * point];
-  return {coordinate.characters, coordinate.length};
+  return {text.characters.data() + text.point_start[point], text.x_length[point]};
 }
 
 inline std::string_view y_text(const VertexText& text, std::size_t point) {
-  const CoordinateText& coordinate = text.coordinates[2 * point + 1];
-  return {coordinate.characters, coordinate.length};
+  const std::size_t y_start = text.point_start[point] + text.x_length[point];
+  return {text.characters.data() + y_start, text.point_start[point + 1] - y_start};
 }
 
 }  // namespace polyfrep
