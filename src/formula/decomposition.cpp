@@ -213,7 +213,7 @@ class ChainDecomposer {
   std::vector<PendingWork> pending_;
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
-  std::vector<int> hull_work_;
+  HullWorkspace hull_work_;
   IndexChain last_split_{0, 0};
 };
 

@@ -156,12 +156,12 @@ int is_left_turn(Point p0, Point p1, Point p2) {
 }
 
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions) {
-  std::vector<int> work;
+  HullWorkspace work;
   chain_hull(points, hull_positions, work);
 }
 
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
-                std::vector<int>& work) {
+                HullWorkspace& work) {
   // The set-up needs three points; with fewer there is no hull to list.
   if (points.size() < 3) {
     hull_positions.clear();
@@ -175,9 +175,13 @@ void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
 
   // The 2m deque slots, then the m entries of the processing order, of which
   // the first m - 3 are used. Every entry is written before it is read.
-  if (work.size() < 3 * point_count) work.resize(3 * point_count);
-  const std::span<int> slots(work.data(), 2 * point_count);
-  const std::span<int> order(work.data() + 2 * point_count, point_count);
+  if (work.size < 3 * point_count) {
+    work.items.reset();
+    work.items = std::make_unique_for_overwrite<int[]>(3 * point_count);
+    work.size = 3 * point_count;
+  }
+  const std::span<int> slots(work.items.get(), 2 * point_count);
+  const std::span<int> order(work.items.get() + 2 * point_count, point_count);
 
   const int start = start_position(points);
   HullDeque deque = set_up_deque(slots, start);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -22,10 +24,16 @@ int is_left_turn(Point p0, Point p1, Point p2);
 // hull_positions is replaced by a vector of exactly the result's size.
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions);
 
-// The same, with the working storage (3 ints per point) taken from `work`,
-// which grows as needed and is kept for the next call: a caller computing
-// many hulls then allocates only for the largest.
+// Working storage for chain_hull, 3 ints per point, kept between calls so
+// that a caller computing many hulls allocates only for the largest. Its
+// contents are never cleared: every entry is written before it is read.
+struct HullWorkspace {
+  std::unique_ptr<int[]> items;
+  std::size_t size = 0;
+};
+
+// The same, with the working storage taken from `work`.
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
-                std::vector<int>& work);
+                HullWorkspace& work);
 
 }  // namespace polyfrep
