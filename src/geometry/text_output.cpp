@@ -24,9 +24,7 @@ void fail(TextOutput& out, int error_number) {
   out.used = 0;
 }
 
-void write_pending(TextOutput& out) {
-  const char* data = out.buffer.data();
-  std::size_t left = out.used;
+void write_fully(TextOutput& out, const char* data, std::size_t left) {
   while (left > 0) {
     const ssize_t written = ::write(out.fd, data, left);
     if (written < 0) {
@@ -37,6 +35,10 @@ void write_pending(TextOutput& out) {
     data += written;
     left -= static_cast<std::size_t>(written);
   }
+}
+
+void write_pending(TextOutput& out) {
+  write_fully(out, out.buffer.data(), out.used);
   out.used = 0;
 }
 
@@ -71,6 +73,15 @@ bool close_text_output(TextOutput& out) {
   if (::close(out.fd) != 0) fail(out, errno);
   out.fd = -1;
   return !out.failed;
+}
+
+void put_block(TextOutput& out, std::string_view text) {
+  if (out.fd < 0 || out.failed) {
+    put(out, text);
+    return;
+  }
+  write_pending(out);
+  if (!out.failed) write_fully(out, text.data(), text.size());
 }
 
 void put_double(TextOutput& out, double value) {
