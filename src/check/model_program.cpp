@@ -421,6 +421,8 @@ CompiledModel compile_model(const ModelSyntax& syntax) {
   Compiler compiler;
   compiler.syntax = &syntax;
   compiler.model.object_name = syntax.object_name;
+  // Compiling makes at most about one node per syntax node.
+  compiler.model.nodes.reserve(syntax.nodes.size());
   declare_parameters(compiler);
   for (const Statement& statement : syntax.statements)
     compile_statement(compiler, statement);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -27,7 +28,7 @@ class ModelError : public std::runtime_error {
 // exhaust the stack the checker runs on.
 inline constexpr int kMaxModelNesting = 100000;
 
-enum class SyntaxKind {
+enum class SyntaxKind : std::uint8_t {
   Number,   // number
   Name,     // a variable, by text
   Element,  // text[operands[0]]
@@ -49,12 +50,12 @@ enum class SyntaxKind {
 // node_operands), which keeps a node small and free of heap allocations: a
 // large model has millions of them.
 struct SyntaxNode {
-  SyntaxKind kind = SyntaxKind::Number;
-  SourcePosition where;
   double number = 0;
+  SourcePosition where;
   int name = -1;          // into ModelSyntax::names, for names, elements and calls
   int first_operand = 0;  // operands: ModelSyntax::operands[first_operand ..][.. operand_count]
   int operand_count = 0;
+  SyntaxKind kind = SyntaxKind::Number;
 };
 
 struct ArrayDeclaration {
