@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 
 namespace polyfrep {
 
@@ -83,15 +84,16 @@ AffineForm product(const AffineForm& a, const AffineForm& b) {
   return not_affine();
 }
 
-AffineForm form_of(const CompiledModel& model, const std::vector<AffineForm>& forms,
-                   const std::vector<char>& done, std::size_t node_index) {
+// The form of one node from those of its children, which `found` gives
+// (nullptr when not affine or not yet found).
+template <typename Found>
+AffineForm form_of(const CompiledModel& model, std::size_t node_index, Found found) {
   const ExpressionNode& node = model.nodes[node_index];
   // Children are compiled before their parents; anything else is left alone.
   const auto ready = [&](int child) -> const AffineForm* {
-    if (child < 0 || static_cast<std::size_t>(child) >= node_index ||
-        !done[static_cast<std::size_t>(child)] || !forms[static_cast<std::size_t>(child)].affine)
-      return nullptr;
-    return &forms[static_cast<std::size_t>(child)];
+    if (child < 0 || static_cast<std::size_t>(child) >= node_index) return nullptr;
+    const AffineForm* form = found(static_cast<std::size_t>(child));
+    return form != nullptr && form->affine ? form : nullptr;
   };
   switch (node.operation) {
     case Operation::Constant:
@@ -140,8 +142,60 @@ std::vector<AffineForm> affine_forms(const CompiledModel& model) {
   std::vector<AffineForm> forms(model.nodes.size());
   std::vector<char> done(model.nodes.size(), 0);
   for (std::size_t i = 0; i < model.nodes.size(); ++i) {
-    forms[i] = form_of(model, forms, done, i);
+    forms[i] =
+        form_of(model, i, [&](std::size_t child) { return done[child] ? &forms[child] : nullptr; });
     done[i] = 1;
+  }
+  return forms;
+}
+
+namespace {
+
+// Marks the wanted nodes and every node their values depend on.
+std::vector<char> needed_nodes(const CompiledModel& model, std::span<const int> wanted) {
+  std::vector<char> needed(model.nodes.size(), 0);
+  std::vector<int> pending(wanted.begin(), wanted.end());
+  while (!pending.empty()) {
+    const int index = pending.back();
+    pending.pop_back();
+    if (index < 0 || static_cast<std::size_t>(index) >= model.nodes.size() ||
+        needed[static_cast<std::size_t>(index)])
+      continue;
+    needed[static_cast<std::size_t>(index)] = 1;
+    const ExpressionNode& node = model.nodes[static_cast<std::size_t>(index)];
+    if (node.operation == Operation::Variable) {
+      pending.push_back(model.slots[static_cast<std::size_t>(node.index)].root);
+    } else if (node.operation != Operation::Constant && node.operation != Operation::Coordinate) {
+      pending.push_back(node.left);
+      pending.push_back(node.right);
+    }
+  }
+  return needed;
+}
+
+}  // namespace
+
+std::vector<AffineForm> affine_forms_of(const CompiledModel& model, std::span<const int> wanted) {
+  const std::vector<char> needed = needed_nodes(model, wanted);
+  // The forms found so far, by node: position[i] indexes found_forms.
+  std::vector<int> position(model.nodes.size(), -1);
+  std::vector<AffineForm> found_forms;
+  for (std::size_t i = 0; i < model.nodes.size(); ++i) {
+    if (!needed[i]) continue;
+    const AffineForm form = form_of(model, i, [&](std::size_t child) -> const AffineForm* {
+      const int at = position[child];
+      return at < 0 ? nullptr : &found_forms[static_cast<std::size_t>(at)];
+    });
+    position[i] = static_cast<int>(found_forms.size());
+    found_forms.push_back(form);
+  }
+  std::vector<AffineForm> forms;
+  forms.reserve(wanted.size());
+  for (const int node : wanted) {
+    const bool known = node >= 0 && static_cast<std::size_t>(node) < model.nodes.size();
+    forms.push_back(
+        known ? found_forms[static_cast<std::size_t>(position[static_cast<std::size_t>(node)])]
+              : AffineForm{});
   }
   return forms;
 }

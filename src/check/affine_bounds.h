@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "check/model_program.h"
@@ -52,6 +53,11 @@ struct AffineForm {
 // not affine (roots, products of point-dependent values, "&", "|", divisions
 // by anything but an exact nonzero constant) have `affine` false.
 std::vector<AffineForm> affine_forms(const CompiledModel& model);
+
+// The affine forms of the wanted nodes only, in the order given: the same
+// as affine_forms picks out for them, found from the nodes they depend on
+// without holding a form for every node of a large model.
+std::vector<AffineForm> affine_forms_of(const CompiledModel& model, std::span<const int> wanted);
 
 // Bounds of the node's evaluated value over the box in a few operations,
 // widened by the rounding the evaluation and this bound may commit.

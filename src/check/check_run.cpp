@@ -335,7 +335,7 @@ int run_check(const CheckOptions& options, std::string& report) {
   const std::string model_path =
       options.model_path.empty() ? derive_model_name(options.input_path) : options.model_path;
   const std::vector<Point> vertices = read_input(options.input_path, findings);
-  const LoadedModel loaded = load_model(model_path);
+  LoadedModel loaded = load_model(model_path);
 
   add_line(findings, "vertices", std::to_string(vertices.size()));
   report_orientation(findings, vertices);
@@ -344,6 +344,9 @@ int run_check(const CheckOptions& options, std::string& report) {
   report_model_problems(findings, loaded.model, model_path);
   const double largest_shift = report_edge_functions(findings, loaded.model, vertices);
   const ExactOutcome exact = report_exact_check(findings, loaded, options, model_path, vertices);
+  // Nothing after the exact check reads the syntax tree, the largest thing a
+  // big model holds; sampling gets its memory.
+  loaded.syntax = ModelSyntax{};
   const SamplingResult sampling =
       report_sampling(findings, loaded.model, vertices, options, largest_shift);
   add_line(findings, "verdict", verdict_text(findings));

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <span>
 #include <utility>
 
 namespace polyfrep {
@@ -28,6 +29,14 @@ struct Compiler {
 
 const SyntaxNode& syntax_node(const Compiler& compiler, int node) {
   return compiler.syntax->nodes[static_cast<std::size_t>(node)];
+}
+
+const std::string& name_of(const Compiler& compiler, const SyntaxNode& node) {
+  return node_name(*compiler.syntax, node);
+}
+
+std::span<const int> operands_of(const Compiler& compiler, const SyntaxNode& node) {
+  return node_operands(*compiler.syntax, node);
 }
 
 int add_node(Compiler& compiler, ExpressionNode node) {
@@ -139,48 +148,51 @@ int element_position(Compiler& compiler, const std::string& name, int size, int 
 }
 
 int compile_element(Compiler& compiler, const SyntaxNode& node) {
-  const auto found = compiler.names.find(node.text);
+  const auto found = compiler.names.find(name_of(compiler, node));
   if (found == compiler.names.end()) {
-    throw ModelError(node.where, "unknown variable '" + node.text + "'");
+    throw ModelError(node.where, "unknown variable '" + name_of(compiler, node) + "'");
   }
   const Binding& binding = found->second;
   if (binding.kind == BindingKind::Scalar) {
-    throw ModelError(node.where, "'" + node.text + "' is a number, not an array");
+    throw ModelError(node.where, "'" + name_of(compiler, node) + "' is a number, not an array");
   }
   const int size = static_cast<int>(binding.elements.size());
-  const int position = element_position(compiler, node.text, size, node.operands[0]);
+  const int position =
+      element_position(compiler, name_of(compiler, node), size, operands_of(compiler, node)[0]);
   if (binding.kind == BindingKind::Parameter) {
     throw ModelError(node.where,
-                     node.text + "[" + std::to_string(position + 1) +
+                     name_of(compiler, node) + "[" + std::to_string(position + 1) +
                          "] is a parameter of the object and has no value to check with");
   }
-  const int element = compiler.names.at(node.text).elements[static_cast<std::size_t>(position)];
+  const int element =
+      compiler.names.at(name_of(compiler, node)).elements[static_cast<std::size_t>(position)];
   if (element < 0) {
-    throw ModelError(node.where, node.text + "[" + std::to_string(position + 1) +
+    throw ModelError(node.where, name_of(compiler, node) + "[" + std::to_string(position + 1) +
                                      "] is used before it is assigned");
   }
   return element;
 }
 
 int compile_name(Compiler& compiler, const SyntaxNode& node) {
-  const auto found = compiler.names.find(node.text);
+  const auto found = compiler.names.find(name_of(compiler, node));
   if (found == compiler.names.end()) {
-    throw ModelError(node.where, "unknown variable '" + node.text + "'");
+    throw ModelError(node.where, "unknown variable '" + name_of(compiler, node) + "'");
   }
   if (found->second.kind != BindingKind::Scalar) {
-    throw ModelError(node.where, "'" + node.text + "' is an array; name one of its elements");
+    throw ModelError(node.where,
+                     "'" + name_of(compiler, node) + "' is an array; name one of its elements");
   }
   return found->second.elements[0];
 }
 
 int compile_call(Compiler& compiler, const SyntaxNode& node) {
-  if (node.text != "sqrt")
-    throw ModelError(node.where, "unknown function '" + node.text + "'");
-  if (node.operands.size() != 1) {
-    throw ModelError(node.where,
-                     "sqrt takes one argument, not " + std::to_string(node.operands.size()));
+  if (name_of(compiler, node) != "sqrt")
+    throw ModelError(node.where, "unknown function '" + name_of(compiler, node) + "'");
+  if (operands_of(compiler, node).size() != 1) {
+    throw ModelError(node.where, "sqrt takes one argument, not " +
+                                     std::to_string(operands_of(compiler, node).size()));
   }
-  const int argument = compile_expression(compiler, node.operands[0]);
+  const int argument = compile_expression(compiler, operands_of(compiler, node)[0]);
   return make_operation(compiler, Operation::SquareRoot, node.where, argument);
 }
 
@@ -213,10 +225,10 @@ int compile_expression(Compiler& compiler, int syntax_index) {
     case SyntaxKind::Call:
       return compile_call(compiler, node);
     case SyntaxKind::Parentheses:
-      return compile_expression(compiler, node.operands[0]);
+      return compile_expression(compiler, operands_of(compiler, node)[0]);
     case SyntaxKind::Negate:
       return make_operation(compiler, Operation::Negate, node.where,
-                            compile_expression(compiler, node.operands[0]));
+                            compile_expression(compiler, operands_of(compiler, node)[0]));
     case SyntaxKind::VectorLiteral:
       throw ModelError(node.where, "a bracketed vector can only be assigned to an array");
     case SyntaxKind::Add:
@@ -227,8 +239,8 @@ int compile_expression(Compiler& compiler, int syntax_index) {
     case SyntaxKind::Union:
       break;
   }
-  const int left = compile_expression(compiler, node.operands[0]);
-  const int right = compile_expression(compiler, node.operands[1]);
+  const int left = compile_expression(compiler, operands_of(compiler, node)[0]);
+  const int right = compile_expression(compiler, operands_of(compiler, node)[1]);
   return make_operation(compiler, binary_operation(node.kind), node.where, left, right);
 }
 
@@ -260,8 +272,7 @@ void declare_parameters(Compiler& compiler) {
 
 Binding* assignable_binding(Compiler& compiler, const Statement& statement) {
   const auto found = compiler.names.find(statement.target);
-  if (found == compiler.names.end())
-    return nullptr;
+  if (found == compiler.names.end()) return nullptr;
   if (found->second.kind == BindingKind::Point || found->second.kind == BindingKind::Parameter) {
     throw ModelError(statement.where, "'" + statement.target +
                                           "' is a parameter of the object and cannot be assigned");
@@ -282,8 +293,7 @@ void record_edge(const Compiler& compiler, VariableSlot& slot) {
     }
     for (int k = 0; k < 2; ++k) {
       const int element = found->second.elements[static_cast<std::size_t>(k)];
-      if (element < 0 || !is_constant(compiler, element))
-        return;
+      if (element < 0 || !is_constant(compiler, element)) return;
     }
     ends[e] = {constant_of(compiler, found->second.elements[0]),
                constant_of(compiler, found->second.elements[1])};
@@ -296,8 +306,7 @@ void record_edge(const Compiler& compiler, VariableSlot& slot) {
 // A value that depends on the point goes into a slot of its own, so that
 // the formula refers to it and it is computed at most once per point.
 int bind_scalar_value(Compiler& compiler, const Statement& statement, int value) {
-  if (is_constant(compiler, value))
-    return value;
+  if (is_constant(compiler, value)) return value;
   VariableSlot slot;
   slot.name = statement.target;
   slot.where = statement.where;
@@ -314,14 +323,15 @@ void compile_vector_assignment(Compiler& compiler, const Statement& statement) {
   const SyntaxNode& literal = syntax_node(compiler, statement.value);
   Binding* existing = assignable_binding(compiler, statement);
   if (existing != nullptr && existing->kind == BindingKind::Array &&
-      existing->elements.size() != literal.operands.size()) {
-    throw ModelError(literal.where,
-                     "'" + statement.target + "' has " + std::to_string(existing->elements.size()) +
-                         " elements but is given " + std::to_string(literal.operands.size()));
+      existing->elements.size() != operands_of(compiler, literal).size()) {
+    throw ModelError(literal.where, "'" + statement.target + "' has " +
+                                        std::to_string(existing->elements.size()) +
+                                        " elements but is given " +
+                                        std::to_string(operands_of(compiler, literal).size()));
   }
   Binding binding;
   binding.kind = BindingKind::Array;
-  for (const int element : literal.operands) {
+  for (const int element : operands_of(compiler, literal)) {
     binding.elements.push_back(compile_expression(compiler, element));
   }
   compiler.names[statement.target] = std::move(binding);
@@ -350,11 +360,9 @@ void compile_object_definition(Compiler& compiler, const Statement& statement) {
   model.edge_slots.clear();
   for (const auto& [name, binding] : compiler.names) {
     const int edge = edge_of_distance_name(name);
-    if (edge < 0 || binding.kind != BindingKind::Scalar)
-      continue;
+    if (edge < 0 || binding.kind != BindingKind::Scalar) continue;
     const ExpressionNode& node = model.nodes[static_cast<std::size_t>(binding.elements[0])];
-    if (node.operation == Operation::Variable)
-      model.edge_slots[edge] = node.index;
+    if (node.operation == Operation::Variable) model.edge_slots[edge] = node.index;
   }
 }
 
@@ -399,14 +407,11 @@ void compile_statement(Compiler& compiler, const Statement& statement) {
 }  // namespace
 
 int edge_of_distance_name(const std::string& name) {
-  if (name.size() < 2 || name[0] != 's' || name.size() > 11)
-    return -1;
-  if (name[1] == '0' && name.size() > 2)
-    return -1;
+  if (name.size() < 2 || name[0] != 's' || name.size() > 11) return -1;
+  if (name[1] == '0' && name.size() > 2) return -1;
   long long edge = 0;
   for (std::size_t i = 1; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9')
-      return -1;
+    if (name[i] < '0' || name[i] > '9') return -1;
     edge = edge * 10 + (name[i] - '0');
   }
   return edge > std::numeric_limits<int>::max() ? -1 : static_cast<int>(edge);
@@ -416,6 +421,8 @@ CompiledModel compile_model(const ModelSyntax& syntax) {
   Compiler compiler;
   compiler.syntax = &syntax;
   compiler.model.object_name = syntax.object_name;
+  // Compiling makes at most about one node per syntax node.
+  compiler.model.nodes.reserve(syntax.nodes.size());
   declare_parameters(compiler);
   for (const Statement& statement : syntax.statements)
     compile_statement(compiler, statement);

@@ -3,6 +3,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <functional>
+#include <initializer_list>
+#include <unordered_map>
 #include <utility>
 
 namespace polyfrep {
@@ -82,8 +85,7 @@ Token scan_number(Lexer& lexer, Token token) {
   }
   if (at(lexer, 0, 'e') || at(lexer, 0, 'E')) {
     advance(lexer);
-    if (at(lexer, 0, '+') || at(lexer, 0, '-'))
-      advance(lexer);
+    if (at(lexer, 0, '+') || at(lexer, 0, '-')) advance(lexer);
     if (lexer.offset >= lexer.text.size() || !is_digit(lexer.text[lexer.offset])) {
       throw ModelError(token.where, "malformed number: exponent without digits");
     }
@@ -91,8 +93,7 @@ Token scan_number(Lexer& lexer, Token token) {
       advance(lexer);
   }
   token.text = lexer.text.substr(begin, lexer.offset - begin);
-  if (token.text == ".")
-    throw ModelError(token.where, "malformed number '.'");
+  if (token.text == ".") throw ModelError(token.where, "malformed number '.'");
   const auto result =
       std::from_chars(token.text.data(), token.text.data() + token.text.size(), token.number);
   if (result.ec != std::errc() || !std::isfinite(token.number)) {
@@ -106,8 +107,7 @@ Token next_token(Lexer& lexer) {
   skip_blanks_and_comments(lexer);
   Token token;
   token.where = {lexer.line, lexer.column};
-  if (lexer.offset >= lexer.text.size())
-    return token;
+  if (lexer.offset >= lexer.text.size()) return token;
   const char c = lexer.text[lexer.offset];
   if (is_name_start(c)) {
     const std::size_t begin = lexer.offset;
@@ -143,11 +143,20 @@ std::string describe_token(const Token& token) {
   return "'" + std::string(token.text) + "'";
 }
 
+// Looks names up by view, without making a string of each occurrence.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const {
+    return std::hash<std::string_view>{}(name);
+  }
+};
+
 // Recursive descent over the token stream, one token of look-ahead.
 struct Parser {
   Lexer lexer;
   Token current;
   ModelSyntax syntax;
+  std::unordered_map<std::string, int, NameHash, std::equal_to<>> name_numbers;
   int nesting = 0;
   int max_nesting = kMaxModelNesting;
 };
@@ -166,26 +175,41 @@ bool at_symbol(const Parser& parser, char symbol) {
 }
 
 void expect_symbol(Parser& parser, char symbol) {
-  if (!at_symbol(parser, symbol))
-    fail_expected(parser, std::string("'") + symbol + "'");
+  if (!at_symbol(parser, symbol)) fail_expected(parser, std::string("'") + symbol + "'");
   next(parser);
 }
 
 std::string expect_name(Parser& parser, const char* what) {
-  if (parser.current.kind != TokenKind::Name)
-    fail_expected(parser, what);
+  if (parser.current.kind != TokenKind::Name) fail_expected(parser, what);
   std::string name(parser.current.text);
   next(parser);
   return name;
 }
 
-int add_node(Parser& parser, SyntaxKind kind, SourcePosition where, std::vector<int> operands) {
+int add_node(Parser& parser, SyntaxKind kind, SourcePosition where, std::span<const int> operands) {
   SyntaxNode node;
   node.kind = kind;
   node.where = where;
-  node.operands = std::move(operands);
-  parser.syntax.nodes.push_back(std::move(node));
+  node.first_operand = static_cast<int>(parser.syntax.operands.size());
+  node.operand_count = static_cast<int>(operands.size());
+  parser.syntax.operands.insert(parser.syntax.operands.end(), operands.begin(), operands.end());
+  parser.syntax.nodes.push_back(node);
   return static_cast<int>(parser.syntax.nodes.size()) - 1;
+}
+
+int add_node(Parser& parser, SyntaxKind kind, SourcePosition where,
+             std::initializer_list<int> operands) {
+  return add_node(parser, kind, where, std::span<const int>(operands.begin(), operands.size()));
+}
+
+// The number of a name in the syntax's name pool, adding it when new.
+int name_number(Parser& parser, std::string_view name) {
+  const auto found = parser.name_numbers.find(name);
+  if (found != parser.name_numbers.end()) return found->second;
+  const int number = static_cast<int>(parser.syntax.names.size());
+  parser.syntax.names.emplace_back(name);
+  parser.name_numbers.emplace(std::string(name), number);
+  return number;
 }
 
 // Every nested sub-expression passes through here, which bounds the depth.
@@ -205,18 +229,18 @@ struct NestingGuard {
 
 int parse_expression(Parser& parser);
 
-int parse_arguments_into(Parser& parser, int node, char closing) {
+// Comma-separated expressions up to the closing symbol, which is consumed.
+std::vector<int> parse_arguments(Parser& parser, char closing) {
+  std::vector<int> arguments;
   if (!at_symbol(parser, closing)) {
     while (true) {
-      const int argument = parse_expression(parser);
-      parser.syntax.nodes[node].operands.push_back(argument);
-      if (!at_symbol(parser, ','))
-        break;
+      arguments.push_back(parse_expression(parser));
+      if (!at_symbol(parser, ',')) break;
       next(parser);
     }
   }
   expect_symbol(parser, closing);
-  return node;
+  return arguments;
 }
 
 int parse_primary(Parser& parser) {
@@ -224,28 +248,25 @@ int parse_primary(Parser& parser) {
   if (token.kind == TokenKind::Number) {
     next(parser);
     const int node = add_node(parser, SyntaxKind::Number, token.where, {});
-    parser.syntax.nodes[node].number = token.number;
+    parser.syntax.nodes[static_cast<std::size_t>(node)].number = token.number;
     return node;
   }
   if (token.kind == TokenKind::Name) {
     next(parser);
-    SyntaxKind kind = SyntaxKind::Name;
-    if (at_symbol(parser, '('))
-      kind = SyntaxKind::Call;
-    if (at_symbol(parser, '['))
-      kind = SyntaxKind::Element;
-    const int node = add_node(parser, kind, token.where, {});
-    parser.syntax.nodes[node].text = std::string(token.text);
-    if (kind == SyntaxKind::Call) {
+    int node = -1;
+    if (at_symbol(parser, '(')) {
       next(parser);
-      return parse_arguments_into(parser, node, ')');
-    }
-    if (kind == SyntaxKind::Element) {
+      const std::vector<int> arguments = parse_arguments(parser, ')');
+      node = add_node(parser, SyntaxKind::Call, token.where, arguments);
+    } else if (at_symbol(parser, '[')) {
       next(parser);
       const int index = parse_expression(parser);
-      parser.syntax.nodes[node].operands.push_back(index);
       expect_symbol(parser, ']');
+      node = add_node(parser, SyntaxKind::Element, token.where, {index});
+    } else {
+      node = add_node(parser, SyntaxKind::Name, token.where, {});
     }
+    parser.syntax.nodes[static_cast<std::size_t>(node)].name = name_number(parser, token.text);
     return node;
   }
   if (at_symbol(parser, '(')) {
@@ -267,8 +288,7 @@ int parse_unary(Parser& parser) {
     const Token sign = parser.current;
     next(parser);
     const int operand = parse_unary(parser);
-    if (sign.text[0] == '+')
-      return operand;
+    if (sign.text[0] == '+') return operand;
     return add_node(parser, SyntaxKind::Negate, sign.where, {operand});
   }
   return parse_primary(parser);
@@ -328,8 +348,7 @@ void parse_head(Parser& parser) {
   expect_symbol(parser, '(');
   while (true) {
     parser.syntax.parameters.push_back(parse_array_declaration(parser));
-    if (!at_symbol(parser, ','))
-      break;
+    if (!at_symbol(parser, ',')) break;
     next(parser);
   }
   expect_symbol(parser, ')');
@@ -342,8 +361,7 @@ Statement parse_statement(Parser& parser) {
     next(parser);
     while (true) {
       statement.declarations.push_back(parse_array_declaration(parser));
-      if (!at_symbol(parser, ','))
-        break;
+      if (!at_symbol(parser, ',')) break;
       next(parser);
     }
   } else {
@@ -357,8 +375,8 @@ Statement parse_statement(Parser& parser) {
     if (at_symbol(parser, '[')) {
       const SourcePosition where = parser.current.where;
       next(parser);
-      statement.value = add_node(parser, SyntaxKind::VectorLiteral, where, {});
-      parse_arguments_into(parser, statement.value, ']');
+      const std::vector<int> elements = parse_arguments(parser, ']');
+      statement.value = add_node(parser, SyntaxKind::VectorLiteral, where, elements);
     } else {
       statement.value = parse_expression(parser);
     }
@@ -371,8 +389,7 @@ Statement parse_statement(Parser& parser) {
 
 std::string describe_character(char c) {
   const auto byte = static_cast<unsigned char>(c);
-  if (byte >= 0x20 && byte < 0x7f)
-    return std::string("'") + c + "'";
+  if (byte >= 0x20 && byte < 0x7f) return std::string("'") + c + "'";
   static constexpr char kHex[] = "0123456789abcdef";
   return std::string("'\\x") + kHex[byte >> 4] + kHex[byte & 15] + "'";
 }
@@ -381,17 +398,21 @@ ModelSyntax parse_model(std::string_view text, int max_nesting) {
   Parser parser;
   parser.lexer.text = text;
   parser.max_nesting = max_nesting;
+  // Every node takes at least one byte of text and models written by the
+  // converter take about three per node, so reserving that many up front
+  // spares a large model the copies of a growing vector; pages reserved but
+  // never used cost no memory.
+  parser.syntax.nodes.reserve(text.size() / 3);
+  parser.syntax.operands.reserve(text.size() / 3);
   next(parser);
   parse_head(parser);
   expect_symbol(parser, '{');
   while (!at_symbol(parser, '}')) {
-    if (parser.current.kind == TokenKind::End)
-      fail_expected(parser, "'}' to end the object");
+    if (parser.current.kind == TokenKind::End) fail_expected(parser, "'}' to end the object");
     parser.syntax.statements.push_back(parse_statement(parser));
   }
   next(parser);
-  if (parser.current.kind != TokenKind::End)
-    fail_expected(parser, "end of file after '}'");
+  if (parser.current.kind != TokenKind::End) fail_expected(parser, "end of file after '}'");
   return std::move(parser.syntax);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,7 +28,7 @@ class ModelError : public std::runtime_error {
 // exhaust the stack the checker runs on.
 inline constexpr int kMaxModelNesting = 100000;
 
-enum class SyntaxKind {
+enum class SyntaxKind : std::uint8_t {
   Number,   // number
   Name,     // a variable, by text
   Element,  // text[operands[0]]
@@ -43,13 +45,17 @@ enum class SyntaxKind {
 };
 
 // One node of the parsed text; children are indices into ModelSyntax::nodes,
-// so that deep trees are neither built nor destroyed recursively.
+// so that deep trees are neither built nor destroyed recursively. Names and
+// operand lists live in shared pools of the ModelSyntax (see node_name and
+// node_operands), which keeps a node small and free of heap allocations: a
+// large model has millions of them.
 struct SyntaxNode {
-  SyntaxKind kind = SyntaxKind::Number;
-  SourcePosition where;
   double number = 0;
-  std::string text;
-  std::vector<int> operands;
+  SourcePosition where;
+  int name = -1;          // into ModelSyntax::names, for names, elements and calls
+  int first_operand = 0;  // operands: ModelSyntax::operands[first_operand ..][.. operand_count]
+  int operand_count = 0;
+  SyntaxKind kind = SyntaxKind::Number;
 };
 
 struct ArrayDeclaration {
@@ -75,7 +81,21 @@ struct ModelSyntax {
   std::vector<ArrayDeclaration> parameters;  // the first one is the point, x[3]
   std::vector<Statement> statements;
   std::vector<SyntaxNode> nodes;
+  std::vector<std::string> names;  // each distinct name once
+  std::vector<int> operands;       // the operand lists of all nodes, one after another
 };
+
+// The text of a name, element or call node.
+inline const std::string& node_name(const ModelSyntax& syntax, const SyntaxNode& node) {
+  return syntax.names[static_cast<std::size_t>(node.name)];
+}
+
+// The operands of a node, in order.
+inline std::span<const int> node_operands(const ModelSyntax& syntax, const SyntaxNode& node) {
+  return std::span<const int>(syntax.operands)
+      .subspan(static_cast<std::size_t>(node.first_operand),
+               static_cast<std::size_t>(node.operand_count));
+}
 
 // Parses a model text; throws ModelError naming the position of the first
 // syntax error. Nesting deeper than max_nesting is refused.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 
 #include "verify/exact.h"
 
@@ -11,9 +10,8 @@ namespace polyfrep {
 
 namespace {
 
-// Indexing stops refining once edges are listed this many times per edge on
-// average, which bounds the memory for outlines of long, steep edges.
-constexpr long long kMaxListingsPerEdge = 8;
+// The finest slabs number about one per edge, so that short listings stay
+// a few per edge; the cap bounds the tree for huge outlines.
 constexpr int kMaxSlabs = 1 << 22;
 
 Point edge_start(const OutlineIndex& index, int edge) {
@@ -31,6 +29,15 @@ int slab_of(const OutlineIndex& index, double y) {
   return static_cast<int>(position);
 }
 
+double slab_bottom(const OutlineIndex& index, int slab) {
+  return index.y_low + slab * index.slab_height - index.margin;
+}
+
+double slab_top(const OutlineIndex& index, int slab) {
+  return index.y_low + (slab + 1) * index.slab_height + index.margin;
+}
+
+// The slabs an edge reaches into, widened by the tolerance.
 void slab_range(const OutlineIndex& index, int edge, int& first, int& last) {
   const Point a = edge_start(index, edge);
   const Point b = edge_end(index, edge);
@@ -38,46 +45,108 @@ void slab_range(const OutlineIndex& index, int edge, int& first, int& last) {
   last = slab_of(index, std::max(a.y, b.y) + index.tolerance);
 }
 
-long long listing_count(const OutlineIndex& index) {
-  long long total = 0;
-  for (int edge = 0; edge < static_cast<int>(index.vertices.size()); ++edge) {
-    int first = 0, last = 0;
-    slab_range(index, edge, first, last);
-    total += last - first + 1;
-  }
-  return total;
+// Whether the edge spans slabs first..last together with their margins and
+// the tolerance, so that every point within the tolerance of a point of
+// those slabs lies at a height the edge spans.
+bool spans(const OutlineIndex& index, int edge, int first, int last) {
+  const Point a = edge_start(index, edge);
+  const Point b = edge_end(index, edge);
+  return std::min(a.y, b.y) < slab_bottom(index, first) - index.tolerance &&
+         std::max(a.y, b.y) > slab_top(index, last) + index.tolerance;
 }
 
-void fill_slabs(OutlineIndex& index) {
-  const int edge_count = static_cast<int>(index.vertices.size());
-  index.slab_begin.assign(static_cast<std::size_t>(index.slab_count) + 1, 0);
-  for (int edge = 0; edge < edge_count; ++edge) {
-    int first = 0, last = 0;
-    slab_range(index, edge, first, last);
+// The run of slabs the edge spans lies inside its slab range, short of both
+// ends by a slab or two; long_first > long_last when there is none.
+void long_run(const OutlineIndex& index, int edge, int first, int last, int& long_first,
+              int& long_last) {
+  long_first = first;
+  while (long_first <= last && !spans(index, edge, long_first, long_first))
+    ++long_first;
+  long_last = last;
+  while (long_last >= long_first && !spans(index, edge, long_last, long_last))
+    --long_last;
+}
+
+// Calls visit(node) for each of the O(log) tree nodes that together cover
+// slabs first..last exactly.
+template <typename Visit>
+void for_covering_nodes(const OutlineIndex& index, int first, int last, Visit visit) {
+  int low = first + index.slab_count;
+  int high = last + index.slab_count + 1;
+  while (low < high) {
+    if (low & 1) visit(low++);
+    if (high & 1) visit(--high);
+    low >>= 1;
+    high >>= 1;
+  }
+}
+
+// The slabs below node j: first..last.
+void node_slabs(const OutlineIndex& index, int node, int& first, int& last) {
+  int level_size = 1;
+  while (node < index.slab_count) {
+    node *= 2;
+    level_size *= 2;
+  }
+  first = node - index.slab_count;
+  last = first + level_size - 1;
+}
+
+// Counts (first pass) or stores (second pass) each edge's short slabs and
+// long nodes, as compressed lists.
+struct Listing {
+  std::vector<int> begin;
+  std::vector<int> items;
+};
+
+void start_listing(Listing& listing, int list_count) {
+  listing.begin.assign(static_cast<std::size_t>(list_count) + 1, 0);
+}
+
+void finish_counts(Listing& listing) {
+  for (std::size_t k = 1; k < listing.begin.size(); ++k)
+    listing.begin[k] += listing.begin[k - 1];
+  listing.items.assign(static_cast<std::size_t>(listing.begin.back()), 0);
+}
+
+template <typename Add>
+void list_edge(const OutlineIndex& index, int edge, Add add_short, Add add_long) {
+  int first = 0, last = 0, long_first = 0, long_last = 0;
+  slab_range(index, edge, first, last);
+  long_run(index, edge, first, last, long_first, long_last);
+  if (long_first > long_last) {
     for (int slab = first; slab <= last; ++slab)
-      ++index.slab_begin[static_cast<std::size_t>(slab) + 1];
+      add_short(slab);
+    return;
   }
-  for (int slab = 0; slab < index.slab_count; ++slab) {
-    index.slab_begin[static_cast<std::size_t>(slab) + 1] +=
-        index.slab_begin[static_cast<std::size_t>(slab)];
-  }
-  index.slab_edges.assign(static_cast<std::size_t>(index.slab_begin.back()), 0);
-  std::vector<int> next(index.slab_begin.begin(), index.slab_begin.end() - 1);
+  for (int slab = first; slab < long_first; ++slab)
+    add_short(slab);
+  for (int slab = long_last + 1; slab <= last; ++slab)
+    add_short(slab);
+  for_covering_nodes(index, long_first, long_last, add_long);
+}
+
+void fill_lists(OutlineIndex& index, Listing& short_lists, Listing& long_lists) {
+  const int edge_count = static_cast<int>(index.vertices.size());
+  start_listing(short_lists, index.slab_count);
+  start_listing(long_lists, 2 * index.slab_count);
+  const auto count_in = [](Listing& listing) {
+    return [&listing](int list) { ++listing.begin[static_cast<std::size_t>(list) + 1]; };
+  };
+  for (int edge = 0; edge < edge_count; ++edge)
+    list_edge(index, edge, count_in(short_lists), count_in(long_lists));
+  finish_counts(short_lists);
+  finish_counts(long_lists);
+  std::vector<int> next_short(short_lists.begin.begin(), short_lists.begin.end() - 1);
+  std::vector<int> next_long(long_lists.begin.begin(), long_lists.begin.end() - 1);
   for (int edge = 0; edge < edge_count; ++edge) {
-    int first = 0, last = 0;
-    slab_range(index, edge, first, last);
-    for (int slab = first; slab <= last; ++slab) {
-      index.slab_edges[static_cast<std::size_t>(next[static_cast<std::size_t>(slab)]++)] = edge;
-    }
+    const auto store_in = [edge](Listing& listing, std::vector<int>& next) {
+      return [&listing, &next, edge](int list) {
+        listing.items[static_cast<std::size_t>(next[static_cast<std::size_t>(list)]++)] = edge;
+      };
+    };
+    list_edge(index, edge, store_in(short_lists, next_short), store_in(long_lists, next_long));
   }
-}
-
-double slab_bottom(const OutlineIndex& index, int slab) {
-  return index.y_low + slab * index.slab_height - index.margin;
-}
-
-double slab_top(const OutlineIndex& index, int slab) {
-  return index.y_low + (slab + 1) * index.slab_height + index.margin;
 }
 
 // The edge's x at height y, with y held to the edge's own y-range.
@@ -133,61 +202,84 @@ EdgeVerdict examine_edge(const OutlineIndex& index, int edge, Point p) {
   return ray_crosses(a, b, p) ? EdgeVerdict::Crossing : EdgeVerdict::Apart;
 }
 
-// Splits each slab's edges into long ones, which span the slab together with
-// its margin, and short ones. A long edge gets the x-range of its part within
-// the slab widened by the tolerance and the margin, so that a point of the
-// slab outside that range is neither near the edge nor on it, and the edge
-// crosses the point's ray exactly when the range lies to the point's right.
-// The margin (a billionth of the outline's extent) dwarfs the rounding of
-// these ranges and of the distance test.
-void split_slabs(OutlineIndex& index) {
-  index.long_begin.assign(1, 0);
-  index.short_begin.assign(1, 0);
-  std::vector<int> order;
-  for (int slab = 0; slab < index.slab_count; ++slab) {
-    const double bottom = slab_bottom(index, slab);
-    const double top = slab_top(index, slab);
-    const std::size_t first_long = index.long_edges.size();
-    for (int k = index.slab_begin[static_cast<std::size_t>(slab)];
-         k < index.slab_begin[static_cast<std::size_t>(slab) + 1]; ++k) {
-      const int edge = index.slab_edges[static_cast<std::size_t>(k)];
-      const Point a = edge_start(index, edge);
-      const Point b = edge_end(index, edge);
-      if (!(std::min(a.y, b.y) < bottom && std::max(a.y, b.y) > top)) {
-        index.short_edges.push_back(edge);
-        continue;
-      }
-      const double reach = index.tolerance + index.margin;
-      const double x_bottom = x_at(a, b, bottom - reach);
-      const double x_top = x_at(a, b, top + reach);
-      index.long_edges.push_back(edge);
-      index.long_x_low.push_back(std::min(x_bottom, x_top) - reach);
-      index.long_x_high.push_back(std::max(x_bottom, x_top) + reach);
+// Whether the sorted long edges of a node lie apart from one another all
+// through its widened height: each lies left of the next by more than the
+// margin at the bottom and at the top, hence everywhere between.
+bool edges_apart(std::span<const LongEdge> edges, std::span<const double> x_bottom,
+                 std::span<const double> x_top, double margin) {
+  for (std::size_t k = 1; k < edges.size(); ++k) {
+    if (!(x_bottom[k - 1] + margin < x_bottom[k] && x_top[k - 1] + margin < x_top[k])) {
+      return false;
     }
-    const std::size_t count = index.long_edges.size() - first_long;
-    order.resize(count);
-    std::iota(order.begin(), order.end(), first_long);
-    std::sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) {
-      return index.long_x_low[i] < index.long_x_low[j];
-    });
-    std::vector<int> edges(count);
-    std::vector<double> low(count), high(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      edges[i] = index.long_edges[order[i]];
-      low[i] = index.long_x_low[order[i]];
-      high[i] = index.long_x_high[order[i]];
-    }
-    double highest = -std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < count; ++i) {
-      index.long_edges[first_long + i] = edges[i];
-      index.long_x_low[first_long + i] = low[i];
-      index.long_x_high[first_long + i] = high[i];
-      highest = std::max(highest, high[i]);
-      index.long_x_high_so_far.push_back(highest);
-    }
-    index.long_begin.push_back(static_cast<int>(index.long_edges.size()));
-    index.short_begin.push_back(static_cast<int>(index.short_edges.size()));
   }
+  return true;
+}
+
+// Gives every long edge of a node its widened x-range over the node's height
+// and sorts the node's edges. Edges that lie apart (always so in a simple
+// outline) are sorted left to right, which also sorts both ends of their
+// ranges; otherwise they are sorted by the low end of the range.
+void fill_node(OutlineIndex& index, const Listing& long_lists, int node) {
+  const auto begin = static_cast<std::size_t>(index.node_begin[static_cast<std::size_t>(node)]);
+  const auto end = static_cast<std::size_t>(index.node_begin[static_cast<std::size_t>(node) + 1]);
+  if (begin == end) return;
+  int first = 0, last = 0;
+  node_slabs(index, node, first, last);
+  const double reach = index.tolerance + index.margin;
+  const double bottom = slab_bottom(index, first) - reach;
+  const double top = slab_top(index, last) + reach;
+  struct Entry {
+    LongEdge range;
+    double x_bottom = 0;
+    double x_top = 0;
+    double x_middle = 0;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(end - begin);
+  for (std::size_t k = begin; k < end; ++k) {
+    const int edge = long_lists.items[k];
+    const Point a = edge_start(index, edge);
+    const Point b = edge_end(index, edge);
+    const double x_bottom = x_at(a, b, bottom);
+    const double x_top = x_at(a, b, top);
+    entries.push_back(
+        {{std::min(x_bottom, x_top) - reach, std::max(x_bottom, x_top) + reach, 0, edge},
+         x_bottom,
+         x_top,
+         x_at(a, b, bottom + (top - bottom) / 2)});
+  }
+  std::sort(entries.begin(), entries.end(), [](const Entry& left, const Entry& right) {
+    return left.x_middle < right.x_middle ||
+           (left.x_middle == right.x_middle && left.range.edge < right.range.edge);
+  });
+  std::vector<double> x_bottom(entries.size()), x_top(entries.size());
+  std::vector<LongEdge> ranges(entries.size());
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    ranges[k] = entries[k].range;
+    x_bottom[k] = entries[k].x_bottom;
+    x_top[k] = entries[k].x_top;
+  }
+  const bool apart = edges_apart(ranges, x_bottom, x_top, index.margin);
+  index.node_ordered[static_cast<std::size_t>(node)] = apart ? 1 : 0;
+  if (!apart) {
+    std::sort(ranges.begin(), ranges.end(), [](const LongEdge& left, const LongEdge& right) {
+      return left.x_low < right.x_low || (left.x_low == right.x_low && left.edge < right.edge);
+    });
+  }
+  double highest = -std::numeric_limits<double>::infinity();
+  for (std::size_t k = 0; k < ranges.size(); ++k) {
+    highest = std::max(highest, ranges[k].x_high);
+    ranges[k].x_high_so_far = highest;
+    index.long_edges[begin + k] = ranges[k];
+  }
+}
+
+void fill_long_edges(OutlineIndex& index, const Listing& long_lists) {
+  index.node_begin = long_lists.begin;
+  index.long_edges.resize(long_lists.items.size());
+  index.node_ordered.assign(static_cast<std::size_t>(2 * index.slab_count), 0);
+  for (int node = 1; node < 2 * index.slab_count; ++node)
+    fill_node(index, long_lists, node);
 }
 
 double outline_extent(std::span<const Point> vertices, double tolerance) {
@@ -197,41 +289,152 @@ double outline_extent(std::span<const Point> vertices, double tolerance) {
   return extent;
 }
 
+// About one slab per edge, but never thinner than a few tolerances and
+// margins: an edge then lists a few short slabs at most.
+int choose_slab_count(std::size_t edge_count, double height, double tolerance, double margin) {
+  int count = 1;
+  while (count < kMaxSlabs && static_cast<std::size_t>(count) * 2 <= edge_count)
+    count *= 2;
+  while (count > 1 && !(height / count >= 4 * (tolerance + margin)))
+    count /= 2;
+  return count;
+}
+
 }  // namespace
 
 OutlineIndex make_outline_index(std::span<const Point> vertices, double tolerance) {
   OutlineIndex index;
   index.vertices.assign(vertices.begin(), vertices.end());
   index.tolerance = tolerance;
+  index.node_begin.assign(3, 0);
+  index.short_begin.assign(2, 0);
   if (vertices.empty()) return index;
-  double y_high = vertices[0].y;
   index.y_low = vertices[0].y;
+  index.y_high = vertices[0].y;
   for (const Point& p : vertices) {
     index.y_low = std::min(index.y_low, p.y);
-    y_high = std::max(y_high, p.y);
+    index.y_high = std::max(index.y_high, p.y);
   }
   index.y_low -= tolerance;
-  y_high += tolerance;
-  const long long edge_count = static_cast<long long>(vertices.size());
-  index.slab_count = static_cast<int>(std::min<long long>(edge_count, kMaxSlabs));
-  while (true) {
-    index.slab_height = (y_high - index.y_low) / index.slab_count;
-    if (!(index.slab_height > 0)) {
-      index.slab_count = 1;
-      index.slab_height = 1;
-      break;
-    }
-    if (index.slab_count == 1 || listing_count(index) <= kMaxListingsPerEdge * edge_count) break;
-    index.slab_count /= 2;
-  }
-  fill_slabs(index);
+  index.y_high += tolerance;
   index.margin = 1e-9 * outline_extent(vertices, tolerance) + std::numeric_limits<double>::min();
-  split_slabs(index);
+  const double height = index.y_high - index.y_low;
+  index.slab_count = choose_slab_count(vertices.size(), height, tolerance, index.margin);
+  index.slab_height = height / index.slab_count;
+  if (!(index.slab_height > 0)) {
+    index.slab_count = 1;
+    index.slab_height = 1;
+  }
+  Listing short_lists, long_lists;
+  fill_lists(index, short_lists, long_lists);
+  index.short_begin = std::move(short_lists.begin);
+  index.short_edges = std::move(short_lists.items);
+  fill_long_edges(index, long_lists);
   return index;
 }
 
+namespace {
+
+// Whether p lies strictly left of an edge that spans its height, the edge
+// taken upward.
+bool left_of(const OutlineIndex& index, int edge, Point p) {
+  const Point a = edge_start(index, edge);
+  const Point b = edge_end(index, edge);
+  return a.y < b.y ? orientation_sign(a, b, p) > 0 : orientation_sign(b, a, p) > 0;
+}
+
+double distance_to_edge(const OutlineIndex& index, int edge, Point p) {
+  const Point a = edge_start(index, edge);
+  const Point b = edge_end(index, edge);
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double length_squared = dx * dx + dy * dy;
+  double t = 0;
+  if (length_squared > 0)
+    t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0);
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+bool near_edge(const OutlineIndex& index, int edge, Point p) {
+  const Point a = edge_start(index, edge);
+  const Point b = edge_end(index, edge);
+  return within_tolerance(a, b, p, index.tolerance) || exactly_on_edge(a, b, p);
+}
+
+// What the long edges of one node contribute: the parity of their crossings
+// of p's ray, or true when p is near one of them.
+struct NodeVisit {
+  bool crossings_odd = false;
+  bool near = false;
+};
+
+// Edges that lie apart, left to right, spanning the strip within the
+// tolerance of p: p's place among them is found by binary search with exact
+// orientation tests. An edge within the tolerance of p is reached from that
+// place past edges that are all within the tolerance too (the segment from p
+// to the near point crosses them inside the strip), so the search for near
+// edges walks outward from it until an edge is clearly farther away.
+NodeVisit visit_ordered(const OutlineIndex& index, int first, int end, Point p) {
+  const auto edges = index.long_edges.begin();
+  const int right = static_cast<int>(
+      std::upper_bound(edges + first, edges + end, p.x,
+                       [](double x, const LongEdge& edge) { return x < edge.x_low; }) -
+      edges);
+  const int reaching = static_cast<int>(
+      std::lower_bound(edges + first, edges + right, p.x,
+                       [](const LongEdge& edge, double x) { return edge.x_high < x; }) -
+      edges);
+  const int place = static_cast<int>(
+      std::partition_point(edges + reaching, edges + right,
+                           [&](const LongEdge& edge) { return !left_of(index, edge.edge, p); }) -
+      edges);
+  NodeVisit visit;
+  visit.crossings_odd = (end - place) % 2 == 1;
+  const double limit = index.tolerance + index.margin;
+  const auto edge_at = [&](int k) { return index.long_edges[static_cast<std::size_t>(k)].edge; };
+  for (int k = place - 1; k >= first && distance_to_edge(index, edge_at(k), p) <= limit; --k) {
+    if (near_edge(index, edge_at(k), p)) visit.near = true;
+  }
+  for (int k = place; k < end && distance_to_edge(index, edge_at(k), p) <= limit; ++k) {
+    if (near_edge(index, edge_at(k), p)) visit.near = true;
+  }
+  return visit;
+}
+
+// Edges that may cross one another, sorted by x_low: those wholly right of p
+// are counted, and those whose range reaches p are tested.
+NodeVisit visit_unordered(const OutlineIndex& index, int first, int end, Point p) {
+  const auto edges = index.long_edges.begin();
+  const int right = static_cast<int>(
+      std::upper_bound(edges + first, edges + end, p.x,
+                       [](double x, const LongEdge& edge) { return x < edge.x_low; }) -
+      edges);
+  NodeVisit visit;
+  visit.crossings_odd = (end - right) % 2 == 1;
+  // Walking left stops once no earlier range reaches that far right.
+  for (int k = right - 1;
+       k >= first && index.long_edges[static_cast<std::size_t>(k)].x_high_so_far >= p.x; --k) {
+    const LongEdge& edge = index.long_edges[static_cast<std::size_t>(k)];
+    if (edge.x_high < p.x) continue;
+    const EdgeVerdict verdict = examine_edge(index, edge.edge, p);
+    if (verdict == EdgeVerdict::Near) {
+      visit.near = true;
+      return visit;
+    }
+    if (verdict == EdgeVerdict::Crossing) visit.crossings_odd = !visit.crossings_odd;
+  }
+  return visit;
+}
+
+}  // namespace
+
 PointPlace locate_point(const OutlineIndex& index, Point p) {
   if (index.vertices.empty()) return PointPlace::Outside;
+  // Beyond the outline's height range by more than the margin, no edge is
+  // near p and none crosses its ray.
+  if (p.y < index.y_low - index.margin || p.y > index.y_high + index.margin) {
+    return PointPlace::Outside;
+  }
   const int slab = slab_of(index, p.y);
   const auto at = [](const std::vector<int>& list, int k) {
     return list[static_cast<std::size_t>(k)];
@@ -242,30 +445,27 @@ PointPlace locate_point(const OutlineIndex& index, Point p) {
     if (verdict == EdgeVerdict::Crossing) inside = !inside;
     return verdict == EdgeVerdict::Near;
   };
-  if (!(p.y >= slab_bottom(index, slab) && p.y <= slab_top(index, slab))) {
-    // Beyond the slab's margin (outside the outline's height range): the
-    // long edges need not span p's height, so test every edge of the slab.
-    for (int k = at(index.slab_begin, slab); k < at(index.slab_begin, slab + 1); ++k) {
-      if (take(at(index.slab_edges, k))) return PointPlace::NearOutline;
-    }
-    return inside ? PointPlace::Inside : PointPlace::Outside;
-  }
   for (int k = at(index.short_begin, slab); k < at(index.short_begin, slab + 1); ++k) {
     if (take(at(index.short_edges, k))) return PointPlace::NearOutline;
   }
-  const auto low = index.long_x_low.begin();
-  const int first = at(index.long_begin, slab);
-  const int end = at(index.long_begin, slab + 1);
-  // Long edges whose range lies wholly right of p all cross its ray.
-  const int right = static_cast<int>(std::upper_bound(low + first, low + end, p.x) - low);
-  if ((end - right) % 2 == 1) inside = !inside;
-  // Of the rest, only those whose range reaches p need a test; walking left
-  // stops once no earlier range reaches that far right.
-  for (int k = right - 1;
-       k >= first && index.long_x_high_so_far[static_cast<std::size_t>(k)] >= p.x; --k) {
-    if (index.long_x_high[static_cast<std::size_t>(k)] >= p.x && take(at(index.long_edges, k))) {
-      return PointPlace::NearOutline;
+  const bool within_slab = p.y >= slab_bottom(index, slab) && p.y <= slab_top(index, slab);
+  for (int node = slab + index.slab_count; node >= 1; node /= 2) {
+    const int first = at(index.node_begin, node);
+    const int end = at(index.node_begin, node + 1);
+    if (first == end) continue;
+    if (!within_slab) {
+      // A height the slab does not hold (not a number): test every edge.
+      for (int k = first; k < end; ++k) {
+        if (take(index.long_edges[static_cast<std::size_t>(k)].edge))
+          return PointPlace::NearOutline;
+      }
+      continue;
     }
+    const NodeVisit visit = index.node_ordered[static_cast<std::size_t>(node)]
+                                ? visit_ordered(index, first, end, p)
+                                : visit_unordered(index, first, end, p);
+    if (visit.near) return PointPlace::NearOutline;
+    if (visit.crossings_odd) inside = !inside;
   }
   return inside ? PointPlace::Inside : PointPlace::Outside;
 }

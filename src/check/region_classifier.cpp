@@ -84,6 +84,7 @@ struct RegionNode {
   int left = -1;
   int right = -1;
   int expression = -1;
+  int leaf = -1;  // the leaf's number, which indexes BoundedModel::forms
 };
 
 using RegionTree = std::vector<RegionNode>;
@@ -97,18 +98,24 @@ int add_region_node(RegionTree& tree, RegionNode node) {
   return static_cast<int>(tree.size()) - 1;
 }
 
-int build_region_tree(const CompiledModel& model, int expression, RegionTree& tree) {
+// Builds the skeleton below `expression`; the expressions of its leaves are
+// appended to leaf_expressions in leaf order.
+int build_region_tree(const CompiledModel& model, int expression, RegionTree& tree,
+                      std::vector<int>& leaf_expressions) {
   const ExpressionNode& node = model.nodes[static_cast<std::size_t>(expression)];
   if (node.operation == Operation::Minimum || node.operation == Operation::Maximum) {
-    const int left = build_region_tree(model, node.left, tree);
-    const int right = build_region_tree(model, node.right, tree);
+    const int left = build_region_tree(model, node.left, tree, leaf_expressions);
+    const int right = build_region_tree(model, node.right, tree, leaf_expressions);
     const RegionKind kind = node.operation == Operation::Minimum ? RegionKind::And : RegionKind::Or;
-    return add_region_node(tree, {kind, left, right, -1});
+    return add_region_node(tree, {kind, left, right, -1, -1});
   }
-  return add_region_node(tree, {RegionKind::Leaf, -1, -1, expression});
+  leaf_expressions.push_back(expression);
+  return add_region_node(
+      tree, {RegionKind::Leaf, -1, -1, expression, static_cast<int>(leaf_expressions.size()) - 1});
 }
 
-// The model together with what is found about it once, before any box.
+// The model together with what is found about it once, before any box: the
+// affine forms of the skeleton's leaves, by leaf number.
 struct BoundedModel {
   const CompiledModel* model = nullptr;
   std::vector<AffineForm> forms;
@@ -116,17 +123,18 @@ struct BoundedModel {
 
 // An edge's distance line is bounded from its affine form in a few
 // operations; only other expressions are walked node by node.
-Interval leaf_interval(const BoundedModel& bounded, int expression, const Box& box) {
-  const AffineForm& form = bounded.forms[static_cast<std::size_t>(expression)];
-  return form.affine ? affine_interval(form, box) : node_interval(*bounded.model, expression, box);
+Interval leaf_interval(const BoundedModel& bounded, const RegionNode& leaf, const Box& box) {
+  const AffineForm& form = bounded.forms[static_cast<std::size_t>(leaf.leaf)];
+  return form.affine ? affine_interval(form, box)
+                     : node_interval(*bounded.model, leaf.expression, box);
 }
 
-int leaf_sign_in_box(const BoundedModel& bounded, int expression, const Box& box) {
-  const ExpressionNode& node = bounded.model->nodes[static_cast<std::size_t>(expression)];
+int leaf_sign_in_box(const BoundedModel& bounded, const RegionNode& leaf, const Box& box) {
+  const ExpressionNode& node = bounded.model->nodes[static_cast<std::size_t>(leaf.expression)];
   if (node.operation == Operation::Constant) {
     return node.value > 0.0 ? kEverywhereInside : kEverywhereOutside;
   }
-  const Interval bounds = leaf_interval(bounded, expression, box);
+  const Interval bounds = leaf_interval(bounded, leaf, box);
   if (!bounds.known) return 0;
   const double margin = kDecisionMargin * bounds.magnitude;
   if (bounds.low > margin) return kEverywhereInside;
@@ -140,7 +148,7 @@ int simplify(const BoundedModel& model, const RegionTree& from, int node, const 
              RegionTree& to) {
   const RegionNode& region = from[static_cast<std::size_t>(node)];
   if (region.kind == RegionKind::Leaf) {
-    const int sign = leaf_sign_in_box(model, region.expression, box);
+    const int sign = leaf_sign_in_box(model, region, box);
     return sign != 0 ? sign : add_region_node(to, region);
   }
   // An "&" is decided by an operand outside everywhere, an "|" by one inside.
@@ -152,7 +160,7 @@ int simplify(const BoundedModel& model, const RegionTree& from, int node, const 
   if (right == deciding) return deciding;
   if (left == neutral) return right;
   if (right == neutral) return left;
-  return add_region_node(to, {region.kind, left, right, -1});
+  return add_region_node(to, {region.kind, left, right, -1, -1});
 }
 
 bool tree_inside(PointEvaluator& evaluator, const RegionTree& tree, int node) {
@@ -175,6 +183,9 @@ struct Classification {
   std::span<const Point> points;
   PointEvaluator evaluator;
   std::vector<char> inside;
+  // The simplified tree of the box being split at each depth, kept so that
+  // its storage is reused by the next box of that depth.
+  std::vector<RegionTree> trees_by_depth;
 };
 
 Box bounding_box(const Classification& work, std::span<const int> ids) {
@@ -201,7 +212,8 @@ void classify_directly(Classification& work, const RegionTree& tree, int root,
 void classify_box(Classification& work, const RegionTree& parent, int parent_root,
                   std::span<int> ids, int depth) {
   const Box box = bounding_box(work, ids);
-  RegionTree tree;
+  RegionTree& tree = work.trees_by_depth[static_cast<std::size_t>(depth)];
+  tree.clear();
   const int root = simplify(work.model, parent, parent_root, box, tree);
   if (root < 0) {
     for (const int id : ids)
@@ -258,13 +270,15 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
 std::vector<char> classify_points(const CompiledModel& model, std::span<const Point> points) {
   Classification work;
   work.model.model = &model;
-  work.model.forms = affine_forms(model);
   work.points = points;
   work.evaluator = make_point_evaluator(model);
   work.inside.assign(points.size(), 0);
   if (points.empty()) return work.inside;
   RegionTree tree;
-  const int root = build_region_tree(model, model.root, tree);
+  std::vector<int> leaf_expressions;
+  const int root = build_region_tree(model, model.root, tree, leaf_expressions);
+  work.model.forms = affine_forms_of(model, leaf_expressions);
+  work.trees_by_depth.resize(kMaxSplitDepth + 1);
   std::vector<int> ids(points.size());
   std::iota(ids.begin(), ids.end(), 0);
   classify_box(work, tree, root, ids, 0);

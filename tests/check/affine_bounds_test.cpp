@@ -82,5 +82,41 @@ TEST(AffineBounds, RecogniseOnlyAffineExpressions) {
   }
 }
 
+// The forms of chosen nodes alone, found without a form for every node,
+// are those of the full table, field by field, whatever nodes are chosen and
+// in whatever order.
+TEST(AffineBounds, FormsOfChosenNodesMatchTheFullTable) {
+  std::mt19937_64 random(5);
+  const std::vector<Point> square{{0, 0}, {4, 0}, {4, 3}, {0, 3}};
+  const char* formulas[] = {"(s0 & s1) | (s2 & s3)", "s0 * 2 - s1 / 4 + 1", "sqrt(s0 * s0) & -s3",
+                            "(s0 + s1) & (s2 * s2) | 1 / s3"};
+  for (const char* formula : formulas) {
+    const CompiledModel model = compile_text(model_text(square, formula));
+    const std::vector<AffineForm> all = affine_forms(model);
+    for (int round = 0; round < 20; ++round) {
+      std::vector<int> wanted;
+      const int count = 1 + static_cast<int>(random() % 6);
+      for (int k = 0; k < count; ++k)
+        wanted.push_back(static_cast<int>(random() % model.nodes.size()));
+      wanted.push_back(model.root);
+      const std::vector<AffineForm> chosen = affine_forms_of(model, wanted);
+      ASSERT_EQ(chosen.size(), wanted.size());
+      for (std::size_t k = 0; k < wanted.size(); ++k) {
+        const AffineForm& expected = all[static_cast<std::size_t>(wanted[k])];
+        const AffineForm& found = chosen[k];
+        EXPECT_EQ(found.affine, expected.affine) << formula << " node " << wanted[k];
+        EXPECT_EQ(found.x_scale, expected.x_scale);
+        EXPECT_EQ(found.y_scale, expected.y_scale);
+        EXPECT_EQ(found.offset, expected.offset);
+        EXPECT_EQ(found.x_size, expected.x_size);
+        EXPECT_EQ(found.y_size, expected.y_size);
+        EXPECT_EQ(found.offset_size, expected.offset_size);
+        EXPECT_EQ(found.underflow, expected.underflow);
+        EXPECT_EQ(found.rounding_steps, expected.rounding_steps);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace polyfrep

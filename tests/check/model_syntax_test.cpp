@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 
 #include "check/formula_tokens.h"
@@ -52,6 +53,64 @@ TEST(ModelSyntax, ReadsTheTriangleModel) {
   EXPECT_TRUE(model_inside(model, {0.2, 0.2}));
   EXPECT_FALSE(model_inside(model, {0.6, 0.6}));
   EXPECT_FALSE(model_inside(model, {-0.1, 0.5}));
+}
+
+// The tree written back with every operation in brackets, so that each
+// node's kind, name and operands, in order, show in the text.
+std::string written_back(const ModelSyntax& syntax, int index) {
+  const SyntaxNode& node = syntax.nodes[static_cast<std::size_t>(index)];
+  const std::span<const int> operands = node_operands(syntax, node);
+  const auto list = [&](const char* open, const char* close) {
+    std::string text = open;
+    for (std::size_t k = 0; k < operands.size(); ++k)
+      text += (k > 0 ? "," : "") + written_back(syntax, operands[k]);
+    return text + close;
+  };
+  switch (node.kind) {
+    case SyntaxKind::Number:
+      return std::to_string(static_cast<int>(node.number));
+    case SyntaxKind::Name:
+      return node_name(syntax, node);
+    case SyntaxKind::Element:
+      return node_name(syntax, node) + list("[", "]");
+    case SyntaxKind::Call:
+      return node_name(syntax, node) + list("(", ")");
+    case SyntaxKind::Negate:
+      return "-" + list("{", "}");
+    case SyntaxKind::Parentheses:
+      return list("(", ")");
+    case SyntaxKind::VectorLiteral:
+      return list("[", "]");
+    default:
+      break;
+  }
+  const char* symbols[] = {"+", "-", "*", "/", "&", "|"};
+  const char* symbol = symbols[static_cast<int>(node.kind) - static_cast<int>(SyntaxKind::Add)];
+  return "{" + written_back(syntax, operands[0]) + symbol + written_back(syntax, operands[1]) + "}";
+}
+
+TEST(ModelSyntax, TreeHoldsEveryOperandInOrder) {
+  const struct {
+    const char* value;
+    const char* expected;
+  } cases[] = {
+      {"a - b * c", "{a-{b*c}}"},
+      {"(a - b) * -c", "{({a-b})*-{c}}"},
+      {"f() + g(a) + h(a, b[2], 3)", "{{f()+g(a)}+h(a,b[2],3)}"},
+      {"[a, b + 1, c[a[1]], 4]", "[a,{b+1},c[a[1]],4]"},
+      {"s1 & s22 | s1 & (s22)", "{{{s1&s22}|s1}&(s22)}"},
+      {"q[h(1, 2, 3)[4]]", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string text = std::string("o(x[2]) { v = ") + c.value + "; }";
+    if (*c.expected == '\0') {
+      EXPECT_THROW(parse_model(text), ModelError) << c.value;
+      continue;
+    }
+    const ModelSyntax syntax = parse_model(text);
+    ASSERT_EQ(syntax.statements.size(), 1u) << c.value;
+    EXPECT_EQ(written_back(syntax, syntax.statements[0].value), c.expected) << c.value;
+  }
 }
 
 TEST(ModelSyntax, ReadsNumbersInEveryGeneralForm) {

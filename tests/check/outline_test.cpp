@@ -225,40 +225,159 @@ std::vector<Point> comb_outline(int teeth) {
   return outline;
 }
 
-// Random points, points on edges and at vertices, and points at vertex
-// heights, over stars and combs with and without a tolerance.
+// An orthogonal staircase of random steps going right and up, closed by a
+// top side and a left side.
+std::vector<Point> staircase_outline(std::mt19937_64& random, int steps) {
+  std::vector<Point> outline{{0, 0}};
+  Point at{0, 0};
+  for (int k = 0; k < steps; ++k) {
+    at.x += 1 + static_cast<double>(random() % 4);
+    outline.push_back(at);
+    at.y += 1 + static_cast<double>(random() % 4);
+    outline.push_back(at);
+  }
+  outline.push_back({0, at.y});
+  return outline;
+}
+
+// A band winding outward around the origin: its outer side walked outward,
+// its inner side back in, so that slanted edges of every direction lie close
+// together.
+std::vector<Point> spiral_outline(int per_side) {
+  std::vector<Point> outer, inner;
+  for (int k = 0; k < per_side; ++k) {
+    const double angle = 0.3 * k;
+    const double radius = 1 + 0.2 * angle;
+    outer.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+    inner.push_back({(radius - 0.6) * std::cos(angle), (radius - 0.6) * std::sin(angle)});
+  }
+  outer.insert(outer.end(), inner.rbegin(), inner.rend());
+  return outer;
+}
+
+// Vertices close to one line, jittered by a unit: a thin, self-crossing
+// outline of long, nearly parallel edges.
+std::vector<Point> nearly_collinear_outline(std::mt19937_64& random, int count) {
+  std::vector<Point> outline;
+  for (int k = 0; k < count; ++k) {
+    const double x = static_cast<double>(random() % 1000);
+    outline.push_back({x, 2 * x + static_cast<double>(random() % 3)});
+  }
+  return outline;
+}
+
+// A star whose vertices are visited out of order: long edges that cross
+// each other many times.
+std::vector<Point> tangled_star_outline(std::mt19937_64& random, int count) {
+  std::vector<Point> outline = star_outline(random, count);
+  for (std::size_t k = 0; k + 7 < outline.size(); k += 5)
+    std::swap(outline[k], outline[k + 7]);
+  return outline;
+}
+
+std::vector<Point> shape_for_round(std::mt19937_64& random, int round) {
+  switch (round % 6) {
+    case 0:
+      return comb_outline(5 + round * 5);
+    case 1:
+      return star_outline(random, 200 + round * 50);
+    case 2:
+      return staircase_outline(random, 50 + round * 20);
+    case 3:
+      return spiral_outline(100 + round * 20);
+    case 4:
+      return nearly_collinear_outline(random, 20 + round * 5);
+    default:
+      return tangled_star_outline(random, 100 + round * 20);
+  }
+}
+
+// A test point of one of several kinds: anywhere around the outline, at a
+// vertex, on an edge, at a vertex's height, or just beside a vertex or an
+// edge by about the tolerance.
+Point test_point(std::mt19937_64& random, std::span<const Point> vertices, const Point& low,
+                 const Point& high, double tolerance, int kind) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const std::size_t i = random() % vertices.size();
+  const Point a = vertices[i];
+  const Point b = vertices[(i + 1) % vertices.size()];
+  const double t = unit(random);
+  const Point on_edge{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+  const double length = std::hypot(b.x - a.x, b.y - a.y);
+  const double nudge = (tolerance > 0 ? tolerance : 1e-6) * (0.5 + unit(random));
+  const double side = random() % 2 ? 1 : -1;
+  switch (kind % 7) {
+    case 1:
+      return a;
+    case 2:
+      return on_edge;
+    case 3:
+      return {low.x - 1 + unit(random) * (high.x - low.x + 2), a.y};
+    case 4:
+      return {a.x + side * nudge, a.y + (random() % 2 ? nudge : 0.0)};
+    case 5:
+      if (!(length > 0)) return a;
+      return {on_edge.x - side * nudge * (b.y - a.y) / length,
+              on_edge.y + side * nudge * (b.x - a.x) / length};
+    case 6:
+      return {on_edge.x + side * nudge, on_edge.y};
+    default:
+      return {low.x - 1 + unit(random) * (high.x - low.x + 2),
+              low.y - 1 + unit(random) * (high.y - low.y + 2)};
+  }
+}
+
+// Over combs, stars, staircases, spirals, nearly collinear and tangled
+// outlines, with and without a tolerance, the index gives the answer of
+// testing every edge, at random points and at points on, at and beside the
+// outline.
 TEST(EvenOdd, LocationAgreesWithTestingEveryEdge) {
   std::mt19937_64 random(7);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  for (int round = 0; round < 40; ++round) {
-    const std::vector<Point> vertices =
-        round % 2 ? star_outline(random, 200 + round * 50) : comb_outline(5 + round * 5);
-    const double tolerance = round % 4 < 2 ? 0.0 : 1e-4;
+  for (int round = 0; round < 48; ++round) {
+    const std::vector<Point> vertices = shape_for_round(random, round);
+    const double tolerance = round % 12 < 6 ? 0.0 : 1e-4;
     const OutlineIndex index = make_outline_index(vertices, tolerance);
-    double x_low = vertices[0].x, x_high = x_low, y_low = vertices[0].y, y_high = y_low;
+    Point low = vertices[0], high = vertices[0];
     for (const Point& v : vertices) {
-      x_low = std::min(x_low, v.x), x_high = std::max(x_high, v.x);
-      y_low = std::min(y_low, v.y), y_high = std::max(y_high, v.y);
+      low = {std::min(low.x, v.x), std::min(low.y, v.y)};
+      high = {std::max(high.x, v.x), std::max(high.y, v.y)};
     }
-    int near = 0, inside = 0;
-    for (int k = 0; k < 2000; ++k) {
-      const Point a = vertices[random() % vertices.size()];
-      const Point b = vertices[random() % vertices.size()];
-      const double t = unit(random);
-      Point p{x_low - 1 + unit(random) * (x_high - x_low + 2),
-              y_low - 1 + unit(random) * (y_high - y_low + 2)};
-      if (k % 4 == 1) p = a;
-      if (k % 4 == 2) p = {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
-      if (k % 4 == 3) p.y = a.y;
+    int near = 0, inside = 0, outside = 0;
+    for (int k = 0; k < 2100; ++k) {
+      const Point p = test_point(random, vertices, low, high, tolerance, k);
       const PointPlace place = locate_point(index, p);
       ASSERT_EQ(place, locate_by_all_edges(vertices, tolerance, p))
           << "round " << round << " at " << p.x << " " << p.y;
       near += place == PointPlace::NearOutline;
       inside += place == PointPlace::Inside;
+      outside += place == PointPlace::Outside;
     }
-    EXPECT_GT(near, 0);
-    EXPECT_GT(inside, 0);
+    EXPECT_GT(near, 0) << "round " << round;
+    EXPECT_GT(inside, 0) << "round " << round;
+    EXPECT_GT(outside, 0) << "round " << round;
   }
+}
+
+// Simple outlines keep their long edges apart, so that most nodes are
+// searched by orientation; tangled ones need the fallback. Both must occur
+// for the comparison above to cover both ways of visiting a node.
+TEST(EvenOdd, BothKindsOfNodeOccur) {
+  std::mt19937_64 random(11);
+  const auto count_nodes = [](const OutlineIndex& index, char ordered) {
+    int count = 0;
+    for (std::size_t node = 1; node + 1 < index.node_begin.size(); ++node) {
+      if (index.node_begin[node] != index.node_begin[node + 1] &&
+          index.node_ordered[node] == ordered) {
+        ++count;
+      }
+    }
+    return count;
+  };
+  const OutlineIndex simple = make_outline_index(star_outline(random, 2000), 0.0);
+  EXPECT_GT(count_nodes(simple, 1), 100);
+  EXPECT_EQ(count_nodes(simple, 0), 0);
+  const OutlineIndex tangled = make_outline_index(tangled_star_outline(random, 2000), 0.0);
+  EXPECT_GT(count_nodes(tangled, 0), 10);
 }
 
 }  // namespace
