@@ -24,7 +24,9 @@ void fail(TextOutput& out, int error_number) {
   out.used = 0;
 }
 
-void write_fully(TextOutput& out, const char* data, std::size_t left) {
+void write_pending(TextOutput& out) {
+  const char* data = out.buffer.data();
+  std::size_t left = out.used;
   while (left > 0) {
     const ssize_t written = ::write(out.fd, data, left);
     if (written < 0) {
@@ -35,10 +37,6 @@ void write_fully(TextOutput& out, const char* data, std::size_t left) {
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-}
-
-void write_pending(TextOutput& out) {
-  write_fully(out, out.buffer.data(), out.used);
   out.used = 0;
 }
 
@@ -73,15 +71,6 @@ bool close_text_output(TextOutput& out) {
   if (::close(out.fd) != 0) fail(out, errno);
   out.fd = -1;
   return !out.failed;
-}
-
-void put_block(TextOutput& out, std::string_view text) {
-  if (out.fd < 0 || out.failed) {
-    put(out, text);
-    return;
-  }
-  write_pending(out);
-  if (!out.failed) write_fully(out, text.data(), text.size());
 }
 
 void put_double(TextOutput& out, double value) {

@@ -52,10 +52,6 @@ inline void put(TextOutput& out, char c) {
   out.buffer[out.used++] = c;
 }
 
-// Writes a large block of text: a file output writes it straight to the
-// file after what is pending, without copying it through its buffer.
-void put_block(TextOutput& out, std::string_view text);
-
 // Numbers through the shared formatter: %g with six digits, plain integers.
 void put_double(TextOutput& out, double value);
 void put_integer(TextOutput& out, long long value);

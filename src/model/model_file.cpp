@@ -1,10 +1,5 @@
 #include "model/model_file.h"
 
-#include <algorithm>
-#include <future>
-#include <system_error>
-#include <utility>
-
 namespace polyfrep {
 
 namespace {
@@ -65,42 +60,6 @@ void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
   put(out, " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n");
 }
 
-void put_edge_range(const VertexText& text, std::size_t first, std::size_t end, TextOutput& out) {
-  for (std::size_t edge = first; edge < end; ++edge)
-    put_edge_block(text, edge, out);
-}
-
-// Edge blocks are formatted this many at a time (about 200 bytes each) when
-// a large model goes to a file.
-constexpr std::size_t kEdgesPerBlock = 8192;
-
-// Formats the next run of edge blocks on a second thread while this one
-// writes the run before it: the text of a million edges is some 200 MB, and
-// formatting it takes about as long as the system takes to copy it into the
-// file. Without a second thread the runs are formatted here.
-void put_edge_blocks_overlapped(const VertexText& text, std::size_t edge_count, TextOutput& out) {
-  TextOutput ready;    // in memory: the run to write now
-  TextOutput pending;  // in memory: the run after it
-  put_edge_range(text, 0, std::min(kEdgesPerBlock, edge_count), ready);
-  for (std::size_t first = 0; first < edge_count; first += kEdgesPerBlock) {
-    const std::size_t next = first + kEdgesPerBlock;
-    const std::size_t next_end = std::min(next + kEdgesPerBlock, edge_count);
-    pending.used = 0;
-    std::future<void> formatted;
-    if (next < edge_count) {
-      try {
-        formatted =
-            std::async(std::launch::async, [&] { put_edge_range(text, next, next_end, pending); });
-      } catch (const std::system_error&) {
-        put_edge_range(text, next, next_end, pending);
-      }
-    }
-    put_block(out, written_text(ready));
-    if (formatted.valid()) formatted.get();
-    std::swap(ready, pending);
-  }
-}
-
 void put_formula_line(const TokenList& tokens, TextOutput& out) {
   put(out, "polygon = ");
   for (int i = 0; i < tokens.count; ++i) {
@@ -133,11 +92,8 @@ void write_model_text(std::span<const Point> vertices, const VertexText& vertex_
                       const TokenList& tokens, TextOutput& out) {
   put_bounding_box_line(vertices, vertex_text, out);
   put(out, "polygon(x[3], a[1])\n{\narray p0[2],p1[2];\n");
-  if (out.fd >= 0 && vertices.size() >= 2 * kEdgesPerBlock) {
-    put_edge_blocks_overlapped(vertex_text, vertices.size(), out);
-  } else {
-    put_edge_range(vertex_text, 0, vertices.size(), out);
-  }
+  for (std::size_t edge = 0; edge < vertices.size(); ++edge)
+    put_edge_block(vertex_text, edge, out);
   put_formula_line(tokens, out);
   put(out, "}\n");
 }
