@@ -88,6 +88,40 @@ std::size_t format_from_shortest(double value, char* out) {
   return layout_general(negative, digits, digit_count, exponent, out);
 }
 
+// Powers of ten, all exact as doubles.
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// Six-digit rounding by scaling, for magnitudes from 1e-4 below 1e15. The
+// value times (or divided by) a power of ten from the table lands between
+// 1e5 and 1e6 after a single rounding, so the scaled double is within
+// 1.2e-10 of the exact scaled value. Unless it lies that close to a halfway
+// point, its nearest integer holds the six digits "%g" shows. A wrong
+// estimate of the decimal exponent lands outside [1e5, 1e6) and is refused
+// like every other doubtful case. Returns 0 when it does not apply.
+std::size_t format_by_scaling(double value, char* out) {
+  const bool negative = value < 0;
+  const double magnitude = negative ? -value : value;
+  if (!(magnitude >= 1e-4 && magnitude < 1e15)) return 0;
+  const int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+  const int shift = 5 - exponent;
+  if (shift < -9 || shift > 9) return 0;
+  const double scaled =
+      shift >= 0 ? magnitude * kPowersOfTen[shift] : magnitude / kPowersOfTen[-shift];
+  // Refused at and above 999999.5 too: rounding up there carries into a
+  // seventh digit and changes the exponent.
+  if (!(scaled >= 1e5 && scaled < 999999.49)) return 0;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;  // exact: both lie in [1e5, 1e6)
+  if (std::fabs(fraction - 0.5) < 1e-9) return 0;
+  const auto rounded = static_cast<long long>(whole) + (fraction > 0.5 ? 1 : 0);
+  char digits[kMaxNumberText];
+  std::to_chars(digits, digits + sizeof digits, rounded);  // six digits
+  std::size_t digit_count = 6;
+  while (digit_count > 1 && digits[digit_count - 1] == '0')
+    --digit_count;
+  return layout_general(negative, digits, digit_count, exponent, out);
+}
+
 }  // namespace
 
 std::size_t format_double(double value, char* out) {
@@ -95,6 +129,7 @@ std::size_t format_double(double value, char* out) {
       !(value == 0 && std::signbit(value))) {
     return format_small_integer(value, out);
   }
+  if (const std::size_t length = format_by_scaling(value, out); length > 0) return length;
   // Subnormal values are too coarse for the half-ulp argument.
   if (std::isnormal(value)) {
     if (const std::size_t length = format_from_shortest(value, out); length > 0) return length;

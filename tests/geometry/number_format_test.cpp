@@ -81,6 +81,29 @@ TEST(FormatDouble, AgreesWithPrintfOnShortDecimals) {
   }
 }
 
+// Coordinates with more digits than are shown, as measured outlines have
+// them, and values at or next to a halfway point of the sixth digit, where
+// rounding the scaled value could go either way.
+TEST(FormatDouble, AgreesWithPrintfOnLongDecimalsAndHalfwayPoints) {
+  std::mt19937_64 random(4242);
+  std::uniform_real_distribution<double> coordinate(-2000.0, 2000.0);
+  std::uniform_int_distribution<int> exponent(-6, 16);
+  std::uniform_int_distribution<long long> six_digits(100000, 999999);
+  for (int i = 0; i < 300000; ++i) {
+    const double value = std::round(coordinate(random) * 1e6) / 1e6;
+    ASSERT_EQ(formatted(value), printf_g(value)) << value;
+  }
+  for (int i = 0; i < 100000; ++i) {
+    const std::string literal =
+        std::to_string(six_digits(random)) + "5e" + std::to_string(exponent(random) - 6);
+    const double halfway = std::strtod(literal.c_str(), nullptr);
+    for (double value : {halfway, std::nextafter(halfway, 0.0), std::nextafter(halfway, 1e300)}) {
+      ASSERT_EQ(formatted(value), printf_g(value)) << literal;
+      ASSERT_EQ(formatted(-value), printf_g(-value)) << literal;
+    }
+  }
+}
+
 TEST(FormatInteger, WritesPlainDecimal) {
   char text[kMaxNumberText];
   EXPECT_EQ(std::string(text, format_integer(0, text)), "0");
