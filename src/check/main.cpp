@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "check/check_run.h"
+#include "check/side_thread.h"
 
 namespace {
 
@@ -22,11 +23,6 @@ constexpr std::string_view kUsage =
     "  --exact-limit N  skip the exact check above N vertices (default 20000)\n"
     "exit status: 0 the model is proven right, 1 it is not (it is wrong, the input has a\n"
     "problem, or the exact check was skipped), 2 usage error or a file that cannot be read\n";
-
-// Deeply nested formulas are parsed and evaluated recursively; the check
-// runs on a thread whose stack is large enough for the deepest nesting the
-// parser accepts. Only the pages used are ever committed.
-constexpr std::size_t kCheckStackBytes = std::size_t{1} << 30;
 
 constexpr int kMaxSamples = 100000000;
 
@@ -75,13 +71,10 @@ polyfrep::CheckOptions parse_command_line(int argc, char** argv) {
       positional.emplace_back(argument);
     }
   }
-  if (positional.empty())
-    throw UsageError{"the input file is missing"};
-  if (positional.size() > 2)
-    throw UsageError{"too many file names"};
+  if (positional.empty()) throw UsageError{"the input file is missing"};
+  if (positional.size() > 2) throw UsageError{"too many file names"};
   options.input_path = positional[0];
-  if (positional.size() == 2)
-    options.model_path = positional[1];
+  if (positional.size() == 2) options.model_path = positional[1];
   return options;
 }
 
@@ -105,12 +98,15 @@ void* run_job_on_thread(void* job) {
   return nullptr;
 }
 
+// Deeply nested formulas are parsed and evaluated recursively; the check
+// runs on a thread whose stack is large enough for the deepest nesting the
+// parser accepts. Only the pages used are ever committed.
 void run_with_large_stack(CheckJob& job) {
   pthread_attr_t attributes;
   pthread_t thread;
   bool started = false;
   if (pthread_attr_init(&attributes) == 0) {
-    started = pthread_attr_setstacksize(&attributes, kCheckStackBytes) == 0 &&
+    started = pthread_attr_setstacksize(&attributes, polyfrep::kCheckStackBytes) == 0 &&
               pthread_create(&thread, &attributes, run_job_on_thread, &job) == 0;
     pthread_attr_destroy(&attributes);
   }
@@ -139,7 +135,6 @@ int main(int argc, char** argv) {
   run_with_large_stack(job);
   std::fwrite(job.report.data(), 1, job.report.size(), stdout);
   std::fflush(stdout);
-  if (!job.error.empty())
-    std::fprintf(stderr, "polyfrep-check: %s\n", job.error.c_str());
+  if (!job.error.empty()) std::fprintf(stderr, "polyfrep-check: %s\n", job.error.c_str());
   return job.status;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "check/side_thread.h"
+
 namespace polyfrep {
 
 namespace {
@@ -163,26 +165,39 @@ int simplify(const BoundedModel& model, const RegionTree& from, int node, const 
   return add_region_node(to, {region.kind, left, right, -1, -1});
 }
 
-bool tree_inside(PointEvaluator& evaluator, const RegionTree& tree, int node) {
+// A leaf's sign at the evaluator's point: from its affine form when that
+// decides it (as for a box, a point being a box without extent), otherwise
+// by evaluating the expression as written.
+bool leaf_inside(const BoundedModel& model, PointEvaluator& evaluator, Point at,
+                 const RegionNode& leaf) {
+  const int sign = leaf_sign_in_box(model, leaf, Box{at.x, at.x, at.y, at.y});
+  if (sign != 0) return sign == kEverywhereInside;
+  return node_inside(evaluator, leaf.expression);
+}
+
+bool tree_inside(const BoundedModel& model, PointEvaluator& evaluator, Point at,
+                 const RegionTree& tree, int node) {
   const RegionNode& region = tree[static_cast<std::size_t>(node)];
   switch (region.kind) {
     case RegionKind::And:
-      return tree_inside(evaluator, tree, region.left) &&
-             tree_inside(evaluator, tree, region.right);
+      return tree_inside(model, evaluator, at, tree, region.left) &&
+             tree_inside(model, evaluator, at, tree, region.right);
     case RegionKind::Or:
-      return tree_inside(evaluator, tree, region.left) ||
-             tree_inside(evaluator, tree, region.right);
+      return tree_inside(model, evaluator, at, tree, region.left) ||
+             tree_inside(model, evaluator, at, tree, region.right);
     case RegionKind::Leaf:
       break;
   }
-  return node_inside(evaluator, region.expression);
+  return leaf_inside(model, evaluator, at, region);
 }
 
+// The work of one thread: the model and points are shared, each thread
+// writes the answers of its own points only.
 struct Classification {
-  BoundedModel model;
+  const BoundedModel* model = nullptr;
   std::span<const Point> points;
   PointEvaluator evaluator;
-  std::vector<char> inside;
+  std::span<char> inside;
   // The simplified tree of the box being split at each depth, kept so that
   // its storage is reused by the next box of that depth.
   std::vector<RegionTree> trees_by_depth;
@@ -204,9 +219,24 @@ Box bounding_box(const Classification& work, std::span<const int> ids) {
 void classify_directly(Classification& work, const RegionTree& tree, int root,
                        std::span<const int> ids) {
   for (const int id : ids) {
-    move_to(work.evaluator, work.points[static_cast<std::size_t>(id)]);
-    work.inside[static_cast<std::size_t>(id)] = tree_inside(work.evaluator, tree, root) ? 1 : 0;
+    const Point at = work.points[static_cast<std::size_t>(id)];
+    move_to(work.evaluator, at);
+    work.inside[static_cast<std::size_t>(id)] =
+        tree_inside(*work.model, work.evaluator, at, tree, root) ? 1 : 0;
   }
+}
+
+// Halves the box's longer side: moves the ids of the lower half to the
+// front and returns how many there are.
+std::size_t split_box(const Classification& work, const Box& box, std::span<int> ids) {
+  const bool split_x = box.x_high - box.x_low >= box.y_high - box.y_low;
+  const double middle =
+      split_x ? box.x_low + (box.x_high - box.x_low) / 2 : box.y_low + (box.y_high - box.y_low) / 2;
+  const auto lower_end = std::partition(ids.begin(), ids.end(), [&](int id) {
+    const Point& p = work.points[static_cast<std::size_t>(id)];
+    return (split_x ? p.x : p.y) <= middle;
+  });
+  return static_cast<std::size_t>(lower_end - ids.begin());
 }
 
 void classify_box(Classification& work, const RegionTree& parent, int parent_root,
@@ -214,7 +244,7 @@ void classify_box(Classification& work, const RegionTree& parent, int parent_roo
   const Box box = bounding_box(work, ids);
   RegionTree& tree = work.trees_by_depth[static_cast<std::size_t>(depth)];
   tree.clear();
-  const int root = simplify(work.model, parent, parent_root, box, tree);
+  const int root = simplify(*work.model, parent, parent_root, box, tree);
   if (root < 0) {
     for (const int id : ids)
       work.inside[static_cast<std::size_t>(id)] = root == kEverywhereInside;
@@ -227,14 +257,7 @@ void classify_box(Classification& work, const RegionTree& parent, int parent_roo
     return;
   }
   // Halve the longer side; each half is simplified again on its own points.
-  const bool split_x = box.x_high - box.x_low >= box.y_high - box.y_low;
-  const double middle =
-      split_x ? box.x_low + (box.x_high - box.x_low) / 2 : box.y_low + (box.y_high - box.y_low) / 2;
-  const auto lower_end = std::partition(ids.begin(), ids.end(), [&](int id) {
-    const Point& p = work.points[static_cast<std::size_t>(id)];
-    return (split_x ? p.x : p.y) <= middle;
-  });
-  const auto lower_count = static_cast<std::size_t>(lower_end - ids.begin());
+  const std::size_t lower_count = split_box(work, box, ids);
   if (lower_count > 0) classify_box(work, tree, root, ids.first(lower_count), depth + 1);
   if (lower_count < ids.size()) classify_box(work, tree, root, ids.subspan(lower_count), depth + 1);
 }
@@ -267,22 +290,51 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
   return combine(node.operation, a, b);
 }
 
-std::vector<char> classify_points(const CompiledModel& model, std::span<const Point> points) {
+Classification make_classification(const BoundedModel& model, std::span<const Point> points,
+                                   std::span<char> inside) {
   Classification work;
-  work.model.model = &model;
+  work.model = &model;
   work.points = points;
-  work.evaluator = make_point_evaluator(model);
-  work.inside.assign(points.size(), 0);
-  if (points.empty()) return work.inside;
+  work.evaluator = make_point_evaluator(*model.model);
+  work.inside = inside;
+  work.trees_by_depth.resize(kMaxSplitDepth + 1);
+  return work;
+}
+
+// Many points are split in two halves at the top, each classified on a
+// thread of its own.
+constexpr std::size_t kPointsForTwoThreads = 20000;
+
+std::vector<char> classify_points(const CompiledModel& model, std::span<const Point> points) {
+  std::vector<char> inside(points.size(), 0);
+  if (points.empty()) return inside;
+  BoundedModel bounded;
+  bounded.model = &model;
   RegionTree tree;
   std::vector<int> leaf_expressions;
   const int root = build_region_tree(model, model.root, tree, leaf_expressions);
-  work.model.forms = affine_forms_of(model, leaf_expressions);
-  work.trees_by_depth.resize(kMaxSplitDepth + 1);
+  bounded.forms = affine_forms_of(model, leaf_expressions);
   std::vector<int> ids(points.size());
   std::iota(ids.begin(), ids.end(), 0);
-  classify_box(work, tree, root, ids, 0);
-  return work.inside;
+  Classification work = make_classification(bounded, points, inside);
+  if (points.size() < kPointsForTwoThreads) {
+    classify_box(work, tree, root, ids, 0);
+    return inside;
+  }
+  // Both halves start from the whole formula, as every box does from its
+  // parent's; the answers do not depend on how the points are grouped.
+  const std::span<int> all(ids);
+  const std::size_t lower_count = split_box(work, bounding_box(work, all), all);
+  Classification upper_work = make_classification(bounded, points, inside);
+  run_side_by_side(
+      [&] {
+        if (lower_count < all.size())
+          classify_box(upper_work, tree, root, all.subspan(lower_count), 0);
+      },
+      [&] {
+        if (lower_count > 0) classify_box(work, tree, root, all.first(lower_count), 0);
+      });
+  return inside;
 }
 
 }  // namespace polyfrep

@@ -5,6 +5,7 @@
 
 #include "check/outline_index.h"
 #include "check/region_classifier.h"
+#include "check/side_thread.h"
 
 namespace polyfrep {
 
@@ -48,8 +49,7 @@ void add_midpoint_pairs(std::span<const Point> vertices, double offset,
     const Point a = vertices[i];
     const Point b = vertices[(i + 1) % vertices.size()];
     const double length = std::hypot(b.x - a.x, b.y - a.y);
-    if (!(length > 0))
-      continue;
+    if (!(length > 0)) continue;
     const Point middle{a.x + (b.x - a.x) / 2, a.y + (b.y - a.y) / 2};
     // The unit normal to the left of the edge's direction.
     const double nx = -(b.y - a.y) / length;
@@ -70,8 +70,7 @@ Box sampling_box(std::span<const Point> vertices) {
     box.y_high = std::max(box.y_high, p.y);
   }
   double margin = 0.05 * std::max(box.x_high - box.x_low, box.y_high - box.y_low);
-  if (!(margin > 0))
-    margin = std::max(1.0, std::fabs(box.x_low) + std::fabs(box.y_low));
+  if (!(margin > 0)) margin = std::max(1.0, std::fabs(box.x_low) + std::fabs(box.y_low));
   box.x_low -= margin;
   box.x_high += margin;
   box.y_low -= margin;
@@ -91,23 +90,39 @@ std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSe
   return points;
 }
 
+namespace {
+
+// Where every point lies, the two halves of the points on two threads.
+std::vector<PointPlace> locate_points(const OutlineIndex& outline, std::span<const Point> points) {
+  std::vector<PointPlace> places(points.size(), PointPlace::Outside);
+  const auto locate_range = [&](std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end; ++i)
+      places[i] = locate_point(outline, points[i]);
+  };
+  const std::size_t half = points.size() / 2;
+  run_side_by_side([&] { locate_range(half, points.size()); }, [&] { locate_range(0, half); });
+  return places;
+}
+
+}  // namespace
+
 SamplingResult compare_samples(const CompiledModel& model, std::span<const Point> vertices,
                                const SampleSettings& settings, double tolerance) {
   const std::vector<Point> points = sample_points(vertices, settings, 2 * tolerance);
   const std::vector<char> model_inside_at = classify_points(model, points);
   const OutlineIndex outline = make_outline_index(vertices, tolerance);
+  const std::vector<PointPlace> places = locate_points(outline, points);
   SamplingResult result;
   std::vector<SampleDisagreement> all;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    const PointPlace place = locate_point(outline, points[i]);
+    const PointPlace place = places[i];
     if (place == PointPlace::NearOutline) {
       ++result.skipped;
       continue;
     }
     ++result.compared;
     const bool polygon_inside = place == PointPlace::Inside;
-    if (polygon_inside != (model_inside_at[i] != 0))
-      all.push_back({points[i], polygon_inside});
+    if (polygon_inside != (model_inside_at[i] != 0)) all.push_back({points[i], polygon_inside});
   }
   result.disagreeing = static_cast<long long>(all.size());
   const std::size_t listed = std::min(all.size(), settings.max_listed);
