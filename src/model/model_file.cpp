@@ -1,5 +1,10 @@
 #include "model/model_file.h"
 
+#include <cstring>
+#include <string_view>
+
+#include "geometry/number_format.h"
+
 namespace polyfrep {
 
 namespace {
@@ -42,22 +47,41 @@ void put_bounding_box_line(std::span<const Point> vertices, const VertexText& te
   put(out, ";\n");
 }
 
-void put_vector_assignment(std::string_view head, const VertexText& text, std::size_t vertex,
-                           TextOutput& out) {
-  put(out, head);
-  put(out, x_text(text, vertex));
-  put(out, ", ");
-  put(out, y_text(text, vertex));
-  put(out, "];\n");
+// The fixed text of an edge block around its coordinates and number.
+constexpr std::string_view kStartHead = "p0 = [";
+constexpr std::string_view kEndHead = "p1 = [";
+constexpr std::string_view kBetweenCoordinates = ", ";
+constexpr std::string_view kVectorEnd = "];\n";
+constexpr std::string_view kLengthLine =
+    "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \ns";
+constexpr std::string_view kDistanceLine =
+    " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n";
+
+char* append(char* cursor, std::string_view text) {
+  std::memcpy(cursor, text.data(), text.size());
+  return cursor + text.size();
 }
 
+// One block per edge, the bulk of a large model: its size is worked out
+// first so that the output is asked for room once, not once per piece.
 void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
   const std::size_t next = edge + 1 == point_count(text) ? 0 : edge + 1;
-  put_vector_assignment("p0 = [", text, edge, out);
-  put_vector_assignment("p1 = [", text, next, out);
-  put(out, "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \ns");
-  put_integer(out, static_cast<long long>(edge));
-  put(out, " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n");
+  char number[kMaxNumberText];
+  const std::string_view edge_number(number, format_integer(static_cast<long long>(edge), number));
+  const std::string_view pieces[] = {
+      kStartHead,  x_text(text, edge), kBetweenCoordinates, y_text(text, edge), kVectorEnd,
+      kEndHead,    x_text(text, next), kBetweenCoordinates, y_text(text, next), kVectorEnd,
+      kLengthLine, edge_number,        kDistanceLine,
+  };
+  std::size_t size = 0;
+  for (const std::string_view piece : pieces)
+    size += piece.size();
+  if (out.used + size > out.buffer.size()) make_room(out, size);
+  if (out.failed) return;
+  char* cursor = out.buffer.data() + out.used;
+  for (const std::string_view piece : pieces)
+    cursor = append(cursor, piece);
+  out.used += size;
 }
 
 void put_formula_line(const TokenList& tokens, TextOutput& out) {
