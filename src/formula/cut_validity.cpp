@@ -431,6 +431,8 @@ CutCorner corner_at(std::span<const Point> vertices, const TurnTable& turns, std
 
 // Whether the turns at the vertices first, first + 1, ..., `count` of them
 // (wrapping after the last vertex), all have one strict sign.
+}  // namespace
+
 bool interior_turns_share_one_strict_sign(const TurnTable& turns, IndexChain chain) {
   const std::size_t n = turns.turn_sign.size();
   const std::size_t first = (static_cast<std::size_t>(chain.first) + 1) % n;
@@ -443,6 +445,8 @@ bool interior_turns_share_one_strict_sign(const TurnTable& turns, IndexChain cha
   return run_end == n && turns.turn_sign[0] == sign &&
          static_cast<std::size_t>(turns.run_end[0]) >= first + count - n;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // The top-level cut: the end rays of the two chains against each other
@@ -731,7 +735,8 @@ bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
   return at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin;
 }
 
-bool ray_crosses_an_edge(const Ray& ray, const ChainEdgeIndex& edges) {
+// The position in the chain of an edge the ray crosses, or -1.
+long long crossed_edge(const Ray& ray, const ChainEdgeIndex& edges) {
   const std::size_t edge_count = edges.points.size() - 1;
   // The tree is at most 64 levels deep, and a descent keeps at most one
   // pending sibling per level.
@@ -748,10 +753,12 @@ bool ray_crosses_an_edge(const Ray& ray, const ChainEdgeIndex& edges) {
     }
     const std::size_t first = (node - edges.leaf_count) * kEdgesPerLeaf;
     for (std::size_t edge = first; edge < std::min(first + kEdgesPerLeaf, edge_count); ++edge) {
-      if (segment_crosses_ray(ray, edges.points[edge], edges.points[edge + 1])) return true;
+      if (segment_crosses_ray(ray, edges.points[edge], edges.points[edge + 1])) {
+        return static_cast<long long>(edge);
+      }
     }
   }
-  return false;
+  return -1;
 }
 
 }  // namespace
@@ -785,7 +792,8 @@ ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain
 }
 
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join, const ChainEdgeIndex* edges) {
+                        int cut_position, int join, const ChainEdgeIndex* edges,
+                        int* crossed_edge_start) {
   const std::size_t index =
       (static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position)) %
       vertices.size();
@@ -806,9 +814,16 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   const EndRayVerdict verdict = corner_rays_against_ends(corner, ends);
   if (verdict.conflict) return false;
   // A cut ray that crosses an edge of the chain strictly ahead conflicts.
-  if (edges != nullptr && (ray_crosses_an_edge(incoming_ray(corner), *edges) ||
-                           ray_crosses_an_edge(outgoing_ray(corner), *edges))) {
-    return false;
+  if (edges != nullptr) {
+    long long crossed = crossed_edge(incoming_ray(corner), *edges);
+    if (crossed < 0) crossed = crossed_edge(outgoing_ray(corner), *edges);
+    if (crossed >= 0) {
+      if (crossed_edge_start != nullptr) {
+        *crossed_edge_start = static_cast<int>((static_cast<long long>(chain.first) + crossed) %
+                                               static_cast<long long>(vertices.size()));
+      }
+      return false;
+    }
   }
   if (verdict.decided && is_strict_extreme_point(vertices, chain, cut_position)) return true;
   const ExtendedChain curve(vertices, chain);

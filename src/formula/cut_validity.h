@@ -53,9 +53,19 @@ struct ChainEdgeIndex {
 ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain);
 
 // `edges`, when given, must index `chain`; it lets a cut whose rays cross an
-// edge of the chain be rejected quickly.
+// edge of the chain be rejected quickly. A cut rejected that way sets
+// `crossed_edge_start`, when given, to the vertex where the crossed edge
+// starts: the crossing depends only on the cut vertex and that edge, so the
+// cut stays unsound in every part of the chain that keeps the edge (unless
+// its interior turns share one strict sign).
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join, const ChainEdgeIndex* edges = nullptr);
+                        int cut_position, int join, const ChainEdgeIndex* edges = nullptr,
+                        int* crossed_edge_start = nullptr);
+
+// Whether every interior turn of the chain (at positions 1 to length - 2) is
+// strictly left, or every one strictly right; such a chain may be cut
+// anywhere cuttable.
+bool interior_turns_share_one_strict_sign(const TurnTable& turns, IndexChain chain);
 
 // Whether splitting the outline at vertices a and b into two chains joined by
 // intersection gives the polygon: always for a strictly convex polygon;

@@ -187,9 +187,43 @@ class ChainDecomposer {
     return exact;
   }
 
-  bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr) const {
+  bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr,
+                    int* crossed_edge_start = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
-                              exact_join_at(chain, position), edges);
+                              exact_join_at(chain, position), edges, crossed_edge_start);
+  }
+
+  bool edge_in_chain(int edge_start, IndexChain chain) const {
+    const long long offset =
+        (static_cast<long long>(edge_start) - chain.first + vertex_count()) % vertex_count();
+    return offset <= chain.length - 2;
+  }
+
+  // Whether a position is known to be unsound in this chain from an earlier
+  // repair: its cut ray crosses an edge the chain still has.
+  bool known_unsound(IndexChain chain, int position, bool turns_share_one_sign) const {
+    if (turns_share_one_sign || crossed_edge_.empty()) return false;
+    const int edge = crossed_edge_[static_cast<std::size_t>(
+        vertex_index(chain.first, position, vertex_count()))];
+    return edge >= 0 && edge_in_chain(edge, chain);
+  }
+
+  // Tries a position in the repair; an unsound one whose cut ray crosses an
+  // edge of the chain is remembered, since the parts of the chain that keep
+  // that edge need not try it again. Chains that wind around themselves
+  // would otherwise have every position near their middle tried anew at
+  // every level.
+  bool repair_candidate_is_valid(IndexChain chain, int position, const ChainEdgeIndex& edges,
+                                 bool turns_share_one_sign) {
+    if (known_unsound(chain, position, turns_share_one_sign)) return false;
+    int crossed = -1;
+    if (cut_is_valid(chain, position, &edges, &crossed)) return true;
+    if (crossed >= 0) {
+      if (crossed_edge_.empty()) crossed_edge_.assign(vertices_.size(), -1);
+      crossed_edge_[static_cast<std::size_t>(vertex_index(chain.first, position, vertex_count()))] =
+          crossed;
+    }
+    return false;
   }
 
   // The cut to make: the chosen one when it is sound or nothing is checked;
@@ -200,8 +234,12 @@ class ChainDecomposer {
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
     const ChainEdgeIndex edges = make_chain_edge_index(vertices_, chain);
+    const bool turns_share_one_sign = interior_turns_share_one_strict_sign(*check_->turns, chain);
     for (const int position : cut_positions_by_distance(chain.length)) {
-      if (position != chosen && cut_is_valid(chain, position, &edges)) return position;
+      if (position != chosen &&
+          repair_candidate_is_valid(chain, position, edges, turns_share_one_sign)) {
+        return position;
+      }
     }
     return chosen;
   }
@@ -214,6 +252,9 @@ class ChainDecomposer {
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
   HullWorkspace hull_work_;
+  // Per vertex, the start of an edge its cut ray was found to cross, or -1;
+  // allocated at the first repair.
+  std::vector<int> crossed_edge_;
   IndexChain last_split_{0, 0};
 };
 

@@ -116,6 +116,51 @@ TEST(CutValidity, EdgeIndexChangesNoVerdict) {
   EXPECT_GT(rejected, 0);
 }
 
+// A cut rejected because its ray crosses an edge must stay unsound in every
+// part of the chain that keeps the cut vertex (not at an end) and that edge,
+// unless the part's interior turns share one strict sign: the repair skips
+// such positions in later parts without trying them.
+TEST(CutValidity, CrossedEdgesKeepCutsUnsoundInSmallerChains) {
+  int remembered = 0;
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(90, 2.5, seed), testing::comb_polygon(6, seed)}) {
+      const TurnTable turns = make_turn_table(polygon);
+      const int n = static_cast<int>(polygon.size());
+      const IndexChain chain{n / 5, n - 3};
+      const ChainEdgeIndex edges = make_chain_edge_index(polygon, chain);
+      const auto join_at = [&](int vertex) {
+        return join_operator(polygon[(vertex + n - 1) % n], polygon[vertex],
+                             polygon[(vertex + 1) % n]);
+      };
+      for (int position = 1; position <= chain.length - 2; ++position) {
+        const int vertex = (chain.first + position) % n;
+        int crossed = -1;
+        if (chain_cut_is_valid(polygon, turns, chain, position, join_at(vertex), &edges,
+                               &crossed) ||
+            crossed < 0) {
+          continue;
+        }
+        ++remembered;
+        // Every part that keeps the vertex inside and the crossed edge.
+        for (int first = 0; first < chain.length; ++first) {
+          for (int length = 3; first + length <= chain.length; length += 2) {
+            const IndexChain part{(chain.first + first) % n, length};
+            const int cut = position - first;
+            const int edge = (crossed - part.first + n) % n;
+            if (cut < 1 || cut > length - 2 || edge > length - 2) continue;
+            if (interior_turns_share_one_strict_sign(turns, part)) continue;
+            EXPECT_FALSE(chain_cut_is_valid(polygon, turns, part, cut, join_at(vertex)))
+                << describe(polygon) << " part " << part.first << "+" << length << " cut at "
+                << cut;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(remembered, 0);
+}
+
 TEST(CutValidity, TopLevelCuts) {
   const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   const std::vector<Point> l_hexagon = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
