@@ -92,6 +92,10 @@ TokenSink whole_list(TokenList& tokens) {
   return TokenSink{tokens.items.get(), tokens.capacity, tokens.count};
 }
 
+// Repairs that have tried this many positions start remembering the ones
+// whose cut ray crosses an edge.
+constexpr int kTriesBeforeRemembering = 32;
+
 class ChainDecomposer {
  public:
   ChainDecomposer(std::span<const Point> vertices, TokenSink& tokens,
@@ -208,17 +212,17 @@ class ChainDecomposer {
     return edge >= 0 && edge_in_chain(edge, chain);
   }
 
-  // Tries a position in the repair; an unsound one whose cut ray crosses an
-  // edge of the chain is remembered, since the parts of the chain that keep
-  // that edge need not try it again. Chains that wind around themselves
-  // would otherwise have every position near their middle tried anew at
-  // every level.
+  // Tries a position in the repair. When `remember` is set, an unsound one
+  // whose cut ray crosses an edge of the chain is remembered, since the
+  // parts of the chain that keep that edge need not try it again. Chains
+  // that wind around themselves would otherwise have every position near
+  // their middle tried anew at every level.
   bool repair_candidate_is_valid(IndexChain chain, int position, const ChainEdgeIndex& edges,
-                                 bool turns_share_one_sign) {
+                                 bool turns_share_one_sign, bool remember) {
     if (known_unsound(chain, position, turns_share_one_sign)) return false;
     int crossed = -1;
     if (cut_is_valid(chain, position, &edges, &crossed)) return true;
-    if (crossed >= 0) {
+    if (remember && crossed >= 0) {
       if (crossed_edge_.empty()) crossed_edge_.assign(vertices_.size(), -1);
       crossed_edge_[static_cast<std::size_t>(vertex_index(chain.first, position, vertex_count()))] =
           crossed;
@@ -235,9 +239,11 @@ class ChainDecomposer {
     if (!check_->repair) return chosen;
     const ChainEdgeIndex edges = make_chain_edge_index(vertices_, chain);
     const bool turns_share_one_sign = interior_turns_share_one_strict_sign(*check_->turns, chain);
+    int tries = 0;
     for (const int position : cut_positions_by_distance(chain.length)) {
+      const bool remember = ++tries > kTriesBeforeRemembering;
       if (position != chosen &&
-          repair_candidate_is_valid(chain, position, edges, turns_share_one_sign)) {
+          repair_candidate_is_valid(chain, position, edges, turns_share_one_sign, remember)) {
         return position;
       }
     }
@@ -252,8 +258,11 @@ class ChainDecomposer {
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
   HullWorkspace hull_work_;
-  // Per vertex, the start of an edge its cut ray was found to cross, or -1;
-  // allocated at the first repair.
+  // Per vertex, the start of an edge its cut ray was found to cross, or -1.
+  // Allocated (4 bytes per polygon vertex) only once a repair has tried more
+  // than kTriesBeforeRemembering positions: most repairs find a sound cut
+  // within a few tries (all of a million-vertex random star's take fewer than
+  // 32) and the memory would buy nothing there.
   std::vector<int> crossed_edge_;
   IndexChain last_split_{0, 0};
 };
