@@ -1,4 +1,3 @@
-#include <pthread.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -93,28 +92,12 @@ void run_job(CheckJob& job) {
   }
 }
 
-void* run_job_on_thread(void* job) {
-  run_job(*static_cast<CheckJob*>(job));
-  return nullptr;
-}
-
 // Deeply nested formulas are parsed and evaluated recursively; the check
 // runs on a thread whose stack is large enough for the deepest nesting the
-// parser accepts. Only the pages used are ever committed.
+// parser accepts (only the pages used are ever committed). run_job reports
+// every failure in the job, so nothing is thrown across.
 void run_with_large_stack(CheckJob& job) {
-  pthread_attr_t attributes;
-  pthread_t thread;
-  bool started = false;
-  if (pthread_attr_init(&attributes) == 0) {
-    started = pthread_attr_setstacksize(&attributes, polyfrep::kCheckStackBytes) == 0 &&
-              pthread_create(&thread, &attributes, run_job_on_thread, &job) == 0;
-    pthread_attr_destroy(&attributes);
-  }
-  if (started) {
-    pthread_join(thread, nullptr);
-  } else {
-    run_job(job);
-  }
+  polyfrep::run_side_by_side([&job] { run_job(job); }, [] {});
 }
 
 }  // namespace

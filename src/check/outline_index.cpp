@@ -155,7 +155,8 @@ double x_at(Point a, Point b, double y) {
   return a.x + t * (b.x - a.x);
 }
 
-bool within_tolerance(Point a, Point b, Point p, double tolerance) {
+// The distance from p to the closest point of the segment a-b.
+double segment_distance(Point a, Point b, Point p) {
   const double dx = b.x - a.x;
   const double dy = b.y - a.y;
   const double length_squared = dx * dx + dy * dy;
@@ -164,7 +165,11 @@ bool within_tolerance(Point a, Point b, Point p, double tolerance) {
     t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0);
   const double ex = p.x - (a.x + t * dx);
   const double ey = p.y - (a.y + t * dy);
-  return std::sqrt(ex * ex + ey * ey) <= tolerance;
+  return std::sqrt(ex * ex + ey * ey);
+}
+
+bool within_tolerance(Point a, Point b, Point p, double tolerance) {
+  return segment_distance(a, b, p) <= tolerance;
 }
 
 bool exactly_on_edge(Point a, Point b, Point p) {
@@ -344,15 +349,7 @@ bool left_of(const OutlineIndex& index, int edge, Point p) {
 }
 
 double distance_to_edge(const OutlineIndex& index, int edge, Point p) {
-  const Point a = edge_start(index, edge);
-  const Point b = edge_end(index, edge);
-  const double dx = b.x - a.x;
-  const double dy = b.y - a.y;
-  const double length_squared = dx * dx + dy * dy;
-  double t = 0;
-  if (length_squared > 0)
-    t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length_squared, 0.0, 1.0);
-  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+  return segment_distance(edge_start(index, edge), edge_end(index, edge), p);
 }
 
 bool near_edge(const OutlineIndex& index, int edge, Point p) {
