@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "formula/token_list.h"
-#include "verify/exact.h"
-#include "verify/formula_check.h"
+#include "geometry/exact.h"
+#include "formula/formula_check.h"
 
 namespace {
 

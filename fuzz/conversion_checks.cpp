@@ -7,8 +7,9 @@
 
 #include "driver/conversion.h"
 #include "fuzz/formula_checks.h"
-#include "geometry/input_reader.h"
-#include "geometry/plot_file.h"
+#include "io/formula_file.h"
+#include "io/input_reader.h"
+#include "io/plot_file.h"
 
 namespace polyfrep::fuzzing {
 namespace {

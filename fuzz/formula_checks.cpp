@@ -5,9 +5,9 @@
 
 #include "formula/decomposition.h"
 #include "fuzz/conversion_checks.h"
-#include "verify/area.h"
-#include "verify/exact.h"
-#include "verify/formula_check.h"
+#include "geometry/area.h"
+#include "geometry/exact.h"
+#include "formula/formula_check.h"
 
 namespace polyfrep::fuzzing {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "geometry/input_reader.h"
+#include "io/input_reader.h"
 
 namespace polyfrep::fuzzing {
 namespace {

@@ -13,14 +13,14 @@
 #include "check/model_program.h"
 #include "check/model_syntax.h"
 #include "check/report_text.h"
-#include "check/self_intersection.h"
+#include "polygon/self_intersection.h"
 #include "check/svg_picture.h"
-#include "driver/model_name.h"
-#include "geometry/input_reader.h"
-#include "geometry/number_format.h"
-#include "geometry/text_output.h"
-#include "verify/area.h"
-#include "verify/formula_check.h"
+#include "io/model_name.h"
+#include "io/input_reader.h"
+#include "io/number_format.h"
+#include "io/text_output.h"
+#include "geometry/area.h"
+#include "formula/formula_check.h"
 
 namespace polyfrep {
 

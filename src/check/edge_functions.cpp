@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "check/report_text.h"
-#include "geometry/number_format.h"
+#include "io/number_format.h"
 
 namespace polyfrep {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "verify/exact.h"
+#include "geometry/exact.h"
 
 namespace polyfrep {
 

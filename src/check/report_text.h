@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "geometry/number_format.h"
+#include "io/number_format.h"
 #include "geometry/point.h"
 
 namespace polyfrep {

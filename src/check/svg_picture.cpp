@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "check/region_classifier.h"
-#include "geometry/number_format.h"
+#include "io/number_format.h"
 
 namespace polyfrep {
 

@@ -15,14 +15,15 @@
 #include <system_error>
 #include <vector>
 
-#include "driver/model_name.h"
+#include "io/model_name.h"
 #include "formula/decomposition.h"
-#include "formula/hull_listing.h"
+#include "io/formula_file.h"
+#include "io/hull_listing.h"
 #include "formula/token_list.h"
-#include "geometry/input_reader.h"
-#include "geometry/plot_file.h"
-#include "model/model_file.h"
-#include "verify/area.h"
+#include "io/input_reader.h"
+#include "io/plot_file.h"
+#include "io/model_file.h"
+#include "geometry/area.h"
 
 namespace polyfrep {
 

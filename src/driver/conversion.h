@@ -3,7 +3,6 @@
 namespace polyfrep {
 
 inline constexpr const char* kDefaultInputName = "polyIn2.txt";
-inline constexpr const char* kFormulaFileName = "Formula.txt";
 
 // One conversion: reads the polygon from input_name and writes "poly.plt",
 // "List.txt", "Formula.txt" and the model file, each opened, written and

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "formula/token_list.h"
-#include "verify/exact.h"
+#include "geometry/exact.h"
 
 namespace polyfrep {
 

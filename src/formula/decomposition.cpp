@@ -11,8 +11,8 @@
 
 #include "formula/cut_validity.h"
 #include "formula/hull.h"
-#include "verify/area.h"
-#include "verify/formula_check.h"
+#include "geometry/area.h"
+#include "formula/formula_check.h"
 
 namespace polyfrep {
 

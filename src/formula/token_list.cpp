@@ -12,27 +12,4 @@ TokenList make_token_list(int capacity) {
   return list;
 }
 
-void write_formula_tokens(const TokenList& list, TextOutput& out) {
-  for (int i = 0; i < list.count; ++i) {
-    const int token = list.items[i];
-    switch (token) {
-      case TOKEN_OPEN:
-        put(out, '(');
-        break;
-      case TOKEN_CLOSE:
-        put(out, ')');
-        break;
-      case TOKEN_UNION:
-        put(out, '+');
-        break;
-      case TOKEN_INTERSECT:
-        put(out, '*');
-        break;
-      default:
-        put_integer(out, token);
-        break;
-    }
-  }
-}
-
 }  // namespace polyfrep

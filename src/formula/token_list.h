@@ -2,17 +2,13 @@
 
 #include <memory>
 
-#include "geometry/text_output.h"
+#include "geometry/point.h"
 
 namespace polyfrep {
 
-// Token codes: an edge index (0 or more) stands for that edge's half-plane.
-inline constexpr int TOKEN_OPEN = -1;
-inline constexpr int TOKEN_CLOSE = -2;
-inline constexpr int TOKEN_UNION = -3;
-inline constexpr int TOKEN_INTERSECT = -4;
-
-// The formula as a flat infix sequence with explicit parentheses.
+// The formula as a flat infix sequence with explicit parentheses: the view of
+// a Formula that the converter writes. The token codes are those of the
+// formula's operators, with TOKEN_OPEN and TOKEN_CLOSE for the parentheses.
 struct TokenList {
   std::unique_ptr<int[]> items;
   int capacity = 0;
@@ -27,8 +23,5 @@ TokenList make_token_list(int capacity);
 inline void push_token(TokenList& list, int token) {
   if (list.count < list.capacity) list.items[list.count++] = token;
 }
-
-// Writes the tokens without separators: edges in decimal, "(", ")", "+", "*".
-void write_formula_tokens(const TokenList& list, TextOutput& out);
 
 }  // namespace polyfrep

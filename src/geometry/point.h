@@ -2,13 +2,9 @@
 
 #include <vector>
 
-namespace polyfrep {
+#include "polyfrep/polyfrep.h"
 
-// One polygon vertex. Coordinates are taken from the input as they stand.
-struct Point {
-  double x;
-  double y;
-};
+namespace polyfrep {
 
 // A polygon as read: the count as the input gave it (it may be 0 or negative
 // for a malformed file) and exactly max(count, 0) vertices in input order.

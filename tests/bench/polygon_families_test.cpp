@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/input_reader.h"
+#include "io/input_reader.h"
 #include "support/polygon_generators.h"
 #include "support/test_support.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "check/outline_index.h"
-#include "check/self_intersection.h"
-#include "verify/exact.h"
+#include "polygon/self_intersection.h"
+#include "geometry/exact.h"
 
 namespace polyfrep {
 namespace {

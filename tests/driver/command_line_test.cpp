@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/model_name.h"
+#include "io/model_name.h"
 #include "support/test_support.h"
 
 namespace polyfrep {

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "formula/decomposition.h"
-#include "formula/hull_listing.h"
+#include "io/formula_file.h"
+#include "io/hull_listing.h"
 #include "formula/token_list.h"
-#include "geometry/plot_file.h"
-#include "geometry/text_output.h"
-#include "geometry/vertex_text.h"
-#include "model/model_file.h"
+#include "io/plot_file.h"
+#include "io/text_output.h"
+#include "io/vertex_text.h"
+#include "io/model_file.h"
 #include "support/polygon_generators.h"
 #include "support/test_support.h"
 

@@ -11,7 +11,7 @@
 #include "formula/cut_validity.h"
 #include "formula/decomposition.h"
 #include "support/polygon_generators.h"
-#include "verify/formula_check.h"
+#include "formula/formula_check.h"
 
 namespace polyfrep {
 namespace {

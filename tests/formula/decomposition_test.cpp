@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formula/formula_text.h"
 #include "support/polygon_generators.h"
 
 namespace polyfrep {
@@ -25,9 +26,8 @@ struct Decomposition {
 };
 
 std::string formula_text(const TokenList& tokens) {
-  TextOutput out;
-  write_formula_tokens(tokens, out);
-  return std::string(written_text(out));
+  return polyfrep::formula_text(
+      std::span<const int>(tokens.items.get(), static_cast<std::size_t>(tokens.count)));
 }
 
 Decomposition decompose(const std::vector<Point>& vertices) {

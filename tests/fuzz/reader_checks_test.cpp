@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/input_reader.h"
+#include "io/input_reader.h"
 
 namespace polyfrep::fuzzing {
 namespace {

@@ -1,0 +1,115 @@
+#include "io/model_file.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "io/formula_file.h"
+#include "io/number_format.h"
+
+namespace polyfrep {
+
+namespace {
+
+// Vertices holding the smallest and largest coordinates. The box starts at
+// vertex 0 and widens only on a strict comparison, so it names the values as
+// they stand in the input.
+struct BoundingBox {
+  std::size_t x_min, x_max, y_min, y_max;
+};
+
+BoundingBox bounding_box(std::span<const Point> vertices) {
+  BoundingBox box{0, 0, 0, 0};
+  for (std::size_t k = 1; k < vertices.size(); ++k) {
+    const Point& vertex = vertices[k];
+    if (vertices[box.x_min].x > vertex.x) box.x_min = k;
+    if (vertices[box.x_max].x < vertex.x) box.x_max = k;
+    if (vertices[box.y_min].y > vertex.y) box.y_min = k;
+    if (vertices[box.y_max].y < vertex.y) box.y_max = k;
+  }
+  return box;
+}
+
+void put_bounding_box_line(std::span<const Point> vertices, const VertexText& text,
+                           TextOutput& out) {
+  put(out, "--bounding box: ");
+  if (vertices.empty()) {
+    put(out, "empty\n");
+    return;
+  }
+  const BoundingBox box = bounding_box(vertices);
+  put(out, "xmin = ");
+  put(out, x_text(text, box.x_min));
+  put(out, ", xmax = ");
+  put(out, x_text(text, box.x_max));
+  put(out, "; ymin = ");
+  put(out, y_text(text, box.y_min));
+  put(out, ", ymax = ");
+  put(out, y_text(text, box.y_max));
+  put(out, ";\n");
+}
+
+// The fixed text of an edge block around its coordinates and number.
+constexpr std::string_view kStartHead = "p0 = [";
+constexpr std::string_view kEndHead = "p1 = [";
+constexpr std::string_view kBetweenCoordinates = ", ";
+constexpr std::string_view kVectorEnd = "];\n";
+constexpr std::string_view kLengthLine =
+    "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \ns";
+constexpr std::string_view kDistanceLine =
+    " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n";
+
+char* append(char* cursor, std::string_view text) {
+  std::memcpy(cursor, text.data(), text.size());
+  return cursor + text.size();
+}
+
+// One block per edge, the bulk of a large model: its size is worked out
+// first so that the output is asked for room once, not once per piece.
+void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
+  const std::size_t next = edge + 1 == point_count(text) ? 0 : edge + 1;
+  char number[kMaxNumberText];
+  const std::string_view edge_number(number, format_integer(static_cast<long long>(edge), number));
+  const std::string_view pieces[] = {
+      kStartHead,  x_text(text, edge), kBetweenCoordinates, y_text(text, edge), kVectorEnd,
+      kEndHead,    x_text(text, next), kBetweenCoordinates, y_text(text, next), kVectorEnd,
+      kLengthLine, edge_number,        kDistanceLine,
+  };
+  std::size_t size = 0;
+  for (const std::string_view piece : pieces)
+    size += piece.size();
+  if (out.used + size > out.buffer.size()) make_room(out, size);
+  if (out.failed) return;
+  char* cursor = out.buffer.data() + out.used;
+  for (const std::string_view piece : pieces)
+    cursor = append(cursor, piece);
+  out.used += size;
+}
+
+void put_formula_line(const TokenList& tokens, TextOutput& out) {
+  put(out, "polygon = ");
+  put_formula_tokens(std::span<const int>(tokens.items.get(), static_cast<std::size_t>(tokens.count)),
+                     kModelSpelling, out);
+  put(out, ";\n");
+}
+
+}  // namespace
+
+void write_model_text(std::span<const Point> vertices, const VertexText& vertex_text,
+                      const TokenList& tokens, TextOutput& out) {
+  put_bounding_box_line(vertices, vertex_text, out);
+  put(out, "polygon(x[3], a[1])\n{\narray p0[2],p1[2];\n");
+  for (std::size_t edge = 0; edge < vertices.size(); ++edge)
+    put_edge_block(vertex_text, edge, out);
+  put_formula_line(tokens, out);
+  put(out, "}\n");
+}
+
+int write_model(std::span<const Point> vertices, const VertexText& vertex_text,
+                const TokenList& tokens, const char* model_name) {
+  TextOutput out;
+  if (open_text_output(out, model_name)) write_model_text(vertices, vertex_text, tokens, out);
+  close_text_output(out);
+  return out.error;
+}
+
+}  // namespace polyfrep
