@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "formula/decomposition.h"
+#include "formula/formula.h"
 #include "fuzz/conversion_checks.h"
 #include "geometry/area.h"
 #include "geometry/exact.h"
@@ -91,7 +92,7 @@ void check_one_build(std::span<const Point> vertices, const BuiltFormula& plain,
     return;
   }
   if (vertex_count > kMaxExactlyCheckedVertexCount || !is_simple_outline(vertices)) return;
-  const FormulaVerdict verdict = check_formula(vertices, token_values(built.tokens));
+  const FormulaVerdict verdict = check_formula(vertices, parse_tokens(token_values(built.tokens), vertex_count).formula);
   if (!verdict.holds) {
     violations.push_back(
         name + " " + formula_text(built.tokens) +
@@ -161,7 +162,7 @@ std::vector<std::string> correct_formula_violations(std::span<const Point> verti
   // A plain formula that is right is kept as it is.
   const int vertex_count = static_cast<int>(vertices.size());
   if (vertex_count <= kMaxExactlyCheckedVertexCount && signed_area_sign(vertices) > 0 &&
-      is_simple_outline(vertices) && check_formula(vertices, token_values(plain.tokens)).holds &&
+      is_simple_outline(vertices) && check_formula(vertices, parse_tokens(token_values(plain.tokens), vertex_count).formula).holds &&
       token_values(checked.tokens) != token_values(plain.tokens)) {
     violations.push_back("the checked build replaced a plain formula that was right");
   }

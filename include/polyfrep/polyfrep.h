@@ -4,6 +4,7 @@
 //
 // The records every part of the library shares, and its entry points.
 
+#include <string>
 #include <vector>
 
 namespace polyfrep {
@@ -22,5 +23,22 @@ inline constexpr int TOKEN_OPEN = -1;
 inline constexpr int TOKEN_CLOSE = -2;
 inline constexpr int TOKEN_UNION = -3;
 inline constexpr int TOKEN_INTERSECT = -4;
+
+// A formula over edges' half-planes: a binary tree whose leaves are edges and
+// whose inner nodes join two subformulas by intersection (TOKEN_INTERSECT) or
+// union (TOKEN_UNION). The nodes are stored in prefix order: an operator is
+// followed by its left operand, then by its right operand; an edge index
+// stands alone. A formula of k edges has 2k - 1 nodes, and walking it needs
+// no recursion however deeply it nests.
+//
+// The triangle (0,0), (1,0), (0,1) has the formula "(1)*(2*0)":
+// nodes {TOKEN_INTERSECT, 1, TOKEN_INTERSECT, 2, 0}.
+struct Formula {
+  std::vector<int> nodes;
+};
+
+// The formula as the converter writes it to "Formula.txt": edge numbers,
+// "(", ")", "+" for union and "*" for intersection, nothing between them.
+std::string compact_text(const Formula& formula);
 
 }  // namespace polyfrep

@@ -20,6 +20,7 @@
 #include "io/number_format.h"
 #include "io/text_output.h"
 #include "geometry/area.h"
+#include "formula/formula.h"
 #include "formula/formula_check.h"
 
 namespace polyfrep {
@@ -244,7 +245,8 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
       return outcome;
     }
   }
-  const FormulaVerdict verdict = check_formula(vertices, formula.tokens);
+  const ParsedFormula parsed = parse_tokens(formula.tokens, count);
+  const FormulaVerdict verdict = check_formula(vertices, parsed.formula);
   if (verdict.holds) {
     add_line(findings, "exact check", "the formula describes the polygon");
     outcome.holds = true;

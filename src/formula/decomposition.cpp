@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formula/cut_validity.h"
+#include "formula/formula.h"
 #include "formula/hull.h"
 #include "geometry/area.h"
 #include "formula/formula_check.h"
@@ -499,7 +500,7 @@ bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& t
   // chosen decomposition runs last, so the last hull is its own.
   decompose_polygon(vertices, tokens, no_observer, nullptr);
   const std::span<const int> plain(tokens.items.get(), static_cast<std::size_t>(tokens.count));
-  if (check_formula(vertices, plain).holds) {
+  if (check_formula(vertices, parse_tokens(plain, static_cast<int>(vertices.size())).formula).holds) {
     return decompose_polygon(vertices, tokens, no_observer, nullptr, last_hull, concurrent_length);
   }
   return decompose_polygon(vertices, tokens, no_observer, &check, last_hull, concurrent_length);

@@ -332,7 +332,7 @@ LineOutcome check_line(int line, std::span<const Edge> edges, const EdgeLines& l
 
 }  // namespace
 
-FormulaVerdict check_formula(std::span<const Point> vertices, std::span<const int> tokens) {
+FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula) {
   const int vertex_count = static_cast<int>(vertices.size());
   if (vertex_count < 3) {
     return failure(
@@ -348,7 +348,7 @@ FormulaVerdict check_formula(std::span<const Point> vertices, std::span<const in
   }
   FormulaProgram program;
   std::string error;
-  if (!compile_formula(tokens, vertex_count, program, error)) {
+  if (!compile_formula(formula, vertex_count, program, error)) {
     return failure(-1, {0, 0}, "malformed formula: " + error);
   }
 

@@ -20,18 +20,15 @@ struct FormulaVerdict {
 // Decides exactly whether the formula over edge half-planes describes the
 // polygon's region (vertices counter-clockwise, outline simple).
 //
-// Tokens use the formula codes: an edge index i >= 0 is the open half-plane
-// strictly left of vertex i -> vertex (i + 1) mod n, -1 "(", -2 ")",
-// -3 union, -4 intersection. A zero-length edge's half-plane is empty.
-// Operators of one kind may be chained without parentheses ("1*2*0"); mixing
-// union and intersection at one level without parentheses is malformed.
-// A malformed token sequence, an edge index outside 0..n-1, fewer than three
-// vertices or a coordinate that is not finite give holds = false with a
-// reason; nothing here throws for bad input.
+// Edge i's half-plane is the open half-plane strictly left of vertex i ->
+// vertex (i + 1) mod n; a zero-length edge's half-plane is empty. A record
+// that is no formula over edges 0..n-1, fewer than three vertices or a
+// coordinate that is not finite give holds = false with a reason; nothing
+// here throws for bad input.
 //
 // The two regions are compared up to their boundaries: the formula holds
 // when the open region it describes and the polygon's interior differ at most
 // on the edges' supporting lines.
-FormulaVerdict check_formula(std::span<const Point> vertices, std::span<const int> tokens);
+FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula);
 
 }  // namespace polyfrep

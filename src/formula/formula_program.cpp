@@ -1,145 +1,11 @@
 #include "formula/formula_program.h"
 
 #include <algorithm>
-#include <string_view>
 
-#include "formula/token_list.h"
+#include "formula/formula.h"
 
 namespace polyfrep {
 namespace {
-
-// ---------------------------------------------------------------------------
-// Parsing the tokens into a tree.
-
-enum class Operation : unsigned char { kEdge, kUnion, kIntersection };
-
-struct FormulaNode {
-  Operation operation = Operation::kEdge;
-  int edge = -1;  // for kEdge
-  int left = -1;  // operands of kUnion and kIntersection
-  int right = -1;
-};
-
-// Nodes are stored operands first, so every node's operands have smaller
-// indices; the root is the last node.
-struct ParsedFormula {
-  std::vector<FormulaNode> nodes;
-  std::string error;  // empty when the tokens form a formula
-};
-
-// One parenthesis level while parsing.
-struct ParseLevel {
-  int operand = -1;        // the node built so far at this level, -1 before the first
-  int pending_token = 0;   // an operator token waiting for its right operand, or 0
-  int operator_token = 0;  // the operator used at this level, 0 while none was seen
-};
-
-std::string token_text(int token) {
-  switch (token) {
-    case TOKEN_OPEN:
-      return "'('";
-    case TOKEN_CLOSE:
-      return "')'";
-    case TOKEN_UNION:
-      return "'+'";
-    case TOKEN_INTERSECT:
-      return "'*'";
-    default:
-      return "edge " + std::to_string(token);
-  }
-}
-
-std::string token_error(std::size_t position, int token, std::string_view problem) {
-  return "token " + std::to_string(position + 1) + " (" + token_text(token) +
-         "): " + std::string(problem);
-}
-
-// Adds `operand` to the level; returns false when the level already has an
-// operand with no operator after it.
-bool attach_operand(ParseLevel& level, int operand, std::vector<FormulaNode>& nodes) {
-  if (level.operand >= 0 && level.pending_token == 0)
-    return false;
-  if (level.operand < 0) {
-    level.operand = operand;
-    return true;
-  }
-  const Operation operation =
-      level.pending_token == TOKEN_UNION ? Operation::kUnion : Operation::kIntersection;
-  nodes.push_back({operation, -1, level.operand, operand});
-  level.operand = static_cast<int>(nodes.size()) - 1;
-  level.pending_token = 0;
-  return true;
-}
-
-// Parses without recursion, since converter formulas nest about as deep as
-// the polygon is long in the worst case.
-ParsedFormula parse_formula(std::span<const int> tokens, int edge_count) {
-  ParsedFormula formula;
-  std::vector<ParseLevel> levels(1);
-  for (std::size_t position = 0; position < tokens.size(); ++position) {
-    const int token = tokens[position];
-    ParseLevel& level = levels.back();
-    const bool expects_operator = level.operand >= 0 && level.pending_token == 0;
-    if (token >= 0) {
-      if (token >= edge_count) {
-        formula.error =
-            token_error(position, token,
-                        "no such edge, the polygon has " + std::to_string(edge_count) + " edges");
-        return formula;
-      }
-      formula.nodes.push_back({Operation::kEdge, token, -1, -1});
-      if (!attach_operand(level, static_cast<int>(formula.nodes.size()) - 1, formula.nodes)) {
-        formula.error = token_error(position, token, "an operand follows an operand");
-        return formula;
-      }
-    } else if (token == TOKEN_OPEN) {
-      if (expects_operator) {
-        formula.error = token_error(position, token, "an operand follows an operand");
-        return formula;
-      }
-      levels.emplace_back();
-    } else if (token == TOKEN_CLOSE) {
-      if (levels.size() == 1) {
-        formula.error = token_error(position, token, "no '(' to close");
-        return formula;
-      }
-      if (!expects_operator) {
-        formula.error = token_error(
-            position, token,
-            level.operand < 0 ? "empty parentheses" : "an operator has no right operand");
-        return formula;
-      }
-      const int closed = level.operand;
-      levels.pop_back();
-      attach_operand(levels.back(), closed,
-                     formula.nodes);  // cannot fail: '(' came after an operator
-    } else if (token == TOKEN_UNION || token == TOKEN_INTERSECT) {
-      if (!expects_operator) {
-        formula.error = token_error(position, token, "an operator has no left operand");
-        return formula;
-      }
-      if (level.operator_token != 0 && level.operator_token != token) {
-        formula.error =
-            token_error(position, token, "union and intersection are mixed without parentheses");
-        return formula;
-      }
-      level.operator_token = token;
-      level.pending_token = token;
-    } else {
-      formula.error =
-          "token " + std::to_string(position + 1) + ": unknown token code " + std::to_string(token);
-      return formula;
-    }
-  }
-  if (levels.size() > 1) {
-    formula.error = "a '(' is never closed";
-  } else if (levels.back().operand < 0) {
-    formula.error = "the formula is empty";
-  } else if (levels.back().pending_token != 0) {
-    formula.error = "the formula ends with an operator";
-  }
-  return formula;
-}
 
 // ---------------------------------------------------------------------------
 // The formula as a stack program over bitsets.
@@ -147,45 +13,49 @@ ParsedFormula parse_formula(std::span<const int> tokens, int edge_count) {
 // Builds the program so that the operand needing more stack is evaluated
 // first and a single edge is applied in place; union and intersection
 // commute, so this keeps the stack to a few bitsets even for long chains.
-FormulaProgram build_program(const ParsedFormula& formula) {
-  const std::vector<FormulaNode>& nodes = formula.nodes;
+FormulaProgram build_program(const Formula& formula) {
+  const std::vector<int>& nodes = formula.nodes;
+  const std::vector<int> ends = subformula_ends(formula);
+  const auto left_of = [](std::size_t op) { return op + 1; };
+  const auto right_of = [&](std::size_t op) { return static_cast<std::size_t>(ends[op + 1]); };
   std::vector<int> depth(nodes.size(), 1);
   std::vector<bool> right_first(nodes.size(), false);
-  auto second_cost = [&](int node) {
-    return nodes[node].operation == Operation::kEdge ? 1 : 1 + depth[node];
+  const auto second_cost = [&](std::size_t node) {
+    return is_operator(nodes[node]) ? 1 + depth[node] : 1;
   };
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    const FormulaNode& node = nodes[i];
-    if (node.operation == Operation::kEdge)
-      continue;
-    const int left_first = std::max(depth[node.left], second_cost(node.right));
-    const int right_first_depth = std::max(depth[node.right], second_cost(node.left));
+  // From the back, operands before their operators.
+  for (std::size_t i = nodes.size(); i-- > 0;) {
+    if (!is_operator(nodes[i])) continue;
+    const std::size_t left = left_of(i);
+    const std::size_t right = right_of(i);
+    const int left_first = std::max(depth[left], second_cost(right));
+    const int right_first_depth = std::max(depth[right], second_cost(left));
     right_first[i] = right_first_depth < left_first;
     depth[i] = std::min(left_first, right_first_depth);
   }
 
   FormulaProgram program;
-  program.stack_depth = depth.back();
+  program.stack_depth = depth.front();
   struct Pending {
-    int node;
+    std::size_t node;
     bool operands_done;
   };
-  std::vector<Pending> pending{{static_cast<int>(nodes.size()) - 1, false}};
+  std::vector<Pending> pending{{0, false}};
   while (!pending.empty()) {
     const Pending current = pending.back();
     pending.pop_back();
-    const FormulaNode& node = nodes[current.node];
-    if (node.operation == Operation::kEdge) {
-      program.steps.push_back({StepKind::kLoad, node.edge});
+    const int code = nodes[current.node];
+    if (!is_operator(code)) {
+      program.steps.push_back({StepKind::kLoad, code});
       continue;
     }
-    const bool is_union = node.operation == Operation::kUnion;
-    const int first = right_first[current.node] ? node.right : node.left;
-    const int second = right_first[current.node] ? node.left : node.right;
-    if (nodes[second].operation == Operation::kEdge) {
+    const bool is_union = code == TOKEN_UNION;
+    const std::size_t first = right_first[current.node] ? right_of(current.node) : left_of(current.node);
+    const std::size_t second = right_first[current.node] ? left_of(current.node) : right_of(current.node);
+    if (!is_operator(nodes[second])) {
       if (current.operands_done) {
         program.steps.push_back(
-            {is_union ? StepKind::kUniteEdge : StepKind::kIntersectEdge, nodes[second].edge});
+            {is_union ? StepKind::kUniteEdge : StepKind::kIntersectEdge, nodes[second]});
       } else {
         pending.push_back({current.node, true});
         pending.push_back({first, false});
@@ -242,13 +112,10 @@ void intersect_range(std::span<Word> words, IntervalRange range) {
 
 }  // namespace
 
-bool compile_formula(std::span<const int> tokens, int edge_count, FormulaProgram& program,
+bool compile_formula(const Formula& formula, int edge_count, FormulaProgram& program,
                      std::string& error) {
-  ParsedFormula formula = parse_formula(tokens, edge_count);
-  if (!formula.error.empty()) {
-    error = std::move(formula.error);
-    return false;
-  }
+  error = formula_problem(formula, edge_count);
+  if (!error.empty()) return false;
   program = build_program(formula);
   return true;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "polyfrep/polyfrep.h"
+
 namespace polyfrep {
 
 // A formula over edge half-planes, compiled into a stack program that
@@ -29,14 +31,10 @@ struct FormulaProgram {
   int stack_depth = 1;  // bitsets alive at once while running
 };
 
-// Parses formula tokens (edge index >= 0, -1 "(", -2 ")", -3 union,
-// -4 intersection) and compiles them. Operators of one kind may be chained
-// without parentheses; mixing the two kinds at one level is an error, as are
-// unbalanced parentheses, missing operands or operators, unknown codes and
-// edge indices outside 0 .. edge_count - 1. Returns false with a one-line
-// description in `error` for malformed tokens; never recurses, so deeply
-// nested formulas are safe.
-bool compile_formula(std::span<const int> tokens, int edge_count, FormulaProgram& program,
+// Compiles a formula over edges 0 .. edge_count - 1. Returns false with a
+// one-line description in `error` for a record that is no such formula;
+// never recurses, so deeply nested formulas are safe.
+bool compile_formula(const Formula& formula, int edge_count, FormulaProgram& program,
                      std::string& error);
 
 using Word = std::uint64_t;

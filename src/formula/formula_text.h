@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "formula/formula.h"
+
 namespace polyfrep {
 
 // How a formula's tokens are spelled: in "Formula.txt" an edge is its index
@@ -29,5 +31,11 @@ std::size_t spell_token(int token, const FormulaSpelling& spelling, char* out);
 // The tokens' text, one after another with nothing between them.
 std::string formula_text(std::span<const int> tokens,
                          const FormulaSpelling& spelling = kCompactSpelling);
+
+// Reads a formula from its text in the given spelling; blanks and line
+// breaks between tokens are skipped. The error names the character or the
+// token where the text stops being a formula over edges 0 .. edge_count - 1.
+ParsedFormula parse_formula_text(std::string_view text, int edge_count,
+                                 const FormulaSpelling& spelling = kCompactSpelling);
 
 }  // namespace polyfrep

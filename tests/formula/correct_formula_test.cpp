@@ -11,6 +11,7 @@
 #include "formula/cut_validity.h"
 #include "formula/decomposition.h"
 #include "support/polygon_generators.h"
+#include "formula/formula.h"
 #include "formula/formula_check.h"
 
 namespace polyfrep {
@@ -32,7 +33,8 @@ std::vector<int> formula_of(const std::vector<Point>& polygon, bool correct,
 }
 
 bool describes(const std::vector<Point>& polygon, const std::vector<int>& formula) {
-  return check_formula(polygon, formula).holds;
+  return check_formula(polygon, parse_tokens(formula, static_cast<int>(polygon.size())).formula)
+      .holds;
 }
 
 std::string describe(const std::vector<Point>& polygon) {

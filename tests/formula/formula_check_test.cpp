@@ -19,7 +19,7 @@ namespace {
 using testing::formula_tokens;
 
 FormulaVerdict check(const std::vector<Point>& vertices, const std::string& formula) {
-  return check_formula(vertices, formula_tokens(formula));
+  return check_formula(vertices, testing::formula_of(formula));
 }
 
 // ---------------------------------------------------------------------------
@@ -289,29 +289,23 @@ TEST(CheckFormula, FarOutsideTestCatchesTheComplement) {
   EXPECT_FALSE(check(kClockwiseSquare, "((0)+(1+2))*(3)").holds);
 }
 
-TEST(CheckFormula, MalformedInputIsReportedNotFatal) {
+// Formula records built by hand may be no formula at all.
+TEST(CheckFormula, MalformedRecordsAreReportedNotFatal) {
   const struct {
     const char* name;
-    std::vector<int> tokens;
+    std::vector<int> nodes;
   } cases[] = {
       {"empty", {}},
-      {"open only", formula_tokens("(")},
-      {"close only", formula_tokens(")")},
-      {"empty parentheses", formula_tokens("()*0")},
-      {"trailing operator", formula_tokens("0*1*")},
-      {"leading operator", formula_tokens("*0*1")},
-      {"two operands", formula_tokens("0 1")},
-      {"operand after parenthesis", formula_tokens("(0*1)2")},
-      {"two groups", formula_tokens("(0*1)(2*3)")},
-      {"unclosed", formula_tokens("(0*1")},
-      {"unopened", formula_tokens("0*1)*(2*3")},
-      {"mixed operators", formula_tokens("0*1+2*3")},
-      {"edge out of range", formula_tokens("(0*1)*(2*4)")},
-      {"unknown code", {0, -4, 1, -5, 2, -4, 3}},
+      {"operator without operands", {TOKEN_INTERSECT}},
+      {"operator short of an operand", {TOKEN_INTERSECT, 0}},
+      {"two formulas", {0, 1}},
+      {"parenthesis", {TOKEN_OPEN, 0, TOKEN_CLOSE}},
+      {"edge out of range", {TOKEN_INTERSECT, 0, 4}},
+      {"unknown code", {TOKEN_INTERSECT, 0, -5}},
       {"large negative code", {std::numeric_limits<int>::min()}},
   };
   for (const auto& c : cases) {
-    const FormulaVerdict verdict = check_formula(kSquare, c.tokens);
+    const FormulaVerdict verdict = check_formula(kSquare, Formula{c.nodes});
     EXPECT_FALSE(verdict.holds) << c.name;
     EXPECT_EQ(verdict.edge, -1) << c.name;
     EXPECT_NE(verdict.reason.find("malformed"), std::string::npos)

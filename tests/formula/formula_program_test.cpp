@@ -101,7 +101,8 @@ TEST(FormulaProgram, MatchesRecursiveEvaluationBitByBit) {
     const std::vector<int> tokens = formula_tokens(formula);
     FormulaProgram program;
     std::string error;
-    ASSERT_TRUE(compile_formula(tokens, edge_count, program, error)) << formula << ": " << error;
+    ASSERT_TRUE(compile_formula(testing::formula_of(formula), edge_count, program, error))
+        << formula << ": " << error;
     run_program(program, ranges, word_count, stack);
     for (int bit = 0; bit < word_count * kWordBits; ++bit) {
       const bool expected = bit < bit_count && BitEvaluator(tokens, ranges, bit).evaluate();
@@ -140,7 +141,8 @@ TEST(FormulaProgram, KeepsTheStackShallow) {
   for (const auto& c : cases) {
     FormulaProgram program;
     std::string error;
-    ASSERT_TRUE(compile_formula(formula_tokens(c.formula), edge_count, program, error)) << error;
+    ASSERT_TRUE(compile_formula(testing::formula_of(c.formula), edge_count, program, error))
+        << error;
     EXPECT_LE(program.stack_depth, c.max_depth) << c.name;
     // The steps themselves must stay within the depth the program declares.
     int height = 0;
@@ -159,29 +161,6 @@ TEST(FormulaProgram, KeepsTheStackShallow) {
     EXPECT_EQ(height, 1) << c.name;
     EXPECT_LE(highest, program.stack_depth) << c.name;
     EXPECT_EQ(edges_used, edge_count) << c.name;
-  }
-}
-
-TEST(FormulaProgram, ReportsWhereTokensGoWrong) {
-  const struct {
-    std::vector<int> tokens;
-    const char* message_part;
-  } cases[] = {
-      {formula_tokens("(0*1"), "never closed"},
-      {formula_tokens("0*1)"), "token 4"},
-      {formula_tokens("0*5"), "no such edge"},
-      {formula_tokens("0*1+2"), "mixed"},
-      {formula_tokens("0 1"), "operand follows an operand"},
-      {formula_tokens("0*"), "ends with an operator"},
-      {formula_tokens("(*0)"), "no left operand"},
-      {{0, -4, -9}, "unknown token code -9"},
-      {{}, "empty"},
-  };
-  for (const auto& c : cases) {
-    FormulaProgram program;
-    std::string error;
-    EXPECT_FALSE(compile_formula(c.tokens, 4, program, error));
-    EXPECT_NE(error.find(c.message_part), std::string::npos) << error;
   }
 }
 

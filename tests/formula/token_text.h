@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formula/token_list.h"
+#include "formula/formula_text.h"
 
 namespace polyfrep::testing {
 
@@ -45,6 +45,14 @@ inline std::vector<int> formula_tokens(std::string_view text) {
     ++i;
   }
   return tokens;
+}
+
+// The formula of a compact text, read by the converter's own parser; a text
+// that is no formula fails the test that asks for it.
+inline Formula formula_of(std::string_view text, int edge_count = 1 << 30) {
+  ParsedFormula parsed = parse_formula_text(text, edge_count);
+  if (!parsed.error.empty()) throw std::invalid_argument(parsed.error);
+  return std::move(parsed.formula);
 }
 
 // "(left)op(right)", built by appending (which also keeps GCC's string
