@@ -53,10 +53,10 @@ void check_formula_file(const std::vector<Point>& vertices, std::vector<std::str
   for (const std::string& violation :
        formula_violations(written, static_cast<int>(vertices.size())))
     violations.push_back("formula: " + violation);
-  const BuiltFormula checked = build_checked_formula(vertices);
-  if (!checked.built) {
+  const Formula checked = converter_formula(vertices);
+  if (checked.nodes.empty()) {
     violations.push_back("a formula file was written for an outline that has no formula");
-  } else if (formula_text(checked.tokens) != written) {
+  } else if (compact_text(checked) != written) {
     violations.push_back("the formula file differs from the checked decomposition's formula");
   }
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "formula/token_list.h"
 #include "geometry/point.h"
 
 namespace polyfrep::fuzzing {
@@ -20,26 +19,17 @@ inline constexpr int kMaxExactlyCheckedVertexCount = 200;
 // neighbour. An outline with a zero-length edge is not simple.
 bool is_simple_outline(std::span<const Point> vertices);
 
-// What build_correct_polygon_formula makes for an outline.
-struct BuiltFormula {
-  bool built = false;
-  TokenList tokens;
-};
+// The converter's formula for an outline (empty when it makes none).
+Formula converter_formula(std::span<const Point> vertices);
 
-BuiltFormula build_checked_formula(std::span<const Point> vertices);
-
-// The tokens as the formula file spells them: edges in decimal, "(", ")",
-// "+" and "*", no separators.
-std::string formula_text(const TokenList& tokens);
-
-// The broken rules of build_correct_polygon_formula on one outline, as the
-// converter calls it and with the repair forced (an exact check limit of 0):
-// each builds a formula exactly when build_polygon_formula does, using every
-// edge once; outlines it leaves alone (clockwise, no area, a zero-length edge)
-// keep build_polygon_formula's formula; and for a simple counter-clockwise
-// outline of at most kMaxExactlyCheckedVertexCount vertices both formulas
-// describe the region exactly, and a plain formula that already does is kept.
-// Empty when all hold.
+// The broken rules of the converter's choice of formula on one outline, as
+// the converter makes it and with the repair forced (an exact check limit of
+// 0): each builds a formula exactly when the plain decomposition does, using
+// every edge once; outlines it leaves alone (clockwise, no area, a
+// zero-length edge) keep the plain formula; and for a simple
+// counter-clockwise outline of at most kMaxExactlyCheckedVertexCount vertices
+// both formulas describe the region exactly, and a plain formula that already
+// does is kept. Empty when all hold.
 std::vector<std::string> correct_formula_violations(std::span<const Point> vertices);
 
 }  // namespace polyfrep::fuzzing

@@ -4,6 +4,7 @@
 //
 // The records every part of the library shares, and its entry points.
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,13 @@ inline constexpr int TOKEN_INTERSECT = -4;
 struct Formula {
   std::vector<int> nodes;
 };
+
+// The converter's formula of a polygon (vertices in boundary order, edge i
+// from vertex i to vertex (i + 1) mod n): for a counter-clockwise simple
+// outline it describes the polygon exactly, every cut checked in exact
+// arithmetic and repaired where needed. Empty when the polygon has fewer
+// than three vertices or its outline never turns left.
+Formula polygon_formula(std::span<const Point> vertices);
 
 // The formula as the converter writes it to "Formula.txt": edge numbers,
 // "(", ")", "+" for union and "*" for intersection, nothing between them.

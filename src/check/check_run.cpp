@@ -13,13 +13,12 @@
 #include "check/model_program.h"
 #include "check/model_syntax.h"
 #include "check/report_text.h"
-#include "polygon/self_intersection.h"
+#include "polygon/diagnosis.h"
 #include "check/svg_picture.h"
 #include "io/model_name.h"
-#include "io/input_reader.h"
+#include "io/polygon_file.h"
 #include "io/number_format.h"
 #include "io/text_output.h"
-#include "geometry/area.h"
 #include "formula/formula.h"
 #include "formula/formula_check.h"
 
@@ -55,29 +54,38 @@ std::string system_reason() {
   return std::strerror(errno);
 }
 
-std::vector<Point> read_input(const std::string& path, Findings& findings) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw CheckError("cannot open " + path + ": " + system_reason());
-  NumberScanner scanner = make_number_scanner(in);
-  int vertex_count = 0;
-  if (!read_vertex_count(scanner, vertex_count)) {
-    throw CheckError(path + ": the file does not begin with a vertex count");
+// The polygon, refused with the reason when there is none to check.
+PolygonInput read_input(const std::string& path) {
+  PolygonFile file = open_polygon_file(path.c_str());
+  if (file.error != 0) throw CheckError("cannot open " + path + ": " + std::strerror(file.error));
+  PolygonInput input = read_polygon_file(file);
+  const std::string count = std::to_string(input.vertex_count);
+  switch (input.status) {
+    case PolygonFileStatus::kRead:
+      break;
+    case PolygonFileStatus::kNoCount:
+      throw CheckError(path + ": the file does not begin with a vertex count");
+    case PolygonFileStatus::kTooFewVertices:
+      throw CheckError(path + ": " + count + " vertices; a polygon needs at least 3");
+    case PolygonFileStatus::kTooManyVertices:
+      throw CheckError(path + ": the vertex count " + count + " is too large (at most " +
+                       std::to_string(kMaxVertexCount) + ")");
+    case PolygonFileStatus::kCountBeyondFile:
+      throw CheckError(path + ": the vertex count " + count + " cannot be right: only " +
+                       std::to_string(input.bytes_after_count) + " bytes follow it");
   }
-  if (vertex_count < 3) {
-    throw CheckError(path + ": " + std::to_string(vertex_count) +
-                     " vertices; a polygon needs at least 3");
-  }
-  std::vector<Point> vertices;
-  const long long coordinates_read = read_vertices(scanner, vertex_count, vertices);
-  if (scanner.read_error) throw CheckError("cannot read " + path);
-  const long long expected = 2LL * vertex_count;
-  if (coordinates_read < expected) {
-    add_failure(findings, "input",
-                "only " + std::to_string(coordinates_read) + " of " + std::to_string(expected) +
-                    " coordinates could be read; vertex " + std::to_string(coordinates_read / 2) +
-                    " and later repeat the last values read, as the converter takes them");
-  }
-  return vertices;
+  if (input.read_error) throw CheckError("cannot read " + path);
+  return input;
+}
+
+void report_short_input(Findings& findings, const PolygonDiagnosis& diagnosis) {
+  const long long expected = expected_coordinates(diagnosis);
+  if (diagnosis.coordinates_read >= expected) return;
+  add_failure(findings, "input",
+              "only " + std::to_string(diagnosis.coordinates_read) + " of " +
+                  std::to_string(expected) + " coordinates could be read; vertex " +
+                  std::to_string(diagnosis.coordinates_read / 2) +
+                  " and later repeat the last values read, as the converter takes them");
 }
 
 std::string read_text_file(const std::string& path) {
@@ -110,12 +118,10 @@ LoadedModel load_model(const std::string& path) {
   }
 }
 
-void report_orientation(Findings& findings, std::span<const Point> vertices) {
-  // The exact sign of the enclosed area, as the converter decides it.
-  const int orientation = signed_area_sign(vertices);
-  if (orientation > 0) {
+void report_orientation(Findings& findings, const PolygonDiagnosis& diagnosis) {
+  if (diagnosis.orientation > 0) {
     add_line(findings, "orientation", "counter-clockwise");
-  } else if (orientation < 0) {
+  } else if (diagnosis.orientation < 0) {
     add_failure(findings, "orientation",
                 "clockwise: the model describes the edges' left sides, which lie outside the "
                 "polygon; reverse the vertex order of the input");
@@ -124,14 +130,9 @@ void report_orientation(Findings& findings, std::span<const Point> vertices) {
   }
 }
 
-void report_zero_length_edges(Findings& findings, std::span<const Point> vertices) {
-  const std::size_t count = vertices.size();
-  std::vector<std::size_t> edges;
-  for (std::size_t i = 0; i < count; ++i) {
-    const Point a = vertices[i];
-    const Point b = vertices[(i + 1) % count];
-    if (a.x == b.x && a.y == b.y) edges.push_back(i);
-  }
+void report_zero_length_edges(Findings& findings, const PolygonDiagnosis& diagnosis) {
+  const std::vector<int>& edges = diagnosis.zero_length_edges;
+  const int count = diagnosis.vertex_count;
   if (edges.empty()) {
     add_line(findings, "zero-length edges", "none");
     return;
@@ -149,9 +150,8 @@ void report_zero_length_edges(Findings& findings, std::span<const Point> vertice
   add_failure(findings, "zero-length edges", text);
 }
 
-void report_self_intersections(Findings& findings, std::span<const Point> vertices) {
-  const std::vector<EdgeCrossing> crossings =
-      find_self_intersections(vertices, static_cast<int>(kListed));
+void report_self_intersections(Findings& findings, const PolygonDiagnosis& diagnosis) {
+  const std::vector<EdgeCrossing>& crossings = diagnosis.crossings;
   if (crossings.empty()) {
     add_line(findings, "self-intersections", "none");
     return;
@@ -336,13 +336,17 @@ int run_check(const CheckOptions& options, std::string& report) {
   Findings findings{&report, {}};
   const std::string model_path =
       options.model_path.empty() ? derive_model_name(options.input_path) : options.model_path;
-  const std::vector<Point> vertices = read_input(options.input_path, findings);
+  const PolygonInput input = read_input(options.input_path);
+  const std::span<const Point> vertices = input.vertices;
+  const PolygonDiagnosis diagnosis =
+      diagnose_polygon(vertices, input.coordinates_read, static_cast<int>(kListed));
+  report_short_input(findings, diagnosis);
   LoadedModel loaded = load_model(model_path);
 
   add_line(findings, "vertices", std::to_string(vertices.size()));
-  report_orientation(findings, vertices);
-  report_zero_length_edges(findings, vertices);
-  report_self_intersections(findings, vertices);
+  report_orientation(findings, diagnosis);
+  report_zero_length_edges(findings, diagnosis);
+  report_self_intersections(findings, diagnosis);
   report_model_problems(findings, loaded.model, model_path);
   const double largest_shift = report_edge_functions(findings, loaded.model, vertices);
   const ExactOutcome exact = report_exact_check(findings, loaded, options, model_path, vertices);

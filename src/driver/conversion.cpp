@@ -5,9 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <future>
-#include <limits>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -20,19 +18,16 @@
 #include "io/formula_file.h"
 #include "io/hull_listing.h"
 #include "formula/token_list.h"
-#include "io/input_reader.h"
+#include "io/polygon_file.h"
 #include "io/plot_file.h"
 #include "io/model_file.h"
-#include "geometry/area.h"
+#include "driver/formula_choice.h"
+#include "formula/formula.h"
+#include "polygon/diagnosis.h"
 
 namespace polyfrep {
 
 namespace {
-
-// Room for ten tokens per vertex: a polygon of n vertices needs at most 6n - 5.
-constexpr int kTokensPerVertex = 10;
-// The largest count whose token capacity still fits a signed 32-bit int.
-constexpr int kMaxVertexCount = std::numeric_limits<int>::max() / kTokensPerVertex;
 
 // Below this many vertices the whole conversion takes about as long as
 // starting a thread, and everything runs on one.
@@ -75,68 +70,44 @@ bool output_overwrites_input(RunReport& run, const struct stat& input, const cha
   return false;
 }
 
-struct InputPolygon {
-  Polygon polygon;
-  long long coordinates_read = 0;
-};
-
-// Checks the count against what can be converted and what the file can hold,
-// before anything is allocated for it.
-bool vertex_count_is_plausible(RunReport& run, const char* input_name, const struct stat& input,
-                               const NumberScanner& scanner, int vertex_count) {
-  if (vertex_count < 3) {
-    report(run, input_name,
-           "a polygon needs at least 3 vertices, found " + std::to_string(vertex_count));
-    return false;
+// Whether the input holds a polygon that may be converted; says why not.
+bool polygon_accepted(RunReport& run, const char* input_name, const PolygonInput& input) {
+  const std::string count = std::to_string(input.vertex_count);
+  switch (input.status) {
+    case PolygonFileStatus::kRead:
+      return true;
+    case PolygonFileStatus::kNoCount:
+    case PolygonFileStatus::kTooFewVertices:
+      report(run, input_name, "a polygon needs at least 3 vertices, found " + count);
+      return false;
+    case PolygonFileStatus::kTooManyVertices:
+      report(run, input_name,
+             "the vertex count " + count + " is too large (at most " +
+                 std::to_string(kMaxVertexCount) + " vertices can be converted)");
+      return false;
+    case PolygonFileStatus::kCountBeyondFile:
+      report(run, input_name,
+             "the vertex count " + count + " cannot be right: only " +
+                 std::to_string(input.bytes_after_count) + " bytes follow it");
+      return false;
   }
-  if (vertex_count > kMaxVertexCount) {
-    report(run, input_name,
-           "the vertex count " + std::to_string(vertex_count) + " is too large (at most " +
-               std::to_string(kMaxVertexCount) + " vertices can be converted)");
-    return false;
-  }
-  const long long bytes_left = static_cast<long long>(input.st_size) - scanner.consumed;
-  if (S_ISREG(input.st_mode) && bytes_left < vertex_count) {
-    report(run, input_name,
-           "the vertex count " + std::to_string(vertex_count) + " cannot be right: only " +
-               std::to_string(bytes_left) + " bytes follow it");
-    return false;
-  }
-  return true;
+  return false;
 }
 
 // Opens and reads the input; nullopt (with the reason reported) when there is
 // nothing that may be converted.
-std::optional<InputPolygon> read_input(RunReport& run, const char* input_name,
+std::optional<PolygonInput> read_input(RunReport& run, const char* input_name,
                                        const char* model_name) {
-  struct stat input_status;
-  std::ifstream input;
-  int open_error = 0;
-  if (::stat(input_name, &input_status) != 0) {
-    open_error = errno;
-  } else if (S_ISDIR(input_status.st_mode)) {
-    open_error = EISDIR;
-  } else {
-    input.open(input_name, std::ios::binary);
-    if (!input.is_open()) open_error = errno != 0 ? errno : EACCES;
-  }
-  if (open_error != 0) {
-    report(run, input_name, std::strerror(open_error));
+  PolygonFile file = open_polygon_file(input_name);
+  if (file.error != 0) {
+    report(run, input_name, std::strerror(file.error));
     std::fprintf(stderr, "%s\n", kUsage);
     return std::nullopt;
   }
-  if (output_overwrites_input(run, input_status, model_name)) return std::nullopt;
-
-  InputPolygon result;
-  NumberScanner scanner = make_number_scanner(input);
-  read_vertex_count(scanner, result.polygon.vertex_count);
-  if (!vertex_count_is_plausible(run, input_name, input_status, scanner,
-                                 result.polygon.vertex_count)) {
-    return std::nullopt;
-  }
-  result.coordinates_read =
-      read_vertices(scanner, result.polygon.vertex_count, result.polygon.vertices);
-  return result;
+  if (output_overwrites_input(run, file.status, model_name)) return std::nullopt;
+  PolygonInput input = read_polygon_file(file);
+  if (!polygon_accepted(run, input_name, input)) return std::nullopt;
+  return input;
 }
 
 void write_plot_file(RunReport& run, const VertexText& vertex_text) {
@@ -162,17 +133,19 @@ void write_listing_file(RunReport& run, const VertexText& vertex_text, const Las
   report_output_failure(run, kHullListingFileName, write_hull_listing(chain_text, last.positions));
 }
 
-void report_short_input(RunReport& run, const char* input_name, const InputPolygon& input) {
-  const long long expected = 2LL * input.polygon.vertex_count;
-  if (input.coordinates_read >= expected) return;
+void report_short_input(RunReport& run, const char* input_name,
+                        const PolygonDiagnosis& diagnosis) {
+  const long long expected = expected_coordinates(diagnosis);
+  if (diagnosis.coordinates_read >= expected) return;
   report(run, input_name,
-         "only " + std::to_string(input.coordinates_read) + " of the " + std::to_string(expected) +
+         "only " + std::to_string(diagnosis.coordinates_read) + " of the " +
+             std::to_string(expected) +
              " coordinates could be read (the file ends early or holds something that is not a "
              "number); the missing ones repeat the last values read");
 }
 
-void report_clockwise(RunReport& run, const char* input_name, std::span<const Point> vertices) {
-  if (signed_area_sign(vertices) >= 0) return;
+void report_clockwise(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
+  if (diagnosis.orientation >= 0) return;
   report(run, input_name,
          "the outline runs clockwise, so the model describes the edges' left sides rather than "
          "the polygon; reverse the vertex order");
@@ -181,88 +154,84 @@ void report_clockwise(RunReport& run, const char* input_name, std::span<const Po
 // A repeated vertex gives an edge of zero length, whose distance function in
 // the model divides zero by zero.
 void report_zero_length_edges(RunReport& run, const char* input_name,
-                              std::span<const Point> vertices) {
-  const std::size_t n = vertices.size();
-  std::size_t first = n;
-  std::size_t count = 0;
-  for (std::size_t edge = 0; edge < n; ++edge) {
-    const Point& start = vertices[edge];
-    const Point& end = vertices[(edge + 1) % n];
-    if (start.x != end.x || start.y != end.y) continue;
-    if (count++ == 0) first = edge;
-  }
-  if (count == 0) return;
+                              const PolygonDiagnosis& diagnosis) {
+  const std::vector<int>& edges = diagnosis.zero_length_edges;
+  if (edges.empty()) return;
+  const int first = edges.front();
   // The later vertex repeats the earlier one; for the closing edge that is
   // the last vertex repeating the first.
-  const std::size_t later = first + 1 < n ? first + 1 : first;
-  const std::size_t earlier = first + 1 < n ? first : 0;
+  const bool closing = first + 1 == diagnosis.vertex_count;
+  const int later = closing ? first : first + 1;
+  const int earlier = closing ? 0 : first;
   std::string what = "edge " + std::to_string(first) + " has zero length (vertex " +
                      std::to_string(later) + " repeats vertex " + std::to_string(earlier) + ")";
-  if (count == 1) {
+  if (edges.size() == 1) {
     what += ": its distance function divides by zero; remove the repeated vertex";
   } else {
-    what += " and " + std::to_string(count - 1) +
-            (count == 2 ? " more edge has" : " more edges have") +
+    what += " and " + std::to_string(edges.size() - 1) +
+            (edges.size() == 2 ? " more edge has" : " more edges have") +
             " zero length: their distance functions divide by zero; remove the repeated vertices";
   }
   report(run, input_name, what);
-}
-
-// The polygon's formula and the last hull of its decomposition.
-struct Decomposition {
-  TokenList tokens;
-  LastHull last_hull;
-  bool built = false;
-};
-
-Decomposition decompose(std::span<const Point> vertices, int vertex_count) {
-  Decomposition result;
-  result.tokens = make_token_list(kTokensPerVertex * vertex_count);
-  result.built = build_correct_polygon_formula(vertices, result.tokens, &result.last_hull);
-  return result;
 }
 
 // A large polygon is decomposed on a thread of its own while the vertex text
 // is formatted and the plot file written. Its results are written only after
 // both, so the files still appear in the same order; an exception thrown in
 // the decomposition reaches the caller when the result is taken.
-std::future<Decomposition> start_decomposition(std::span<const Point> vertices, int vertex_count) {
+std::future<Decomposition> start_decomposition(std::span<const Point> vertices,
+                                               const PolygonDiagnosis& diagnosis) {
+  const auto decompose = [vertices, &diagnosis] {
+    return choose_polygon_formula(vertices, diagnosis);
+  };
   if (vertices.size() >= kConcurrentDecompositionSize) {
     try {
-      return std::async(std::launch::async, decompose, vertices, vertex_count);
+      return std::async(std::launch::async, decompose);
     } catch (const std::system_error&) {
       // No thread to be had: decompose when the result is taken.
     }
   }
-  return std::async(std::launch::deferred, decompose, vertices, vertex_count);
+  return std::async(std::launch::deferred, decompose);
+}
+
+// Writes "Formula.txt" and the model from the formula's flat view, room for
+// ten tokens per vertex as always. The formula itself is let go first: the
+// flat view is all the writers need.
+void write_formula_and_model(RunReport& run, std::span<const Point> vertices,
+                             const VertexText& vertex_text, Formula formula,
+                             const char* model_name) {
+  TokenList tokens = make_token_list(kTokensPerVertex * static_cast<int>(vertices.size()));
+  append_tokens(formula, tokens);
+  formula = Formula{};
+  write_formula_file(run, tokens);
+  report_output_failure(run, model_name, write_model(vertices, vertex_text, tokens, model_name));
 }
 
 int convert(const char* input_name, const char* model_name) {
   RunReport run;
-  const std::optional<InputPolygon> input = read_input(run, input_name, model_name);
+  const std::optional<PolygonInput> input = read_input(run, input_name, model_name);
   if (!input) return exit_status(run);
-  const std::span<const Point> vertices = input->polygon.vertices;
+  const std::span<const Point> vertices = input->vertices;
+  const PolygonDiagnosis diagnosis = diagnose_polygon(vertices, input->coordinates_read, 0);
 
-  std::future<Decomposition> pending_decomposition =
-      start_decomposition(vertices, input->polygon.vertex_count);
+  std::future<Decomposition> pending_decomposition = start_decomposition(vertices, diagnosis);
   const VertexText vertex_text = format_vertex_text(vertices);
   write_plot_file(run, vertex_text);
 
-  const Decomposition decomposition = pending_decomposition.get();
-  const TokenList& tokens = decomposition.tokens;
-  const bool built = decomposition.built;
+  Decomposition decomposition = pending_decomposition.get();
   write_listing_file(run, vertex_text, decomposition.last_hull);
-  if (!built) {
+  const bool formula_built = built(decomposition);
+  if (!formula_built) {
     report(run, input_name,
            "the outline never turns left; it may run clockwise or be degenerate, so no formula "
            "and no model were written");
   } else {
-    write_formula_file(run, tokens);
-    report_output_failure(run, model_name, write_model(vertices, vertex_text, tokens, model_name));
+    write_formula_and_model(run, vertices, vertex_text, std::move(decomposition.formula),
+                            model_name);
   }
-  report_short_input(run, input_name, *input);
-  if (built) report_clockwise(run, input_name, vertices);
-  report_zero_length_edges(run, input_name, vertices);
+  report_short_input(run, input_name, diagnosis);
+  if (formula_built) report_clockwise(run, input_name, diagnosis);
+  report_zero_length_edges(run, input_name, diagnosis);
   return exit_status(run);
 }
 

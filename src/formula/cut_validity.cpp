@@ -9,6 +9,7 @@
 
 #include "formula/token_list.h"
 #include "geometry/exact.h"
+#include "geometry/segments.h"
 
 namespace polyfrep {
 
@@ -25,37 +26,9 @@ struct Ray {
   Point origin;
 };
 
-bool same_point(Point a, Point b) {
-  return a.x == b.x && a.y == b.y;
-}
-
-// Sign of (b - a) x (c - a), with a floating-point filter in front of the
-// exact predicate: the walks below ask it once per vertex of a chain, and the
-// answer is almost always far from zero.
-// Relative error bound of the orientation evaluated in doubles, the
-// differences of coordinates included.
-constexpr double kOrientationErrorBound = 3.3306690738754716e-16;
-
-int fast_orientation(Point a, Point b, Point c) {
-  const double left = (b.x - a.x) * (c.y - a.y);
-  const double right = (b.y - a.y) * (c.x - a.x);
-  const double determinant = left - right;
-  const double magnitude = std::fabs(left) + std::fabs(right);
-  // Tiny magnitudes may have underflowed and huge ones overflowed, so those
-  // go to the exact test.
-  if (magnitude > 1e-280 && magnitude < 1e280) {
-    if (determinant > kOrientationErrorBound * magnitude) return 1;
-    if (-determinant > kOrientationErrorBound * magnitude) return -1;
-  }
-  // A repeated point makes the value exactly zero, which the filter cannot
-  // see; the checks meet this at every cut (a ray's own points).
-  if (same_point(a, b) || same_point(a, c) || same_point(b, c)) return 0;
-  return orientation_sign(a, b, c);
-}
-
 // Which side of the ray's line a point lies on: 1 left, -1 right, 0 on it.
 int side_of(const Ray& ray, Point point) {
-  return fast_orientation(ray.back, ray.origin, point);
+  return orientation_sign(ray.back, ray.origin, point);
 }
 
 // A position on a ray's line: a finite parameter (0 at `back`, 1 at
@@ -199,8 +172,8 @@ bool rays_cross_ahead(const Ray& r, const Ray& s) {
   }
   const int denominator = cross_sign(r.back, r.origin, s.back, s.origin);
   if (denominator == 0) return false;
-  const int t_sign = -fast_orientation(r.origin, s.origin, s.back) * denominator;
-  const int u_sign = -fast_orientation(r.back, r.origin, s.origin) * denominator;
+  const int t_sign = -orientation_sign(r.origin, s.origin, s.back) * denominator;
+  const int u_sign = -orientation_sign(r.back, r.origin, s.origin) * denominator;
   return t_sign > 0 && u_sign > 0;
 }
 
@@ -579,7 +552,7 @@ class DirectionCone {
   // Adds a point; false once the directions span a half turn or more.
   bool add(Point point) {
     if (opened_) {
-      // The common case, decided by the same filter as fast_orientation with
+      // The common case, decided by the same filter as orientation_sign with
       // the two boundary directions' differences formed once.
       const double px = point.x - apex_.x;
       const double py = point.y - apex_.y;
@@ -590,9 +563,9 @@ class DirectionCone {
       const double from_left = left_first - left_second;
       const double from_right = right_first - right_second;
       const double left_bound =
-          kOrientationErrorBound * (std::fabs(left_first) + std::fabs(left_second));
+          kTwoProductRelativeBound * (std::fabs(left_first) + std::fabs(left_second));
       const double right_bound =
-          kOrientationErrorBound * (std::fabs(right_first) + std::fabs(right_second));
+          kTwoProductRelativeBound * (std::fabs(right_first) + std::fabs(right_second));
       if (left_bound > 1e-280 && left_bound < 1e280 && right_bound > 1e-280 &&
           right_bound < 1e280 && std::fabs(from_left) > left_bound &&
           std::fabs(from_right) > right_bound) {
@@ -606,8 +579,8 @@ class DirectionCone {
       left_ = right_ = point;
       return true;
     }
-    const int from_left = fast_orientation(apex_, left_, point);
-    const int from_right = fast_orientation(apex_, right_, point);
+    const int from_left = orientation_sign(apex_, left_, point);
+    const int from_right = orientation_sign(apex_, right_, point);
     if (!opened_ && from_left == 0) {
       // On the line of the single direction so far: along it, or a half turn.
       return dot_sign(apex_, left_, apex_, point) > 0;
@@ -668,7 +641,7 @@ TurnTable make_turn_table(std::span<const Point> vertices) {
   for (std::size_t i = 0; i < n; ++i) {
     const Point before = vertices[wrap(static_cast<long long>(i) - 1, n)];
     const Point after = vertices[(i + 1) % n];
-    turns.turn_sign[i] = static_cast<signed char>(fast_orientation(before, vertices[i], after));
+    turns.turn_sign[i] = static_cast<signed char>(orientation_sign(before, vertices[i], after));
   }
   for (std::size_t i = n; i-- > 0;) {
     const bool run_goes_on = i + 1 < n && turns.turn_sign[i + 1] == turns.turn_sign[i];
@@ -728,10 +701,10 @@ bool ray_may_meet(const Ray& ray, const ChainEdgeIndex::Box& box) {
 // f(X) = (b - a) x (X - a) is linear; its zero lies beyond the origin exactly
 // when f(origin) is not zero and f(back) - f(origin) has the sign of f(origin).
 bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
-  const int side_a = fast_orientation(ray.back, ray.origin, a);
-  const int side_b = fast_orientation(ray.back, ray.origin, b);
+  const int side_a = orientation_sign(ray.back, ray.origin, a);
+  const int side_b = orientation_sign(ray.back, ray.origin, b);
   if (side_a * side_b >= 0) return false;
-  const int at_origin = fast_orientation(a, b, ray.origin);
+  const int at_origin = orientation_sign(a, b, ray.origin);
   return at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin;
 }
 

@@ -1,19 +1,14 @@
 #include "formula/decomposition.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <future>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "formula/cut_validity.h"
-#include "formula/formula.h"
 #include "formula/hull.h"
-#include "geometry/area.h"
-#include "formula/formula_check.h"
 
 namespace polyfrep {
 
@@ -25,22 +20,6 @@ struct CutCheck {
   bool repair = false;
   bool all_cuts_valid = true;
 };
-
-// Pending work of the depth-first decomposition: a chain still to be turned
-// into tokens, or a single token to append once the chains before it are done.
-// An explicit stack keeps deep decompositions (thousands of levels for long
-// collinear or spiralling chains) off the call stack.
-struct PendingWork {
-  IndexChain chain;  // length 0 marks a plain token
-  int token;
-};
-
-PendingWork pending_token(int token) {
-  return PendingWork{IndexChain{0, 0}, token};
-}
-PendingWork pending_chain(IndexChain chain) {
-  return PendingWork{chain, 0};
-}
 
 int vertex_index(int first, int offset, int vertex_count) {
   const long long index = static_cast<long long>(first) + offset;
@@ -76,21 +55,20 @@ std::vector<int> cut_positions_by_distance(int length) {
   return positions;
 }
 
-// Where a decomposer appends its tokens: a stretch of a token list's
-// storage. Like push_token, it drops tokens once the stretch is full.
-struct TokenSink {
-  int* items = nullptr;
-  int capacity = 0;
-  int count = 0;
+// Where a decomposer writes its formula's nodes: a stretch of the polygon's
+// formula that holds exactly the nodes of the chains it is given.
+struct NodeSink {
+  std::span<int> nodes;
+  std::size_t count = 0;
 };
 
-void append(TokenSink& sink, int token) {
-  if (sink.count < sink.capacity) sink.items[sink.count++] = token;
+void append(NodeSink& sink, int node) {
+  sink.nodes[sink.count++] = node;
 }
 
-// The whole of a list's storage, to append to what it holds.
-TokenSink whole_list(TokenList& tokens) {
-  return TokenSink{tokens.items.get(), tokens.capacity, tokens.count};
+// Nodes of a chain's formula: one per edge, one per cut.
+std::size_t chain_node_count(int length) {
+  return 2 * static_cast<std::size_t>(length) - 3;
 }
 
 // Repairs that have tried this many positions start remembering the ones
@@ -99,20 +77,19 @@ constexpr int kTriesBeforeRemembering = 32;
 
 class ChainDecomposer {
  public:
-  ChainDecomposer(std::span<const Point> vertices, TokenSink& tokens,
-                  const HullObserver& observe_hull, CutCheck* check = nullptr)
-      : vertices_(vertices), tokens_(tokens), observe_hull_(observe_hull), check_(check) {}
+  ChainDecomposer(std::span<const Point> vertices, const HullObserver& observe_hull,
+                  CutCheck* check = nullptr)
+      : vertices_(vertices), observe_hull_(observe_hull), check_(check) {}
 
-  void run(IndexChain chain) {
-    pending_.push_back(pending_chain(chain));
+  // Writes the chain's formula into `sink`, an operator before its two
+  // operands. The chains still to do wait on an explicit stack: long
+  // collinear or spiralling chains decompose thousands of levels deep.
+  void run(IndexChain chain, NodeSink& sink) {
+    pending_.push_back(chain);
     while (!pending_.empty()) {
-      const PendingWork work = pending_.back();
+      const IndexChain next = pending_.back();
       pending_.pop_back();
-      if (work.chain.length == 0) {
-        append(tokens_, work.token);
-      } else {
-        expand(work.chain);
-      }
+      expand(next, sink);
     }
   }
 
@@ -130,26 +107,26 @@ class ChainDecomposer {
   }
   int vertex_count() const { return static_cast<int>(vertices_.size()); }
 
-  void expand(IndexChain chain) {
+  void expand(IndexChain chain, NodeSink& sink) {
     if (chain.length == 2) {
-      append(tokens_, chain.first);
+      append(sink, chain.first);
       return;
     }
     if (chain.length == 3) {
       // Its only cut is at the middle vertex; it can only be checked.
       checked_cut(chain, 1);
-      append(tokens_, chain.first);
-      append(tokens_, output_join(chain, 1));
-      append(tokens_, vertex_index(chain.first, 1, vertex_count()));
+      append(sink, output_join(chain, 1));
+      append(sink, chain.first);
+      append(sink, vertex_index(chain.first, 1, vertex_count()));
       return;
     }
-    split(chain);
+    split(chain, sink);
   }
 
   // A chain of four or more vertices is cut at one of its own hull vertices
   // near its middle; position 1 is the initial choice, so the cut is never at
   // an end and both parts are shorter than the chain.
-  void split(IndexChain chain) {
+  void split(IndexChain chain, NodeSink& sink) {
     const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
     chain_hull(points, hull_positions_, hull_work_);
     last_split_ = chain;
@@ -158,14 +135,10 @@ class ChainDecomposer {
     const int join = output_join(chain, cut);
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
-    // Appended as "(" left ")" join "(" right ")"; pushed in reverse.
-    append(tokens_, TOKEN_OPEN);
-    pending_.push_back(pending_token(TOKEN_CLOSE));
-    pending_.push_back(pending_chain(right));
-    pending_.push_back(pending_token(TOKEN_OPEN));
-    pending_.push_back(pending_token(join));
-    pending_.push_back(pending_token(TOKEN_CLOSE));
-    pending_.push_back(pending_chain(left));
+    // The join, then the left part and the right part: pushed in reverse.
+    append(sink, join);
+    pending_.push_back(right);
+    pending_.push_back(left);
   }
 
   int join_at(IndexChain chain, int position) const {
@@ -252,10 +225,9 @@ class ChainDecomposer {
   }
 
   std::span<const Point> vertices_;
-  TokenSink& tokens_;
   const HullObserver& observe_hull_;
   CutCheck* check_;
-  std::vector<PendingWork> pending_;
+  std::vector<IndexChain> pending_;
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
   HullWorkspace hull_work_;
@@ -290,11 +262,13 @@ int join_operator(Point p, Point q, Point r) {
   return turn > 0.0 ? TOKEN_INTERSECT : TOKEN_UNION;
 }
 
-void build_chain_formula(std::span<const Point> vertices, IndexChain chain, TokenList& tokens,
-                         const HullObserver& observe_hull) {
-  TokenSink sink = whole_list(tokens);
-  ChainDecomposer(vertices, sink, observe_hull).run(chain);
-  tokens.count = sink.count;
+Formula build_chain_formula(std::span<const Point> vertices, IndexChain chain,
+                            const HullObserver& observe_hull) {
+  Formula formula;
+  formula.nodes.resize(chain_node_count(chain.length));
+  NodeSink sink{formula.nodes, 0};
+  ChainDecomposer(vertices, observe_hull).run(chain, sink);
+  return formula;
 }
 
 namespace {
@@ -358,78 +332,46 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
   return {a, b};
 }
 
-// The most tokens a chain of `length` vertices (length - 1 edges) can take:
-// one per edge, and five more per cut, each cut adding one edge to the parts.
-int most_chain_tokens(int length) {
-  return std::max(1, 6 * (length - 1) - 5);
-}
-
-// ")" "*" "(" between the two top-level chains.
-constexpr int kJoinTokens = 3;
-
-// Appends the tokens of `chain`, then ")" "*" "(", then those of `second`:
-// the second on a thread of its own, while this thread does the first.
-// Returns false, having done nothing, when the list lacks room for the most
-// both chains can take or no thread can be started. The parts are
-// independent (each cut looks only at its own chain), so the tokens are
-// those of doing one after the other.
-//
-// The second chain's tokens go right after the room the first one could
-// take at most, and are moved down next to the first one's at the end: the
-// first one takes most of its room, so the move touches little new memory.
-bool decompose_concurrently(std::span<const Point> vertices, TokenList& tokens,
-                            const HullObserver& no_observer, CutCheck* check, IndexChain chain,
-                            IndexChain second, LastHull* last_hull) {
-  const long long second_start =
-      static_cast<long long>(tokens.count) + most_chain_tokens(chain.length) + kJoinTokens;
-  const int second_room = most_chain_tokens(second.length);
-  if (second_start + second_room + 1 > tokens.capacity) return false;
+// Writes the formula of `first` into the first sink and that of `second`
+// into the second, the second on a thread of its own while this thread does
+// the first. Returns false, having done nothing, when no thread can be
+// started. The chains are independent (each cut looks only at its own
+// chain), so the nodes are those of doing one after the other.
+bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, IndexChain first,
+                            NodeSink& first_sink, IndexChain second, NodeSink& second_sink,
+                            LastHull& last_hull) {
+  const HullObserver no_observer;
   CutCheck second_check;
   if (check != nullptr) second_check = CutCheck{check->turns, check->repair, true};
-  TokenSink second_sink{tokens.items.get() + second_start, second_room, 0};
-  ChainDecomposer second_decomposer(vertices, second_sink, no_observer,
+  ChainDecomposer second_decomposer(vertices, no_observer,
                                     check != nullptr ? &second_check : nullptr);
   std::future<void> second_done;
   try {
-    second_done = std::async(std::launch::async, [&] { second_decomposer.run(second); });
+    second_done =
+        std::async(std::launch::async, [&] { second_decomposer.run(second, second_sink); });
   } catch (const std::system_error&) {
     return false;
   }
-  TokenSink sink{tokens.items.get(), static_cast<int>(second_start) - kJoinTokens, tokens.count};
-  ChainDecomposer decomposer(vertices, sink, no_observer, check);
-  decomposer.run(chain);
+  ChainDecomposer decomposer(vertices, no_observer, check);
+  decomposer.run(first, first_sink);
   second_done.get();
-  tokens.count = sink.count;
-  push_token(tokens, TOKEN_CLOSE);
-  push_token(tokens, TOKEN_INTERSECT);
-  push_token(tokens, TOKEN_OPEN);
-  std::memmove(tokens.items.get() + tokens.count, second_sink.items,
-               static_cast<std::size_t>(second_sink.count) * sizeof(int));
-  tokens.count += second_sink.count;
   if (check != nullptr)
     check->all_cuts_valid = check->all_cuts_valid && second_check.all_cuts_valid;
-  if (last_hull != nullptr && !second_decomposer.take_last_hull(*last_hull)) {
-    decomposer.take_last_hull(*last_hull);
-  }
+  if (!second_decomposer.take_last_hull(last_hull)) decomposer.take_last_hull(last_hull);
   return true;
 }
 
-// `last_hull`, when given, ends with the last hull computed; the observer,
-// when set, sees every hull in turn, and the chains are then done one after
-// the other.
-bool decompose_polygon(std::span<const Point> vertices, TokenList& tokens,
-                       const HullObserver& observe_hull, CutCheck* check,
-                       LastHull* last_hull = nullptr, int concurrent_length = INT_MAX) {
-  tokens.count = 0;
-  if (last_hull != nullptr) *last_hull = LastHull{};
-  if (vertices.size() < 3) return false;
+Decomposition decompose(std::span<const Point> vertices, const DecompositionOptions& options,
+                        CutCheck* check) {
+  Decomposition result;
+  if (vertices.size() < 3) return result;
   const int vertex_count = static_cast<int>(vertices.size());
   const IndexChain outline{0, vertex_count};
   std::vector<int> hull_positions;
   chain_hull(vertices, hull_positions);
-  if (observe_hull) observe_hull(outline, vertices, hull_positions);
-  if (last_hull != nullptr) *last_hull = LastHull{outline, hull_positions};
-  if (hull_positions.size() < 2) return false;
+  if (options.observe_hull) options.observe_hull(outline, vertices, hull_positions);
+  result.last_hull = LastHull{outline, hull_positions};
+  if (hull_positions.size() < 2) return result;
 
   const auto [a, b] = checked_polygon_cut(
       vertices, hull_positions, hull_positions[0],
@@ -439,71 +381,38 @@ bool decompose_polygon(std::span<const Point> vertices, TokenList& tokens,
   const IndexChain first{lo, hi - lo + 1};
   const IndexChain second{hi, vertex_count - hi + lo + 1};
 
-  push_token(tokens, TOKEN_OPEN);
-  const bool concurrent = !observe_hull &&
-                          std::min(first.length, second.length) >= concurrent_length &&
+  // The top-level join, then the two chains' formulas, each of a size known
+  // in advance.
+  std::vector<int>& nodes = result.formula.nodes;
+  nodes.resize(2 * vertices.size() - 1);
+  nodes[0] = TOKEN_INTERSECT;
+  const std::size_t first_size = chain_node_count(first.length);
+  NodeSink first_sink{std::span<int>(nodes).subspan(1, first_size), 0};
+  NodeSink second_sink{std::span<int>(nodes).subspan(1 + first_size), 0};
+  const bool concurrent = !options.observe_hull &&
+                          std::min(first.length, second.length) >= options.concurrent_length &&
                           std::thread::hardware_concurrency() > 1;
-  if (!concurrent ||
-      !decompose_concurrently(vertices, tokens, observe_hull, check, first, second, last_hull)) {
-    TokenSink sink = whole_list(tokens);
-    ChainDecomposer decomposer(vertices, sink, observe_hull, check);
-    decomposer.run(first);
-    append(sink, TOKEN_CLOSE);
-    append(sink, TOKEN_INTERSECT);
-    append(sink, TOKEN_OPEN);
-    decomposer.run(second);
-    tokens.count = sink.count;
-    if (last_hull != nullptr) decomposer.take_last_hull(*last_hull);
+  if (!concurrent || !decompose_concurrently(vertices, check, first, first_sink, second,
+                                             second_sink, result.last_hull)) {
+    ChainDecomposer decomposer(vertices, options.observe_hull, check);
+    decomposer.run(first, first_sink);
+    decomposer.run(second, second_sink);
+    decomposer.take_last_hull(result.last_hull);
   }
-  push_token(tokens, TOKEN_CLOSE);
-  return true;
-}
-
-bool has_zero_length_edge(std::span<const Point> vertices) {
-  for (std::size_t i = 0; i < vertices.size(); ++i) {
-    const Point& here = vertices[i];
-    const Point& next = vertices[(i + 1) % vertices.size()];
-    if (here.x == next.x && here.y == next.y) return true;
-  }
-  return false;
+  if (check != nullptr) result.all_cuts_sound = check->all_cuts_valid;
+  return result;
 }
 
 }  // namespace
 
-bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                           const HullObserver& observe_hull) {
-  return decompose_polygon(vertices, tokens, observe_hull, nullptr);
-}
-
-bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                                   LastHull* last_hull, int exact_check_limit,
-                                   int concurrent_length) {
-  const HullObserver no_observer;
-  // Clockwise outlines keep their documented formula (their model describes
-  // the edges' left sides), and a zero-length edge has no half-plane that the
-  // cut rules could reason about.
-  if (vertices.size() < 3 || signed_area_sign(vertices) <= 0 || has_zero_length_edge(vertices)) {
-    return decompose_polygon(vertices, tokens, no_observer, nullptr, last_hull, concurrent_length);
-  }
+Decomposition build_polygon_formula(std::span<const Point> vertices,
+                                    const DecompositionOptions& options) {
+  if (!options.repair_cuts || vertices.size() < 3) return decompose(vertices, options, nullptr);
   // One pass that checks every cut and repairs the unsound ones: when every
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
   CutCheck check{&turns, true, true};
-  const bool built =
-      decompose_polygon(vertices, tokens, no_observer, &check, last_hull, concurrent_length);
-  if (!built || check.all_cuts_valid ||
-      vertices.size() > static_cast<std::size_t>(exact_check_limit)) {
-    return built;
-  }
-  // Some cut looked unsound, but the plain formula may describe the polygon
-  // all the same; small polygons can afford to find out. Either way the
-  // chosen decomposition runs last, so the last hull is its own.
-  decompose_polygon(vertices, tokens, no_observer, nullptr);
-  const std::span<const int> plain(tokens.items.get(), static_cast<std::size_t>(tokens.count));
-  if (check_formula(vertices, parse_tokens(plain, static_cast<int>(vertices.size())).formula).holds) {
-    return decompose_polygon(vertices, tokens, no_observer, nullptr, last_hull, concurrent_length);
-  }
-  return decompose_polygon(vertices, tokens, no_observer, &check, last_hull, concurrent_length);
+  return decompose(vertices, options, &check);
 }
 
 }  // namespace polyfrep

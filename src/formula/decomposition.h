@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "formula/token_list.h"
+#include "polyfrep/polyfrep.h"
 #include "geometry/point.h"
 
 namespace polyfrep {
@@ -32,17 +32,6 @@ int choose_split_vertex(std::span<const int> hull_positions, int middle, int ini
 // (a straight or reversing turn, and a turn that is not a number).
 int join_operator(Point p, Point q, Point r);
 
-// Appends the formula of one chain of at least two vertices.
-void build_chain_formula(std::span<const Point> vertices, IndexChain chain, TokenList& tokens,
-                         const HullObserver& observe_hull = {});
-
-// Resets the list and appends the polygon's formula: the boundary is cut at two
-// vertices of its hull into two chains joined by intersection. Returns false,
-// leaving the list empty, when the polygon has fewer than three vertices or its
-// hull result has fewer than two entries (an outline that never turns left).
-bool build_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                           const HullObserver& observe_hull = {});
-
 // Both top-level chains must be at least this long to be decomposed at the
 // same time: below it a thread's start costs more than half the work saves.
 inline constexpr int kConcurrentChainLength = 10000;
@@ -55,26 +44,42 @@ struct LastHull {
   std::vector<int> positions;
 };
 
-// Polygons up to this size whose cuts cannot all be shown sound one by one get
-// their formula checked exactly before it is replaced: the exact check costs
-// about n^2 log n (some tens of milliseconds at 2000 vertices), far more than
-// the conversion itself, so larger polygons go straight to the repaired cuts.
-inline constexpr int kExactCheckLimit = 2000;
+struct DecompositionOptions {
+  // Check every cut exactly and replace an unsound one by a sound one: the
+  // chain's sound cut position nearest its middle, or at the top level the
+  // first sound pair of hull corners. The joins then follow the exact turn.
+  // For counter-clockwise outlines without zero-length edges only.
+  bool repair_cuts = false;
+  // When both chains of the top-level cut have at least this many vertices,
+  // the second is decomposed on a thread of its own while this one does the
+  // first; the result is the same as one after the other.
+  int concurrent_length = kConcurrentChainLength;
+  // Sees every hull in turn; the chains are then done one after the other.
+  HullObserver observe_hull;
+};
 
-// The polygon's formula as build_polygon_formula makes it when that formula
-// describes the polygon; otherwise the same decomposition with every unsound
-// cut replaced by a sound one. Applies to counter-clockwise outlines without
-// zero-length edges; others get build_polygon_formula's formula unchanged.
-// `last_hull`, when given, receives the last hull of the decomposition that
-// is output. `exact_check_limit` moves the size limit of the exact check
-// (tests use it to reach the repair on small polygons).
-//
-// When both chains of the top-level cut have at least `concurrent_length`
-// vertices, the second is decomposed on a second thread while this one does
-// the first; the result is the same as one after the other.
-bool build_correct_polygon_formula(std::span<const Point> vertices, TokenList& tokens,
-                                   LastHull* last_hull = nullptr,
-                                   int exact_check_limit = kExactCheckLimit,
-                                   int concurrent_length = kConcurrentChainLength);
+struct Decomposition {
+  Formula formula;  // no nodes when no formula could be built
+  LastHull last_hull;
+  // With repair_cuts: every cut was shown sound and every join matched the
+  // turn computed in doubles, so the formula is the plain decomposition's.
+  bool all_cuts_sound = true;
+};
+
+inline bool built(const Decomposition& decomposition) {
+  return !decomposition.formula.nodes.empty();
+}
+
+// The formula of one chain of at least two vertices.
+Formula build_chain_formula(std::span<const Point> vertices, IndexChain chain,
+                            const HullObserver& observe_hull = {});
+
+// The polygon's formula: the boundary is cut at two vertices of its hull into
+// two chains joined by intersection, and each chain again at one of its own
+// hull vertices near its middle. No formula when the polygon has fewer than
+// three vertices or its hull result has fewer than two entries (an outline
+// that never turns left).
+Decomposition build_polygon_formula(std::span<const Point> vertices,
+                                    const DecompositionOptions& options = {});
 
 }  // namespace polyfrep

@@ -31,13 +31,6 @@ void require_finite(Point point) {
 // Filter for l - r and l + r, where l and r are products of two rounded
 // coordinate differences.
 
-// The computed value differs from the exact one by at most this factor times
-// |l| + |r|, plus an absolute term for products that underflowed (each loses
-// at most 2^-1075). Overflow makes the sum infinite or NaN, and the filter
-// then refuses because no finite value exceeds the bound.
-constexpr double kTwoProductRelativeBound = (3.0 + 16.0 * kUnitRoundoff) * kUnitRoundoff;
-constexpr double kUnderflowSlop = 0x1p-1070;
-
 // A computed difference of 0 is exact (the two doubles are equal), and so is
 // a product with such a factor: when both products have one, the exact value
 // is 0. Parallel axis-aligned edges hit this case all the time.
@@ -371,15 +364,15 @@ Bounded dot_value(Difference u, Difference w) {
 // ---------------------------------------------------------------------------
 // Two-product predicates.
 
-int orientation_sign(Point a, Point b, Point c) {
+int orientation_sign_unfiltered(Point a, Point b, Point c) {
+  // A repeated point makes the value exactly zero, which the filter cannot
+  // tell from a value too close to call; rays through two vertices of an
+  // outline meet this at every cut.
+  if ((a.x == b.x && a.y == b.y) || (a.x == c.x && a.y == c.y) || (b.x == c.x && b.y == c.y))
+    return 0;
   const double ux = b.x - a.x, uy = b.y - a.y, wx = c.x - a.x, wy = c.y - a.y;
   if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy))
     return 0;
-  const double left = ux * wy;
-  const double right = uy * wx;
-  const int sign = filtered_two_product_sign(left - right, std::fabs(left) + std::fabs(right));
-  if (sign != kUndecided)
-    return sign;
   require_finite(a);
   require_finite(b);
   require_finite(c);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,9 +20,32 @@ namespace polyfrep {
 // depend on rounding. Coordinates must be finite: a NaN or an infinity throws
 // std::domain_error.
 
+// The filter's bound on the rounding of l - r (or l + r), where l and r are
+// products of two rounded coordinate differences: this factor times
+// |l| + |r|, plus an absolute allowance for products that underflowed (each
+// loses at most 2^-1075). Overflow makes the sum infinite or NaN, and the
+// filter then refuses because no finite value exceeds the bound.
+inline constexpr double kTwoProductRelativeBound = (3.0 + 16.0 * 0x1p-53) * 0x1p-53;
+inline constexpr double kUnderflowSlop = 0x1p-1070;
+
+// Sign of (b - a) x (c - a) where the filter below cannot tell: exactly
+// zero for repeated points, otherwise in exact arithmetic.
+int orientation_sign_unfiltered(Point a, Point b, Point c);
+
 // Sign of (b - a) x (c - a): 1 when c lies strictly left of the directed line
 // from a to b, -1 when strictly right, 0 when the three points are collinear.
-int orientation_sign(Point a, Point b, Point c);
+// Inline: the cut tests ask it once per vertex of a chain, and the filter
+// almost always answers.
+inline int orientation_sign(Point a, Point b, Point c) {
+  const double ux = b.x - a.x, uy = b.y - a.y, wx = c.x - a.x, wy = c.y - a.y;
+  const double left = ux * wy;
+  const double right = uy * wx;
+  const double value = left - right;
+  const double bound = kTwoProductRelativeBound * (std::fabs(left) + std::fabs(right)) + kUnderflowSlop;
+  if (value > bound) return 1;
+  if (value < -bound) return -1;
+  return orientation_sign_unfiltered(a, b, c);
+}
 
 // Sign of (b - a) x (d - c): 1 when the direction c -> d points to the left of
 // the direction a -> b, 0 when the two are parallel (or either is zero).

@@ -6,14 +6,11 @@
 #include <set>
 
 #include "geometry/exact.h"
+#include "geometry/segments.h"
 
 namespace polyfrep {
 
 namespace {
-
-bool same_point(Point a, Point b) {
-  return a.x == b.x && a.y == b.y;
-}
 
 bool lexicographically_before(Point a, Point b) {
   return a.x < b.x || (a.x == b.x && a.y < b.y);
@@ -51,31 +48,10 @@ bool adjacent(int first, int second, int count) {
   return difference == 1 || difference == count - 1;
 }
 
-// Whether p, known to lie on the line through a and b, lies on the closed
-// segment between them.
-bool within_segment(Point a, Point b, Point p) {
-  return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
-         p.y <= std::max(a.y, b.y);
-}
-
-bool closed_segments_meet(const Segment& s, const Segment& t) {
-  const int s_to_t_left = orientation_sign(s.start, s.end, t.start);
-  const int s_to_t_right = orientation_sign(s.start, s.end, t.end);
-  const int t_to_s_left = orientation_sign(t.start, t.end, s.start);
-  const int t_to_s_right = orientation_sign(t.start, t.end, s.end);
-  if (s_to_t_left * s_to_t_right < 0 && t_to_s_left * t_to_s_right < 0)
-    return true;
-  return (s_to_t_left == 0 && within_segment(s.start, s.end, t.start)) ||
-         (s_to_t_right == 0 && within_segment(s.start, s.end, t.end)) ||
-         (t_to_s_left == 0 && within_segment(t.start, t.end, s.start)) ||
-         (t_to_s_right == 0 && within_segment(t.start, t.end, s.end));
-}
-
 // Adjacent segments, `before` ending where `after` starts, overlap when
 // `after` turns straight back along `before`.
 bool folds_back(const Segment& before, const Segment& after) {
-  return orientation_sign(before.start, before.end, after.end) == 0 &&
-         dot_sign(before.end, before.start, after.start, after.end) > 0;
+  return folds_back(before.start, before.end, after.end);
 }
 
 // Positions are indices into the segment list.
@@ -86,7 +62,7 @@ bool segments_conflict(const std::vector<Segment>& segments, int first, int seco
   if (count == 2)
     return true;  // there and straight back
   if (!adjacent(first, second, count))
-    return closed_segments_meet(s, t);
+    return closed_segments_meet(s.start, s.end, t.start, t.end);
   const bool s_first = (first + 1) % count == second;
   return s_first ? folds_back(s, t) : folds_back(t, s);
 }

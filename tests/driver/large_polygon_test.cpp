@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "formula/decomposition.h"
+#include "driver/formula_choice.h"
+#include "formula/formula.h"
 #include "io/formula_file.h"
 #include "io/hull_listing.h"
 #include "formula/token_list.h"
@@ -41,9 +42,15 @@ struct ExpectedFiles {
 
 // The outputs made one step after the other, with both chains on this thread.
 ExpectedFiles sequential_outputs(const std::vector<Point>& vertices, const std::string& dir) {
+  FormulaPolicy one_thread;
+  one_thread.concurrent_length = INT_MAX;
+  const Decomposition decomposition = choose_polygon_formula(
+      vertices, diagnose_polygon(vertices, 2 * static_cast<long long>(vertices.size()), 0),
+      one_thread);
+  EXPECT_TRUE(built(decomposition));
+  const LastHull& last = decomposition.last_hull;
   TokenList tokens = make_token_list(10 * static_cast<int>(vertices.size()));
-  LastHull last;
-  EXPECT_TRUE(build_correct_polygon_formula(vertices, tokens, &last, kExactCheckLimit, INT_MAX));
+  append_tokens(decomposition.formula, tokens);
   const VertexText text = format_vertex_text(vertices);
   ExpectedFiles expected;
   TextOutput formula;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formula/formula.h"
 #include "formula/formula_text.h"
 #include "support/polygon_generators.h"
 
@@ -19,26 +20,33 @@ struct ObservedHull {
   std::vector<int> positions;
 };
 
-struct Decomposition {
+struct Decomposed {
   std::string formula;
   int token_count = 0;
   std::vector<ObservedHull> hulls;
 };
+
+// The flat view, as the converter writes it, with room for ten tokens per vertex.
+TokenList flat_view(const Formula& formula, int vertex_count) {
+  TokenList tokens = make_token_list(10 * vertex_count);
+  append_tokens(formula, tokens);
+  return tokens;
+}
 
 std::string formula_text(const TokenList& tokens) {
   return polyfrep::formula_text(
       std::span<const int>(tokens.items.get(), static_cast<std::size_t>(tokens.count)));
 }
 
-Decomposition decompose(const std::vector<Point>& vertices) {
-  Decomposition result;
-  TokenList tokens = make_token_list(10 * static_cast<int>(vertices.size()));
-  build_polygon_formula(
-      vertices, tokens,
-      [&](IndexChain, std::span<const Point> points, std::span<const int> positions) {
-        result.hulls.push_back(
-            {{points.begin(), points.end()}, {positions.begin(), positions.end()}});
-      });
+Decomposed decompose(const std::vector<Point>& vertices) {
+  Decomposed result;
+  DecompositionOptions options;
+  options.observe_hull = [&](IndexChain, std::span<const Point> points,
+                             std::span<const int> positions) {
+    result.hulls.push_back({{points.begin(), points.end()}, {positions.begin(), positions.end()}});
+  };
+  const TokenList tokens = flat_view(build_polygon_formula(vertices, options).formula,
+                                     static_cast<int>(vertices.size()));
   result.formula = formula_text(tokens);
   result.token_count = tokens.count;
   return result;
@@ -76,19 +84,13 @@ TEST(JoinOperator, IntersectsOnlyAtStrictLeftTurns) {
 
 TEST(BuildChainFormula, ThreeCollinearVerticesAreJoinedByUnion) {
   const std::vector<Point> vertices = {{0, 0}, {1, 0}, {2, 0}, {5, 5}};
-  TokenList tokens = make_token_list(40);
-  build_chain_formula(vertices, IndexChain{0, 3}, tokens);
-  EXPECT_EQ(formula_text(tokens), "0+1");
+  EXPECT_EQ(compact_text(build_chain_formula(vertices, IndexChain{0, 3})), "0+1");
 }
 
 TEST(BuildChainFormula, WrappingChainsCarryTheClosingEdge) {
   const std::vector<Point> vertices = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-  TokenList tokens = make_token_list(40);
-  build_chain_formula(vertices, IndexChain{3, 2}, tokens);
-  EXPECT_EQ(formula_text(tokens), "3");
-  tokens.count = 0;
-  build_chain_formula(vertices, IndexChain{2, 3}, tokens);
-  EXPECT_EQ(formula_text(tokens), "2*3");
+  EXPECT_EQ(compact_text(build_chain_formula(vertices, IndexChain{3, 2})), "3");
+  EXPECT_EQ(compact_text(build_chain_formula(vertices, IndexChain{2, 3})), "2*3");
 }
 
 TEST(BuildPolygonFormula, DocumentedExamples) {
@@ -123,7 +125,7 @@ TEST(BuildPolygonFormula, DocumentedExamples) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Decomposition result = decompose(c.vertices);
+    const Decomposed result = decompose(c.vertices);
     EXPECT_EQ(result.formula, c.formula);
     EXPECT_EQ(result.token_count, c.token_count);
     ASSERT_EQ(result.hulls.size(), c.hulls.size());
@@ -135,7 +137,7 @@ TEST(BuildPolygonFormula, DocumentedExamples) {
 TEST(BuildPolygonFormula, ChainHullsSeeTheChainsOwnPoints) {
   // The L-shaped hexagon's second chain is 5, 0, 1, 2: its listing shows
   // those vertices in chain order.
-  const Decomposition result = decompose({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}});
+  const Decomposed result = decompose({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}});
   ASSERT_EQ(result.hulls.size(), 3u);
   const std::vector<Point>& points = result.hulls[2].points;
   ASSERT_EQ(points.size(), 4u);
@@ -147,14 +149,13 @@ TEST(BuildPolygonFormula, ChainHullsSeeTheChainsOwnPoints) {
 }
 
 TEST(BuildPolygonFormula, RefusesAnOutlineWithoutATopLevelCut) {
-  TokenList tokens = make_token_list(50);
-  push_token(tokens, 3);
   // Turns right at every vertex: the hull result is the single position 1.
   const std::vector<Point> collapse = {
       {-0.668, 0.159}, {-0.722, 0.259}, {-0.33, 0.241}, {-0.466, 0.097}, {-0.947, 0.116}};
-  EXPECT_FALSE(build_polygon_formula(collapse, tokens));
-  EXPECT_EQ(tokens.count, 0);
-  EXPECT_FALSE(build_polygon_formula(std::vector<Point>{{0, 0}, {1, 1}}, tokens));
+  const Decomposition refused = build_polygon_formula(collapse);
+  EXPECT_FALSE(built(refused));
+  EXPECT_EQ(refused.last_hull.positions, std::vector<int>{1});
+  EXPECT_FALSE(built(build_polygon_formula(std::vector<Point>{{0, 0}, {1, 1}})));
 }
 
 // Checks the formula's grammar: formula := "(" chain ")" "*" "(" chain ")";
@@ -201,11 +202,12 @@ TEST(BuildPolygonFormula, GeneratedPolygonsGiveWellFormedFormulas) {
   for (const auto& polygon : testing::generated_polygons(25, 2024)) {
     const int n = static_cast<int>(polygon.vertices.size());
     SCOPED_TRACE(polygon.name + " with " + std::to_string(n) + " vertices");
-    TokenList tokens = make_token_list(10 * n);
-    if (!build_polygon_formula(polygon.vertices, tokens)) {
+    const Decomposition decomposition = build_polygon_formula(polygon.vertices);
+    if (!built(decomposition)) {
       ADD_FAILURE() << "no formula";
       continue;
     }
+    const TokenList tokens = flat_view(decomposition.formula, n);
     EXPECT_LE(tokens.count, 6 * n - 5);
     GrammarChecker grammar(tokens);
     ASSERT_TRUE(grammar.polygon_formula()) << formula_text(tokens);

@@ -39,13 +39,6 @@ TEST(IsSimpleOutline, TellsSimpleOutlinesFromTouchingAndCrossingOnes) {
     EXPECT_EQ(is_simple_outline(c.vertices), c.simple) << c.name;
 }
 
-TEST(FormulaText, SpellsTokensAsTheFormulaFileDoes) {
-  TokenList tokens = make_token_list(16);
-  for (int token : {TOKEN_OPEN, 12, TOKEN_UNION, 3, TOKEN_CLOSE, TOKEN_INTERSECT, 0})
-    push_token(tokens, token);
-  EXPECT_EQ(formula_text(tokens), "(12+3)*0");
-}
-
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines)

@@ -8,33 +8,37 @@
 #include <string>
 #include <vector>
 
+#include "driver/formula_choice.h"
 #include "formula/cut_validity.h"
-#include "formula/decomposition.h"
-#include "support/polygon_generators.h"
-#include "formula/formula.h"
 #include "formula/formula_check.h"
+#include "support/polygon_generators.h"
 
 namespace polyfrep {
 namespace {
 
 using testing::NamedPolygon;
 
-std::vector<int> token_vector(const TokenList& tokens) {
-  return {tokens.items.get(), tokens.items.get() + tokens.count};
+Decomposition chosen_decomposition(const std::vector<Point>& polygon, int exact_check_limit,
+                                   int concurrent_length) {
+  FormulaPolicy policy;
+  policy.exact_check_limit = exact_check_limit;
+  policy.concurrent_length = concurrent_length;
+  return choose_polygon_formula(
+      polygon, diagnose_polygon(polygon, 2 * static_cast<long long>(polygon.size()), 0), policy);
 }
 
+// The converter's formula (`correct`) or the plain decomposition's.
 std::vector<int> formula_of(const std::vector<Point>& polygon, bool correct,
                             int exact_check_limit = kExactCheckLimit) {
-  TokenList tokens = make_token_list(10 * static_cast<int>(polygon.size()));
-  const bool built = correct ? build_correct_polygon_formula(polygon, tokens, {}, exact_check_limit)
-                             : build_polygon_formula(polygon, tokens);
-  EXPECT_TRUE(built);
-  return token_vector(tokens);
+  const Decomposition decomposition =
+      correct ? chosen_decomposition(polygon, exact_check_limit, kConcurrentChainLength)
+              : build_polygon_formula(polygon);
+  EXPECT_TRUE(built(decomposition));
+  return decomposition.formula.nodes;
 }
 
 bool describes(const std::vector<Point>& polygon, const std::vector<int>& formula) {
-  return check_formula(polygon, parse_tokens(formula, static_cast<int>(polygon.size())).formula)
-      .holds;
+  return check_formula(polygon, Formula{formula}).holds;
 }
 
 std::string describe(const std::vector<Point>& polygon) {
@@ -80,8 +84,8 @@ TEST(CorrectFormula, JoinsFollowTheExactTurn) {
       {{1, 1e17}, {0, 1}, {0, 0}},
       {{0, 0}, {1e300, -1e300}, {1e300, -1e30}},
   };
-  const std::vector<int> expected = {
-      TOKEN_OPEN, 1, TOKEN_CLOSE, TOKEN_INTERSECT, TOKEN_OPEN, 2, TOKEN_INTERSECT, 0, TOKEN_CLOSE};
+  // (1)*(2*0)
+  const std::vector<int> expected = {TOKEN_INTERSECT, 1, TOKEN_INTERSECT, 2, 0};
   for (const std::vector<Point>& triangle : triangles) {
     EXPECT_FALSE(describes(triangle, formula_of(triangle, false))) << describe(triangle);
     const std::vector<int> output = formula_of(triangle, true);
@@ -267,23 +271,8 @@ TEST(CorrectFormula, PolygonsAboveTheCheckLimitAreRepairedCorrectly) {
   }
 }
 
-struct Decomposition {
-  std::vector<int> tokens;
-  LastHull last_hull;
-};
-
-Decomposition correct_decomposition(const std::vector<Point>& polygon, int exact_check_limit,
-                                    int concurrent_length) {
-  TokenList tokens = make_token_list(10 * static_cast<int>(polygon.size()));
-  Decomposition result;
-  build_correct_polygon_formula(polygon, tokens, &result.last_hull, exact_check_limit,
-                                concurrent_length);
-  result.tokens = token_vector(tokens);
-  return result;
-}
-
 void expect_same(const Decomposition& actual, const Decomposition& expected) {
-  EXPECT_EQ(actual.tokens, expected.tokens);
+  EXPECT_EQ(actual.formula.nodes, expected.formula.nodes);
   EXPECT_EQ(actual.last_hull.chain.first, expected.last_hull.chain.first);
   EXPECT_EQ(actual.last_hull.chain.length, expected.last_hull.chain.length);
   EXPECT_EQ(actual.last_hull.positions, expected.last_hull.positions);
@@ -301,18 +290,18 @@ TEST(CorrectFormula, ConcurrentChainsGiveTheSequentialResult) {
   for (const NamedPolygon& polygon : polygons) {
     SCOPED_TRACE(polygon.name + " with " + std::to_string(polygon.vertices.size()) + " vertices");
     for (const int limit : {0, kExactCheckLimit}) {
-      const Decomposition sequential = correct_decomposition(polygon.vertices, limit, INT_MAX);
-      expect_same(correct_decomposition(polygon.vertices, limit, 2), sequential);
-      TokenList plain = make_token_list(10 * static_cast<int>(polygon.vertices.size()));
+      const Decomposition sequential = chosen_decomposition(polygon.vertices, limit, INT_MAX);
+      expect_same(chosen_decomposition(polygon.vertices, limit, 2), sequential);
       LastHull observed;
-      build_polygon_formula(
-          polygon.vertices, plain,
-          [&observed](IndexChain chain, std::span<const Point>, std::span<const int> positions) {
-            observed.chain = chain;
-            observed.positions.assign(positions.begin(), positions.end());
-          });
-      if (token_vector(plain) == sequential.tokens) {
-        expect_same(Decomposition{sequential.tokens, observed}, sequential);
+      DecompositionOptions options;
+      options.observe_hull = [&observed](IndexChain chain, std::span<const Point>,
+                                         std::span<const int> positions) {
+        observed.chain = chain;
+        observed.positions.assign(positions.begin(), positions.end());
+      };
+      const Decomposition plain = build_polygon_formula(polygon.vertices, options);
+      if (plain.formula.nodes == sequential.formula.nodes) {
+        expect_same(Decomposition{sequential.formula, observed, true}, sequential);
         ++compared_with_observer;
       }
     }

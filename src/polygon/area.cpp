@@ -1,4 +1,4 @@
-#include "geometry/area.h"
+#include "polygon/area.h"
 
 #include <gmpxx.h>
 
