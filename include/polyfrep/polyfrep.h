@@ -49,4 +49,9 @@ Formula polygon_formula(std::span<const Point> vertices);
 // "(", ")", "+" for union and "*" for intersection, nothing between them.
 std::string compact_text(const Formula& formula);
 
+// The converter as a function: the command line of the polyfrep program
+// (argument_count counts the program's name), its files and messages
+// included. Returns the program's exit status.
+int run_converter(int argument_count, const char* const* arguments);
+
 }  // namespace polyfrep

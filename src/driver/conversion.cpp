@@ -249,7 +249,9 @@ int run_conversion(const char* input_name, const char* model_name) {
   }
 }
 
-int run_command_line(int argument_count, const char* const* arguments) {
+// The process entry: prints the argument count, picks the file names from the
+// command line and runs one conversion.
+int run_converter(int argument_count, const char* const* arguments) {
   std::printf("%d\n", argument_count);
   std::fflush(stdout);
   if (argument_count >= 3) return run_conversion(arguments[1], arguments[2]);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "polyfrep/polyfrep.h"
+
 namespace polyfrep {
 
 inline constexpr const char* kDefaultInputName = "polyIn2.txt";
@@ -9,8 +11,5 @@ inline constexpr const char* kDefaultInputName = "polyIn2.txt";
 // closed in its own step, in this order. Returns the process exit status.
 int run_conversion(const char* input_name, const char* model_name);
 
-// The process entry: prints the argument count, picks the file names from the
-// command line and runs one conversion. Returns the process exit status.
-int run_command_line(int argument_count, const char* const* arguments);
 
 }  // namespace polyfrep

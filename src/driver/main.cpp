@@ -1,5 +1,5 @@
-#include "driver/conversion.h"
+#include <polyfrep/polyfrep.h>
 
 int main(int argc, char** argv) {
-  return polyfrep::run_command_line(argc, argv);
+  return polyfrep::run_converter(argc, argv);
 }

@@ -34,7 +34,9 @@ TEST(FormulaText, ReadsAndPrintsTheDecompositionsShape) {
   for (const auto& c : cases) {
     const Formula formula = formula_of(c.text);
     EXPECT_EQ(compact_text(formula), c.printed) << c.text;
-    if (!c.nodes.empty()) EXPECT_EQ(formula.nodes, c.nodes) << c.text;
+    if (!c.nodes.empty()) {
+      EXPECT_EQ(formula.nodes, c.nodes) << c.text;
+    }
     EXPECT_EQ(token_count(formula), formula_tokens(formula).size()) << c.text;
     EXPECT_EQ(formula_text(formula_tokens(formula), kModelSpelling),
               formula_text(formula_tokens(formula_of(c.printed)), kModelSpelling));
