@@ -170,12 +170,14 @@ std::string read_token(std::vector<ParseLevel>& levels, std::vector<TreeNode>& n
   if (token == TOKEN_CLOSE) {
     if (levels.size() == 1) return token_error(position, token, "no '(' to close");
     if (!expects_operator) {
-      return token_error(position, token,
-                         level.operand < 0 ? "empty parentheses" : "an operator has no right operand");
+      return token_error(
+          position, token,
+          level.operand < 0 ? "empty parentheses" : "an operator has no right operand");
     }
     const int closed = level.operand;
     levels.pop_back();
-    attach_operand(levels.back(), closed, nodes);  // cannot fail: the '(' stood where an operand could
+    attach_operand(levels.back(), closed,
+                   nodes);  // cannot fail: the '(' stood where an operand could
     return {};
   }
   if (token == TOKEN_UNION || token == TOKEN_INTERSECT) {

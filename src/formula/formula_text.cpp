@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstring>
 
-
 namespace polyfrep {
 
 std::size_t spell_token(int token, const FormulaSpelling& spelling, char* out) {
@@ -83,8 +82,9 @@ ParsedFormula parse_formula_text(std::string_view text, int edge_count,
       tokens.push_back(edge);
       i = static_cast<std::size_t>(end - text.data());
     } else {
-      return {{}, "character " + std::to_string(i + 1) + ": unexpected '" +
-                      std::string(1, text[i]) + "'"};
+      return {
+          {},
+          "character " + std::to_string(i + 1) + ": unexpected '" + std::string(1, text[i]) + "'"};
     }
   }
   return parse_tokens(tokens, edge_count);

@@ -25,18 +25,18 @@ struct PolygonFile {
 PolygonFile open_polygon_file(const char* path);
 
 enum class PolygonFileStatus {
-  kRead,              // the vertices are read; some coordinates may be missing
-  kNoCount,           // the file does not begin with a whole number
-  kTooFewVertices,    // a count below 3
-  kTooManyVertices,   // a count above kMaxVertexCount
-  kCountBeyondFile,   // a regular file with fewer bytes after the count than vertices
+  kRead,             // the vertices are read; some coordinates may be missing
+  kNoCount,          // the file does not begin with a whole number
+  kTooFewVertices,   // a count below 3
+  kTooManyVertices,  // a count above kMaxVertexCount
+  kCountBeyondFile,  // a regular file with fewer bytes after the count than vertices
 };
 
 // What was read, and why reading stopped early. Counts that cannot be right
 // are refused before anything is allocated for them.
 struct PolygonInput {
   PolygonFileStatus status = PolygonFileStatus::kNoCount;
-  int vertex_count = 0;            // as read; 0 when there is none
+  int vertex_count = 0;  // as read; 0 when there is none
   long long bytes_after_count = 0;
   std::vector<Point> vertices;
   long long coordinates_read = 0;  // of the 2 * vertex_count; the rest repeat the last values read

@@ -22,7 +22,8 @@ PolygonDiagnosis diagnose_polygon(std::span<const Point> vertices, long long coo
   diagnosis.coordinates_read = coordinates_read;
   diagnosis.orientation = signed_area_sign(vertices);
   diagnosis.zero_length_edges = zero_length_edges(vertices);
-  if (crossings_wanted > 0) diagnosis.crossings = find_self_intersections(vertices, crossings_wanted);
+  if (crossings_wanted > 0)
+    diagnosis.crossings = find_self_intersections(vertices, crossings_wanted);
   return diagnosis;
 }
 

@@ -41,8 +41,7 @@ TEST(FormulaText, ReadsAndPrintsTheDecompositionsShape) {
     EXPECT_EQ(formula_text(formula_tokens(formula), kModelSpelling),
               formula_text(formula_tokens(formula_of(c.printed)), kModelSpelling));
   }
-  const ParsedFormula model_line =
-      parse_formula_text("(s1)&(s2|s0)", 3, kModelSpelling);
+  const ParsedFormula model_line = parse_formula_text("(s1)&(s2|s0)", 3, kModelSpelling);
   ASSERT_EQ(model_line.error, "");
   EXPECT_EQ(compact_text(model_line.formula), "(1)*(2+0)");
 }
@@ -82,12 +81,9 @@ TEST(FormulaRecord, ProblemsOfHandMadeRecords) {
     std::vector<int> nodes;
     const char* message_part;  // empty for a formula
   } cases[] = {
-      {{TOKEN_UNION, 0, TOKEN_INTERSECT, 1, 2}, ""},
-      {{}, "empty"},
-      {{TOKEN_UNION, 0}, "lacks an operand"},
-      {{0, 1}, "node 2 follows a complete formula"},
-      {{TOKEN_OPEN, 0}, "unknown code -1"},
-      {{TOKEN_UNION, 0, 3}, "no edge 3"},
+      {{TOKEN_UNION, 0, TOKEN_INTERSECT, 1, 2}, ""}, {{}, "empty"},
+      {{TOKEN_UNION, 0}, "lacks an operand"},        {{0, 1}, "node 2 follows a complete formula"},
+      {{TOKEN_OPEN, 0}, "unknown code -1"},          {{TOKEN_UNION, 0, 3}, "no edge 3"},
   };
   for (const auto& c : cases) {
     const std::string problem = formula_problem(Formula{c.nodes}, 3);

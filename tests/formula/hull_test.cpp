@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "geometry/segments.h"
+
 namespace polyfrep {
 namespace {
 
@@ -284,23 +286,6 @@ std::vector<Point> convex_polygon(Random& random) {
   return polygon;
 }
 
-bool on_segment(Point p, Point a, Point b) {
-  return orientation(a, b, p) == 0 && std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) &&
-         std::min(a.y, b.y) <= p.y && p.y <= std::max(a.y, b.y);
-}
-
-int sign(long long value) {
-  return (value > 0) - (value < 0);
-}
-
-bool segments_meet(Point a, Point b, Point c, Point d) {
-  if (sign(orientation(a, b, c)) * sign(orientation(a, b, d)) < 0 &&
-      sign(orientation(c, d, a)) * sign(orientation(c, d, b)) < 0) {
-    return true;
-  }
-  return on_segment(c, a, b) || on_segment(d, a, b) || on_segment(a, c, d) || on_segment(b, c, d);
-}
-
 // No two segments meet except neighbours at their shared point, and no
 // neighbour folds back over the segment before it.
 bool is_simple_polyline(const std::vector<Point>& chain) {
@@ -313,7 +298,7 @@ bool is_simple_polyline(const std::vector<Point>& chain) {
       if (orientation(a, b, c) == 0 && forward < 0) return false;
     }
     for (std::size_t j = i + 2; j + 1 < chain.size(); ++j) {
-      if (segments_meet(a, b, chain[j], chain[j + 1])) return false;
+      if (closed_segments_meet(a, b, chain[j], chain[j + 1])) return false;
     }
   }
   return true;

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <random>
 
+#include "geometry/segments.h"
+
 namespace polyfrep::testing {
 
 namespace {
@@ -108,22 +110,6 @@ int orientation(Point a, Point b, Point c) {
   return (value > 0) - (value < 0);
 }
 
-bool on_segment(Point a, Point b, Point p) {
-  return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
-         p.y <= std::max(a.y, b.y);
-}
-
-// Whether the closed segments ab and cd share a point.
-bool segments_meet(Point a, Point b, Point c, Point d) {
-  const int abc = orientation(a, b, c);
-  const int abd = orientation(a, b, d);
-  const int cda = orientation(c, d, a);
-  const int cdb = orientation(c, d, b);
-  if (abc * abd < 0 && cda * cdb < 0) return true;
-  return (abc == 0 && on_segment(a, b, c)) || (abd == 0 && on_segment(a, b, d)) ||
-         (cda == 0 && on_segment(c, d, a)) || (cdb == 0 && on_segment(c, d, b));
-}
-
 Point at(const std::vector<Point>& polygon, std::size_t i) {
   return polygon[i % polygon.size()];
 }
@@ -163,7 +149,7 @@ bool is_simple(const std::vector<Point>& polygon) {
     }
     for (std::size_t j = i + 2; j < n; ++j) {
       if (i == 0 && j == n - 1) continue;  // the last edge neighbours the first
-      if (segments_meet(a, b, polygon[j], at(polygon, j + 1))) return false;
+      if (closed_segments_meet(a, b, polygon[j], at(polygon, j + 1))) return false;
     }
   }
   return true;
@@ -187,7 +173,7 @@ std::vector<Point> untangled_polygon(int vertex_count, std::uint64_t seed) {
     for (std::size_t i = 0; i + 2 < n; ++i) {
       for (std::size_t j = i + 2; j < n; ++j) {
         if (i == 0 && j == n - 1) continue;
-        if (segments_meet(points[i], points[i + 1], points[j], at(points, j + 1))) {
+        if (closed_segments_meet(points[i], points[i + 1], points[j], at(points, j + 1))) {
           std::reverse(points.begin() + static_cast<std::ptrdiff_t>(i + 1),
                        points.begin() + static_cast<std::ptrdiff_t>(j + 1));
           changed = true;
