@@ -13,16 +13,16 @@
 #include <system_error>
 #include <vector>
 
-#include "io/model_name.h"
+#include "driver/formula_choice.h"
 #include "formula/decomposition.h"
+#include "formula/formula.h"
+#include "formula/token_list.h"
 #include "io/formula_file.h"
 #include "io/hull_listing.h"
-#include "formula/token_list.h"
-#include "io/polygon_file.h"
-#include "io/plot_file.h"
 #include "io/model_file.h"
-#include "driver/formula_choice.h"
-#include "formula/formula.h"
+#include "io/model_name.h"
+#include "io/plot_file.h"
+#include "io/polygon_file.h"
 #include "polygon/diagnosis.h"
 
 namespace polyfrep {
@@ -133,8 +133,7 @@ void write_listing_file(RunReport& run, const VertexText& vertex_text, const Las
   report_output_failure(run, kHullListingFileName, write_hull_listing(chain_text, last.positions));
 }
 
-void report_short_input(RunReport& run, const char* input_name,
-                        const PolygonDiagnosis& diagnosis) {
+void report_short_input(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
   const long long expected = expected_coordinates(diagnosis);
   if (diagnosis.coordinates_read >= expected) return;
   report(run, input_name,

@@ -11,5 +11,4 @@ inline constexpr const char* kDefaultInputName = "polyIn2.txt";
 // closed in its own step, in this order. Returns the process exit status.
 int run_conversion(const char* input_name, const char* model_name);
 
-
 }  // namespace polyfrep

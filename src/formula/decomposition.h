@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "polyfrep/polyfrep.h"
 #include "geometry/point.h"
+#include "polyfrep/polyfrep.h"
 
 namespace polyfrep {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/exact.h"
 #include "formula/formula_program.h"
+#include "geometry/exact.h"
 
 // How the check works. The formula's region and the polygon can only change
 // where a point crosses one of the edges' supporting lines. On one line L,
@@ -58,16 +58,14 @@ EdgeLines group_edges_by_line(std::span<const Edge> edges) {
   const int edge_count = static_cast<int>(edges.size());
   EdgeLines lines{{}, std::vector<int>(edges.size(), -1), std::vector<bool>(edges.size(), false)};
   for (int i = 0; i < edge_count; ++i) {
-    if (!edges[i].has_length || lines.group_of[i] >= 0)
-      continue;
+    if (!edges[i].has_length || lines.group_of[i] >= 0) continue;
     const int group = static_cast<int>(lines.groups.size());
     lines.groups.push_back({i, {i}});
     lines.group_of[i] = group;
     const Edge& line = edges[i];
     for (int j = i + 1; j < edge_count; ++j) {
       const Edge& edge = edges[j];
-      if (!edge.has_length || lines.group_of[j] >= 0)
-        continue;
+      if (!edge.has_length || lines.group_of[j] >= 0) continue;
       if (cross_sign(line.start, line.end, edge.start, edge.end) != 0 ||
           orientation_sign(line.start, line.end, edge.start) != 0) {
         continue;
@@ -171,8 +169,7 @@ void collect_breakpoints(int line, std::span<const Edge> edges, const EdgeLines&
   work.parameters.clear();
   work.group_relation.assign(lines.groups.size(), GroupOnLine{});
   for (std::size_t g = 0; g < lines.groups.size(); ++g) {
-    if (static_cast<int>(g) == line)
-      continue;
+    if (static_cast<int>(g) == line) continue;
     const Edge& other = edges[lines.groups[g].representative];
     GroupOnLine& relation = work.group_relation[g];
     if (std::optional<LineParameter> crossing =
@@ -206,8 +203,7 @@ void set_edge_ranges(int line, const EdgeLines& lines, int interval_count, LineW
   work.right_ranges.assign(edge_count, nowhere);
   for (std::size_t j = 0; j < edge_count; ++j) {
     const int group = lines.group_of[j];
-    if (group < 0)
-      continue;  // no length: empty everywhere
+    if (group < 0) continue;  // no length: empty everywhere
     const bool reversed = lines.reversed[j];
     if (group == line) {
       work.left_ranges[j] = reversed ? nowhere : everywhere;
@@ -256,6 +252,43 @@ std::optional<Overlap> mark_coverage(int line, const EdgeLines& lines, int inter
   return std::nullopt;
 }
 
+// The formula's values just left and right of an interval of a line, and
+// the polygon's edge lying there.
+struct IntervalSides {
+  Coverage coverage;
+  int edge;  // covering the interval, -1 for none
+  bool inside_value;
+  bool outside_value;
+};
+
+// Whether the formula jumps across the interval as the polygon does: from
+// inside to outside across an edge, not at all elsewhere.
+bool sides_agree(const IntervalSides& sides) {
+  if (sides.coverage == Coverage::kNone) return sides.inside_value == sides.outside_value;
+  return sides.inside_value && !sides.outside_value;
+}
+
+FormulaVerdict mismatch(int line_edge, const IntervalSides& sides, Point witness) {
+  const std::string near = " near " + point_text(witness);
+  if (sides.coverage == Coverage::kNone) {
+    return failure(line_edge, witness,
+                   "the formula's region has a boundary on the line of edge " +
+                       std::to_string(line_edge) + near + ", where the polygon has no edge");
+  }
+  const std::string edge_name = "edge " + std::to_string(sides.edge);
+  if (!sides.inside_value && sides.outside_value) {
+    return failure(sides.edge, witness,
+                   "the formula's region lies on the wrong side of " + edge_name + near);
+  }
+  if (!sides.inside_value) {
+    return failure(
+        sides.edge, witness,
+        "the polygon's inside next to " + edge_name + " is outside the formula's region" + near);
+  }
+  return failure(sides.edge, witness,
+                 "the outside next to " + edge_name + " is inside the formula's region" + near);
+}
+
 // The first interval where the formula's values on the two sides do not jump
 // as the polygon does, as a failure.
 std::optional<FormulaVerdict> first_mismatch(int line_edge, int interval_count, Point origin,
@@ -263,36 +296,14 @@ std::optional<FormulaVerdict> first_mismatch(int line_edge, int interval_count, 
   for (int interval = 0; interval < interval_count; ++interval) {
     const bool left = bit_is_set(work.left_result, interval);
     const bool right = bit_is_set(work.right_result, interval);
-    const Coverage coverage = work.coverage[interval];
-    if (coverage == Coverage::kNone && left == right)
-      continue;
     // The inside lies left of an edge: left of the line for a forward edge.
-    const bool forward = coverage == Coverage::kForward;
-    const bool inside_value = forward ? left : right;
-    const bool outside_value = forward ? right : left;
-    if (coverage != Coverage::kNone && inside_value && !outside_value)
-      continue;
-
-    const Point witness = interval_point(work, interval, origin, through);
-    const std::string near = " near " + point_text(witness);
-    if (coverage == Coverage::kNone) {
-      return failure(line_edge, witness,
-                     "the formula's region has a boundary on the line of edge " +
-                         std::to_string(line_edge) + near + ", where the polygon has no edge");
+    const Coverage coverage = work.coverage[interval];
+    const bool forward = coverage != Coverage::kBackward;
+    const IntervalSides sides{coverage, work.covering_edge[interval], forward ? left : right,
+                              forward ? right : left};
+    if (!sides_agree(sides)) {
+      return mismatch(line_edge, sides, interval_point(work, interval, origin, through));
     }
-    const int edge = work.covering_edge[interval];
-    const std::string edge_name = "edge " + std::to_string(edge);
-    if (!inside_value && outside_value) {
-      return failure(edge, witness,
-                     "the formula's region lies on the wrong side of " + edge_name + near);
-    }
-    if (!inside_value) {
-      return failure(
-          edge, witness,
-          "the polygon's inside next to " + edge_name + " is outside the formula's region" + near);
-    }
-    return failure(edge, witness,
-                   "the outside next to " + edge_name + " is inside the formula's region" + near);
   }
   return std::nullopt;
 }
@@ -367,10 +378,8 @@ FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& for
   std::optional<LineOutcome> first_line;
   for (int line = 0; line < static_cast<int>(lines.groups.size()); ++line) {
     LineOutcome outcome = check_line(line, edges, lines, program, work);
-    if (outcome.failure)
-      return *outcome.failure;
-    if (!first_line)
-      first_line = outcome;
+    if (outcome.failure) return *outcome.failure;
+    if (!first_line) first_line = outcome;
   }
   if (first_line->far_outside_is_inside) {
     return failure(-1, first_line->far_point,

@@ -50,8 +50,10 @@ FormulaProgram build_program(const Formula& formula) {
       continue;
     }
     const bool is_union = code == TOKEN_UNION;
-    const std::size_t first = right_first[current.node] ? right_of(current.node) : left_of(current.node);
-    const std::size_t second = right_first[current.node] ? left_of(current.node) : right_of(current.node);
+    const std::size_t first =
+        right_first[current.node] ? right_of(current.node) : left_of(current.node);
+    const std::size_t second =
+        right_first[current.node] ? left_of(current.node) : right_of(current.node);
     if (!is_operator(nodes[second])) {
       if (current.operands_done) {
         program.steps.push_back(
@@ -81,8 +83,7 @@ Word low_mask(int bits) {
 }
 
 void unite_range(std::span<Word> words, IntervalRange range) {
-  if (range.begin >= range.end)
-    return;
+  if (range.begin >= range.end) return;
   const int first_word = range.begin / kWordBits;
   const int last_word = (range.end - 1) / kWordBits;
   const Word first_mask = ~low_mask(range.begin % kWordBits);

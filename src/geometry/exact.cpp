@@ -41,10 +41,8 @@ bool both_products_vanish(double left_factor1, double left_factor2, double right
 
 int filtered_two_product_sign(double value, double magnitude_sum) {
   const double bound = kTwoProductRelativeBound * magnitude_sum + kUnderflowSlop;
-  if (value > bound)
-    return 1;
-  if (value < -bound)
-    return -1;
+  if (value > bound) return 1;
+  if (value < -bound) return -1;
   return kUndecided;
 }
 
@@ -60,8 +58,7 @@ struct DyadicParts {
 };
 
 DyadicParts split_double(double value) {
-  if (value == 0)
-    return {};
+  if (value == 0) return {};
   int exponent = 0;
   const double fraction = std::frexp(value, &exponent);  // 0.5 <= |fraction| < 1
   auto mantissa = static_cast<std::int64_t>(std::ldexp(fraction, 53));
@@ -90,15 +87,13 @@ Number scaled_integer(DyadicParts part, int lowest_exponent);
 // Zero carries no exponent of its own, so it is never shifted.
 template <>
 Int128 scaled_integer<Int128>(DyadicParts part, int lowest_exponent) {
-  if (part.mantissa == 0)
-    return 0;
+  if (part.mantissa == 0) return 0;
   return static_cast<Int128>(part.mantissa) * (Int128{1} << (part.exponent - lowest_exponent));
 }
 
 template <>
 mpz_class scaled_integer<mpz_class>(DyadicParts part, int lowest_exponent) {
-  if (part.mantissa == 0)
-    return 0;
+  if (part.mantissa == 0) return 0;
   mpz_class result(static_cast<signed long>(part.mantissa));
   mpz_mul_2exp(result.get_mpz_t(), result.get_mpz_t(),
                static_cast<mp_bitcnt_t>(part.exponent - lowest_exponent));
@@ -133,15 +128,12 @@ ScaledPoints<N> scale_points(const std::array<Point, N>& points) {
   }
   int lowest_exponent = std::numeric_limits<int>::max();
   for (const DyadicParts& part : scaled.parts) {
-    if (part.mantissa != 0)
-      lowest_exponent = std::min(lowest_exponent, part.exponent);
+    if (part.mantissa != 0) lowest_exponent = std::min(lowest_exponent, part.exponent);
   }
-  if (lowest_exponent == std::numeric_limits<int>::max())
-    return scaled;  // all zero
+  if (lowest_exponent == std::numeric_limits<int>::max()) return scaled;  // all zero
   scaled.lowest_exponent = lowest_exponent;
   for (const DyadicParts& part : scaled.parts) {
-    if (part.mantissa == 0)
-      continue;
+    if (part.mantissa == 0) continue;
     const auto magnitude = static_cast<std::uint64_t>(std::llabs(part.mantissa));
     scaled.bits = std::max(
         scaled.bits, part.exponent - lowest_exponent + static_cast<int>(std::bit_width(magnitude)));
@@ -284,10 +276,8 @@ bool is_moderate(double magnitude) {
 
 // A power of two that brings `magnitude` near 1 when it is not moderate.
 double normalizing_scale(double magnitude) {
-  if (is_moderate(magnitude))
-    return 1.0;
-  if (magnitude == 0 || !std::isfinite(magnitude))
-    return 1.0;
+  if (is_moderate(magnitude)) return 1.0;
+  if (magnitude == 0 || !std::isfinite(magnitude)) return 1.0;
   return std::ldexp(1.0, std::clamp(-std::ilogb(magnitude), -1000, 1000));
 }
 
@@ -330,13 +320,11 @@ void refine_from_exact_value(LineParameter& t) {
 // Sets t's approximation from a bounded numerator and denominator when their
 // quotient is precise enough; returns false otherwise.
 bool approximate_quotient(LineParameter& t, Bounded numerator, Bounded denominator) {
-  if (!sign_is_known(denominator))
-    return false;
+  if (!sign_is_known(denominator)) return false;
   const Bounded quotient = numerator / denominator;
   const double acceptable =
       std::max(std::fabs(quotient.value) * kRefineRelativeError, kRefineAbsoluteError);
-  if (!(quotient.error <= acceptable))
-    return false;
+  if (!(quotient.error <= acceptable)) return false;
   t.approximation = quotient.value;
   t.error_bound = quotient.error;
   return true;
@@ -371,8 +359,7 @@ int orientation_sign_unfiltered(Point a, Point b, Point c) {
   if ((a.x == b.x && a.y == b.y) || (a.x == c.x && a.y == c.y) || (b.x == c.x && b.y == c.y))
     return 0;
   const double ux = b.x - a.x, uy = b.y - a.y, wx = c.x - a.x, wy = c.y - a.y;
-  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy))
-    return 0;
+  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy)) return 0;
   require_finite(a);
   require_finite(b);
   require_finite(c);
@@ -383,13 +370,11 @@ int orientation_sign_unfiltered(Point a, Point b, Point c) {
 
 int cross_sign(Point a, Point b, Point c, Point d) {
   const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
-  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy))
-    return 0;
+  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy)) return 0;
   const double left = ux * wy;
   const double right = uy * wx;
   const int sign = filtered_two_product_sign(left - right, std::fabs(left) + std::fabs(right));
-  if (sign != kUndecided)
-    return sign;
+  if (sign != kUndecided) return sign;
   require_finite(a);
   require_finite(b);
   require_finite(c);
@@ -401,13 +386,11 @@ int cross_sign(Point a, Point b, Point c, Point d) {
 
 int dot_sign(Point a, Point b, Point c, Point d) {
   const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
-  if (both_products_vanish(ux, wx, uy, wy) && std::isfinite(ux + uy + wx + wy))
-    return 0;
+  if (both_products_vanish(ux, wx, uy, wy) && std::isfinite(ux + uy + wx + wy)) return 0;
   const double left = ux * wx;
   const double right = uy * wy;
   const int sign = filtered_two_product_sign(left + right, std::fabs(left) + std::fabs(right));
-  if (sign != kUndecided)
-    return sign;
+  if (sign != kUndecided) return sign;
   require_finite(a);
   require_finite(b);
   require_finite(c);
@@ -437,8 +420,7 @@ std::optional<LineParameter> crossing_parameter(Point p, Point q, Point a, Point
     return std::nullopt;
   }
   const Bounded denominator = cross_value(along, direction);
-  if (approximate_quotient(t, cross_value(along, offset), denominator))
-    return t;
+  if (approximate_quotient(t, cross_value(along, offset), denominator)) return t;
   // t = (along x offset) / (along x direction) keeps its value when `along`
   // is scaled, and when `offset` and `direction` are scaled together.
   const double along_magnitude = magnitude(along);
@@ -452,8 +434,7 @@ std::optional<LineParameter> crossing_parameter(Point p, Point q, Point a, Point
       return t;
     }
   }
-  if (!sign_is_known(denominator) && cross_sign(a, b, p, q) == 0)
-    return std::nullopt;
+  if (!sign_is_known(denominator) && cross_sign(a, b, p, q) == 0) return std::nullopt;
   refine_from_exact_value(t);
   return t;
 }
@@ -484,8 +465,7 @@ LineParameter projection_parameter(Point p, Point q, Point v) {
 }
 
 int parameter_sign(const LineParameter& t) {
-  if (std::fabs(t.approximation) > t.error_bound)
-    return t.approximation > 0 ? 1 : -1;
+  if (std::fabs(t.approximation) > t.error_bound) return t.approximation > 0 ? 1 : -1;
   if (t.kind == LineParameter::Kind::kCrossing) {
     return cross_sign(t.a, t.b, t.origin, t.a) * cross_sign(t.a, t.b, t.origin, t.through);
   }
@@ -533,10 +513,8 @@ int compare_entries(std::span<const LineParameter> parameters, const SortEntry& 
                     const SortEntry& t) {
   const double difference = s.approximation - t.approximation;
   const double bound = (s.error_bound + t.error_bound) * kParameterBoundSlack;
-  if (difference > bound)
-    return 1;
-  if (difference < -bound)
-    return -1;
+  if (difference > bound) return 1;
+  if (difference < -bound) return -1;
   return compare_parameters_exactly(parameters[s.index], parameters[t.index]);
 }
 
@@ -558,8 +536,7 @@ int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>&
   std::vector<signed char> order(entries.size(), 0);  // order[i]: entry i - 1 against entry i
   for (std::size_t i = 1; i < entries.size(); ++i) {
     order[i] = static_cast<signed char>(compare_entries(parameters, entries[i - 1], entries[i]));
-    if (order[i] <= 0)
-      continue;
+    if (order[i] <= 0) continue;
     std::sort(entries.begin(), entries.end(), [&](const SortEntry& s, const SortEntry& t) {
       return compare_entries(parameters, s, t) < 0;
     });
@@ -571,8 +548,7 @@ int rank_parameters(std::span<const LineParameter> parameters, std::vector<int>&
   rank.assign(parameters.size(), 0);
   int distinct = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (i == 0 || order[i] != 0)
-      ++distinct;
+    if (i == 0 || order[i] != 0) ++distinct;
     rank[entries[i].index] = distinct - 1;
   }
   return distinct;
@@ -588,8 +564,7 @@ RationalCoordinates crossing_coordinates(Point a, Point b, Point c, Point d) {
   const mpq_class ax(a.x), ay(a.y), bx(b.x), by(b.y), cx(c.x), cy(c.y), dx(d.x), dy(d.y);
   const mpq_class ux = bx - ax, uy = by - ay, wx = dx - cx, wy = dy - cy;
   const mpq_class denominator = ux * wy - uy * wx;
-  if (sgn(denominator) == 0)
-    throw std::domain_error("parallel lines have no crossing point");
+  if (sgn(denominator) == 0) throw std::domain_error("parallel lines have no crossing point");
   const mpq_class s = ((cx - ax) * wy - (cy - ay) * wx) / denominator;
   return {ax + s * ux, ay + s * uy};
 }
@@ -603,8 +578,7 @@ RationalCoordinates point_value(const RationalPoint& point) {
 std::optional<RationalPoint> line_intersection(Point a, Point b, Point c, Point d) {
   for (Point point : {a, b, c, d})
     require_finite(point);
-  if (cross_sign(a, b, c, d) == 0)
-    return std::nullopt;
+  if (cross_sign(a, b, c, d) == 0) return std::nullopt;
   RationalPoint crossing{a, b, c, d, {0, 0}};
   const Difference along = difference(b, a);
   const Difference other = difference(d, c);
@@ -633,8 +607,7 @@ int orientation_sign(Point a, Point b, const RationalPoint& x) {
   // With x = x.a + s (x.b - x.a) and s = C / W:
   // (b - a) x (x - a) = ((b - a) x (x.a - a) * W + (b - a) x (x.b - x.a) * C) / W.
   const int crossing_sign = cross_sign(x.a, x.b, x.c, x.d);
-  if (crossing_sign == 0)
-    throw std::domain_error("parallel lines have no crossing point");
+  if (crossing_sign == 0) throw std::domain_error("parallel lines have no crossing point");
   const Difference query = difference(b, a);
   const Difference start = difference(x.a, a);
   const Difference along = difference(x.b, x.a);
@@ -648,8 +621,7 @@ int orientation_sign(Point a, Point b, const RationalPoint& x) {
   const Bounded numerator =
       cross(query_vector, scaled(start, scale)) * cross(along_vector, other_vector) +
       cross(query_vector, along_vector) * cross(scaled(offset, scale), other_vector);
-  if (sign_is_known(numerator))
-    return (numerator.value > 0 ? 1 : -1) * crossing_sign;
+  if (sign_is_known(numerator)) return (numerator.value > 0 ? 1 : -1) * crossing_sign;
   const std::array<Point, 6> points{a, b, x.a, x.b, x.c, x.d};
   return evaluate_exactly(
              points, kDegreeFourSmallBits,

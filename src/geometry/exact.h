@@ -41,7 +41,8 @@ inline int orientation_sign(Point a, Point b, Point c) {
   const double left = ux * wy;
   const double right = uy * wx;
   const double value = left - right;
-  const double bound = kTwoProductRelativeBound * (std::fabs(left) + std::fabs(right)) + kUnderflowSlop;
+  const double bound =
+      kTwoProductRelativeBound * (std::fabs(left) + std::fabs(right)) + kUnderflowSlop;
   if (value > bound) return 1;
   if (value < -bound) return -1;
   return orientation_sign_unfiltered(a, b, c);
@@ -111,10 +112,8 @@ inline int compare_parameters(const LineParameter& s, const LineParameter& t) {
   const double bound = (s.error_bound + t.error_bound) * kParameterBoundSlack;
   // Both tests fail on NaN or an infinite bound, which sends the pair to the
   // exact comparison.
-  if (difference > bound)
-    return 1;
-  if (difference < -bound)
-    return -1;
+  if (difference > bound) return 1;
+  if (difference < -bound) return -1;
   return compare_parameters_exactly(s, t);
 }
 

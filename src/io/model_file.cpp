@@ -87,8 +87,9 @@ void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
 
 void put_formula_line(const TokenList& tokens, TextOutput& out) {
   put(out, "polygon = ");
-  put_formula_tokens(std::span<const int>(tokens.items.get(), static_cast<std::size_t>(tokens.count)),
-                     kModelSpelling, out);
+  put_formula_tokens(
+      std::span<const int>(tokens.items.get(), static_cast<std::size_t>(tokens.count)),
+      kModelSpelling, out);
   put(out, ";\n");
 }
 

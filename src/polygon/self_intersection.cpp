@@ -33,11 +33,9 @@ std::vector<Segment> outline_segments(std::span<const Point> vertices) {
   for (std::size_t i = 0; i < count; ++i) {
     const Point start = vertices[i];
     const Point end = vertices[(i + 1) % count];
-    if (same_point(start, end))
-      continue;
+    if (same_point(start, end)) continue;
     Segment segment{static_cast<int>(i), start, end, start, end};
-    if (lexicographically_before(end, start))
-      std::swap(segment.left, segment.right);
+    if (lexicographically_before(end, start)) std::swap(segment.left, segment.right);
     segments.push_back(segment);
   }
   return segments;
@@ -59,10 +57,8 @@ bool segments_conflict(const std::vector<Segment>& segments, int first, int seco
   const int count = static_cast<int>(segments.size());
   const Segment& s = segments[static_cast<std::size_t>(first)];
   const Segment& t = segments[static_cast<std::size_t>(second)];
-  if (count == 2)
-    return true;  // there and straight back
-  if (!adjacent(first, second, count))
-    return closed_segments_meet(s.start, s.end, t.start, t.end);
+  if (count == 2) return true;  // there and straight back
+  if (!adjacent(first, second, count)) return closed_segments_meet(s.start, s.end, t.start, t.end);
   const bool s_first = (first + 1) % count == second;
   return s_first ? folds_back(s, t) : folds_back(t, s);
 }
@@ -81,8 +77,7 @@ struct BelowOnSweep {
   const std::vector<Segment>* segments;
 
   bool operator()(int first, int second) const {
-    if (first == second)
-      return false;
+    if (first == second) return false;
     const Segment& s = (*segments)[static_cast<std::size_t>(first)];
     const Segment& t = (*segments)[static_cast<std::size_t>(second)];
     const bool s_later = !lexicographically_before(s.left, t.left);
@@ -92,8 +87,7 @@ struct BelowOnSweep {
       side = s_later ? orientation_sign(t.left, t.right, s.right)
                      : -orientation_sign(s.left, s.right, t.right);
     }
-    if (side == 0)
-      return first < second;  // collinear: a conflict, any fixed order
+    if (side == 0) return first < second;  // collinear: a conflict, any fixed order
     return side < 0;
   }
 };
@@ -120,10 +114,8 @@ void test_pair(Sweep& sweep, int first, int second) {
 void insert_segment(Sweep& sweep, int position) {
   const auto place = sweep.status.insert(position).first;
   sweep.places[static_cast<std::size_t>(position)] = place;
-  if (place != sweep.status.begin())
-    test_pair(sweep, *std::prev(place), position);
-  if (std::next(place) != sweep.status.end())
-    test_pair(sweep, position, *std::next(place));
+  if (place != sweep.status.begin()) test_pair(sweep, *std::prev(place), position);
+  if (std::next(place) != sweep.status.end()) test_pair(sweep, position, *std::next(place));
 }
 
 void remove_segment(Sweep& sweep, int position) {
@@ -152,16 +144,14 @@ std::optional<EdgeCrossing> sweep_for_crossing(const std::vector<Segment>& segme
                                                const std::vector<char>& excluded) {
   std::vector<Event> events;
   for (std::size_t i = 0; i < segments.size(); ++i) {
-    if (excluded[i])
-      continue;
+    if (excluded[i]) continue;
     events.push_back({segments[i].left, static_cast<int>(i), true});
     events.push_back({segments[i].right, static_cast<int>(i), false});
   }
   // At one point, segments that start there go in before those that end
   // there leave, so that segments touching only at that point meet.
   std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
-    if (!same_point(a.at, b.at))
-      return lexicographically_before(a.at, b.at);
+    if (!same_point(a.at, b.at)) return lexicographically_before(a.at, b.at);
     return a.starts && !b.starts;
   });
   Sweep sweep{&segments, std::set<int, BelowOnSweep>(BelowOnSweep{&segments}),
@@ -175,12 +165,10 @@ std::optional<EdgeCrossing> sweep_for_crossing(const std::vector<Segment>& segme
     const std::span<const Event> group(events.data() + group_begin, group_end - group_begin);
     test_shared_ends(sweep, group);
     for (const Event& event : group) {
-      if (event.starts && !sweep.found)
-        insert_segment(sweep, event.position);
+      if (event.starts && !sweep.found) insert_segment(sweep, event.position);
     }
     for (const Event& event : group) {
-      if (!event.starts && !sweep.found)
-        remove_segment(sweep, event.position);
+      if (!event.starts && !sweep.found) remove_segment(sweep, event.position);
     }
     group_begin = group_end;
   }
@@ -202,8 +190,7 @@ std::vector<EdgeCrossing> find_self_intersections(std::span<const Point> vertice
   std::vector<char> excluded(segments.size(), 0);
   while (static_cast<int>(crossings.size()) < max_reported) {
     const std::optional<EdgeCrossing> crossing = sweep_for_crossing(segments, excluded);
-    if (!crossing)
-      break;
+    if (!crossing) break;
     crossings.push_back(*crossing);
     excluded[static_cast<std::size_t>(position_of_edge(segments, crossing->second_edge))] = 1;
   }

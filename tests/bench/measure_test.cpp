@@ -18,8 +18,7 @@ std::map<std::string, std::string> report_fields(const std::string& report) {
   std::string word;
   while (words >> word) {
     const auto equals = word.find('=');
-    if (equals != std::string::npos)
-      fields[word.substr(0, equals)] = word.substr(equals + 1);
+    if (equals != std::string::npos) fields[word.substr(0, equals)] = word.substr(equals + 1);
   }
   return fields;
 }

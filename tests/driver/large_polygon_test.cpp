@@ -10,13 +10,13 @@
 
 #include "driver/formula_choice.h"
 #include "formula/formula.h"
+#include "formula/token_list.h"
 #include "io/formula_file.h"
 #include "io/hull_listing.h"
-#include "formula/token_list.h"
+#include "io/model_file.h"
 #include "io/plot_file.h"
 #include "io/text_output.h"
 #include "io/vertex_text.h"
-#include "io/model_file.h"
 #include "support/polygon_generators.h"
 #include "support/test_support.h"
 

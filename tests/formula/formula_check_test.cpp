@@ -31,12 +31,10 @@ FormulaVerdict check(const std::vector<Point>& vertices, const std::string& form
 std::optional<bool> left_of_edge(const std::vector<Point>& vertices, int edge, Point x) {
   const Point a = vertices[edge];
   const Point b = vertices[(edge + 1) % vertices.size()];
-  if (a.x == b.x && a.y == b.y)
-    return false;
+  if (a.x == b.x && a.y == b.y) return false;
   const double value = (b.x - a.x) * (x.y - a.y) - (b.y - a.y) * (x.x - a.x);
   const double scale = std::hypot(b.x - a.x, b.y - a.y) * std::hypot(x.x - a.x, x.y - a.y);
-  if (std::fabs(value) <= 1e-9 * scale)
-    return std::nullopt;
+  if (std::fabs(value) <= 1e-9 * scale) return std::nullopt;
   return value > 0;
 }
 
@@ -76,8 +74,7 @@ class FormulaAtPoint {
       return value;
     }
     const std::optional<bool> value = left_of_edge(vertices_, tokens_[next_++], x_);
-    if (!value)
-      uncertain_ = true;
+    if (!value) uncertain_ = true;
     return value;
   }
 
@@ -100,15 +97,12 @@ std::optional<bool> polygon_contains(const std::vector<Point>& vertices, Point x
   for (std::size_t i = 0; i < vertices.size(); ++i) {
     const Point a = vertices[i];
     const Point b = vertices[(i + 1) % vertices.size()];
-    if ((a.y > x.y) == (b.y > x.y))
-      continue;
+    if ((a.y > x.y) == (b.y > x.y)) continue;
     const std::optional<bool> left = left_of_edge(vertices, static_cast<int>(i), x);
-    if (!left)
-      return std::nullopt;
+    if (!left) return std::nullopt;
     // The crossing lies right of x when x is left of an upward edge or right
     // of a downward one.
-    if (*left == (b.y > a.y))
-      inside = !inside;
+    if (*left == (b.y > a.y)) inside = !inside;
   }
   return inside;
 }
@@ -203,8 +197,7 @@ TEST(CheckFormula, OtherCorrectFormulasHold) {
 TEST(CheckFormula, EveryFlippedOperatorFails) {
   for (const Case& c : kConverterCases) {
     for (std::size_t i = 0; i < c.formula.size(); ++i) {
-      if (c.formula[i] != '+' && c.formula[i] != '*')
-        continue;
+      if (c.formula[i] != '+' && c.formula[i] != '*') continue;
       std::string flipped = c.formula;
       flipped[i] = c.formula[i] == '+' ? '*' : '+';
       const FormulaVerdict verdict = check(c.vertices, flipped);
@@ -363,20 +356,17 @@ std::vector<Point> random_star_polygon(std::mt19937_64& random, int vertex_count
     while (static_cast<int>(points.size()) < vertex_count) {
       const Point p{static_cast<double>(coordinate(random)),
                     static_cast<double>(coordinate(random))};
-      if (p.x != 0 || p.y != 0)
-        points.push_back(p);
+      if (p.x != 0 || p.y != 0) points.push_back(p);
     }
     std::sort(points.begin(), points.end(), [&](Point a, Point b) {
-      if (upper(a) != upper(b))
-        return upper(a);
+      if (upper(a) != upper(b)) return upper(a);
       return integer_cross(a, b) > 0;
     });
     bool valid = true;
     for (int i = 0; i < vertex_count && valid; ++i) {
       valid = integer_cross(points[i], points[(i + 1) % vertex_count]) > 0;
     }
-    if (valid)
-      return points;
+    if (valid) return points;
   }
 }
 
@@ -384,8 +374,7 @@ bool is_convex(const std::vector<Point>& vertices) {
   const std::size_t n = vertices.size();
   for (std::size_t i = 0; i < n; ++i) {
     const Point a = vertices[i], b = vertices[(i + 1) % n], c = vertices[(i + 2) % n];
-    if (integer_cross({b.x - a.x, b.y - a.y}, {c.x - b.x, c.y - b.y}) < 0)
-      return false;
+    if (integer_cross({b.x - a.x, b.y - a.y}, {c.x - b.x, c.y - b.y}) < 0) return false;
   }
   return true;
 }
@@ -413,8 +402,7 @@ TEST(CheckFormulaProperty, IntersectionOfAllEdgesHoldsExactlyForConvexPolygons) 
     const FormulaVerdict verdict = check(polygon, formula);
     ASSERT_EQ(verdict.holds, convex) << i << ": " << verdict.reason;
     (convex ? convex_count : concave_count)++;
-    if (!convex)
-      expect_disagreement_at_witness(polygon, formula, verdict);
+    if (!convex) expect_disagreement_at_witness(polygon, formula, verdict);
     // Clockwise, the same outline never matches a formula of left half-planes.
     const std::vector<Point> reversed(polygon.rbegin(), polygon.rend());
     ASSERT_FALSE(check(reversed, formula).holds) << i;
@@ -431,8 +419,7 @@ std::string random_formula(std::mt19937_64& random, std::vector<int> edges,
     std::mt19937_64& random;
     bool only_intersections;
     std::string build(const std::vector<int>& edges, std::size_t begin, std::size_t end) {
-      if (end - begin == 1)
-        return std::to_string(edges[begin]);
+      if (end - begin == 1) return std::to_string(edges[begin]);
       const std::size_t split =
           std::uniform_int_distribution<std::size_t>(begin + 1, end - 1)(random);
       const bool unite = !only_intersections && std::bernoulli_distribution(0.4)(random);
@@ -468,8 +455,7 @@ TEST(CheckFormulaProperty, AgreesWithPointSamplingOnRandomFormulas) {
     if (sampled_difference) {
       ASSERT_FALSE(verdict.holds) << formula;
     }
-    if (!verdict.holds)
-      expect_disagreement_at_witness(polygon, formula, verdict);
+    if (!verdict.holds) expect_disagreement_at_witness(polygon, formula, verdict);
     (verdict.holds ? held : failed)++;
   }
   EXPECT_GT(held, 20);

@@ -54,8 +54,7 @@ class BitEvaluator {
 // A random tree over edges[begin .. end - 1].
 std::string random_formula(std::mt19937_64& random, const std::vector<int>& edges, int begin,
                            int end) {
-  if (end - begin == 1)
-    return std::to_string(edges[begin]);
+  if (end - begin == 1) return std::to_string(edges[begin]);
   const int split = std::uniform_int_distribution<int>(begin + 1, end - 1)(random);
   const char op = std::bernoulli_distribution(0.5)(random) ? '+' : '*';
   const std::string left_text = random_formula(random, edges, begin, split);
@@ -149,12 +148,9 @@ TEST(FormulaProgram, KeepsTheStackShallow) {
     int highest = 0;
     int edges_used = 0;
     for (const ProgramStep& step : program.steps) {
-      if (step.kind == StepKind::kLoad)
-        ++height;
-      if (step.kind == StepKind::kIntersect || step.kind == StepKind::kUnite)
-        --height;
-      if (step.edge >= 0)
-        ++edges_used;
+      if (step.kind == StepKind::kLoad) ++height;
+      if (step.kind == StepKind::kIntersect || step.kind == StepKind::kUnite) --height;
+      if (step.edge >= 0) ++edges_used;
       highest = std::max(highest, height);
       ASSERT_GE(height, 1) << c.name;
     }

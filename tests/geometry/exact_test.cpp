@@ -81,8 +81,7 @@ TEST(OrientationSign, NearDiagonalGridMatchesExactWhereDoublesFail) {
       ASSERT_EQ(orientation_sign(b, c, a), expected) << k << " " << l;
       ASSERT_EQ(orientation_sign(c, a, b), expected) << k << " " << l;
       ASSERT_EQ(orientation_sign(b, a, c), -expected) << k << " " << l;
-      if (naive_orientation(a, b, c) != expected)
-        ++naive_wrong;
+      if (naive_orientation(a, b, c) != expected) ++naive_wrong;
     }
   }
   // The grid is only a meaningful test if plain doubles do get it wrong.
@@ -109,8 +108,7 @@ TEST(ExactPredicates, NearlyCollinearLongSegments) {
     ASSERT_EQ(cross_sign(a, b, c, d), reference_cross(a, b, c, d)) << i;
     ASSERT_EQ(dot_sign(a, b, c, d), reference_dot(a, b, c, d)) << i;
     ASSERT_EQ(orientation_sign(start, end, a), reference_orientation(start, end, a)) << i;
-    if (orientation == 0)
-      ++zero_count;
+    if (orientation == 0) ++zero_count;
   }
   // Some triples are exactly collinear after rounding; most are not.
   EXPECT_LT(zero_count, 197);
@@ -245,8 +243,7 @@ TEST(LineParameters, AgreeWithRationalReferenceOnRandomLines) {
   for (int i = 0; i < 6000; ++i) {
     const int kind = family(random);
     const Point p = source.next(kind), q = source.next(kind);
-    if (p.x == q.x && p.y == q.y)
-      continue;
+    if (p.x == q.x && p.y == q.y) continue;
     std::vector<LineParameter> parameters;
     std::vector<mpq_class> expected;
     for (int j = 0; j < 4; ++j) {
@@ -272,8 +269,7 @@ TEST(LineParameters, AgreeWithRationalReferenceOnRandomLines) {
         const int want = cmp(expected[j], expected[k]);
         ASSERT_EQ(compare_parameters(parameters[j], parameters[k]), (want > 0) - (want < 0)) << i;
         ++compared;
-        if (j != k && want == 0)
-          ++ties;
+        if (j != k && want == 0) ++ties;
       }
     }
   }
@@ -414,8 +410,7 @@ TEST(RationalPoints, OrientationAgreesWithRationalReference) {
     const std::optional<RationalPoint> crossing = line_intersection(a, b, c, d);
     const bool parallel = reference_cross(a, b, c, d) == 0;
     ASSERT_EQ(crossing.has_value(), !parallel) << i;
-    if (!crossing)
-      continue;
+    if (!crossing) continue;
     const RationalCoordinates exact = point_value(*crossing);
     const mpq_class s = reference_crossing(a, b, c, d);
     ASSERT_EQ(exact.x, mpq_class(a.x) + s * (mpq_class(b.x) - mpq_class(a.x))) << i;
@@ -429,8 +424,7 @@ TEST(RationalPoints, OrientationAgreesWithRationalReference) {
       const int want =
           sgn(cross(direction, RationalVector{exact.x, exact.y} - rational(query.from)));
       ASSERT_EQ(orientation_sign(query.from, query.to, *crossing), want) << i;
-      if (want == 0)
-        ++on_line;
+      if (want == 0) ++on_line;
     }
   }
   EXPECT_GT(on_line, 8000);

@@ -1,6 +1,6 @@
 # Steps shared by the scripts that drive a sub-build from a test.
 
-foreach(variable IN ITEMS SOURCE_DIR BINARY_DIR GENERATOR CTEST_COMMAND)
+foreach(variable IN ITEMS SOURCE_DIR BINARY_DIR GENERATOR CTEST_COMMAND WARNINGS_AS_ERRORS)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "${CMAKE_CURRENT_LIST_FILE}: -D${variable}=... is required")
   endif()

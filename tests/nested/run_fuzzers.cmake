@@ -20,7 +20,8 @@ run_step("configuring the fuzzing build"
   -DCMAKE_CXX_COMPILER=${CLANG_CXX}
   -DPOLYFREP_FUZZ=ON
   -DBUILD_TESTING=OFF
-  -DPOLYFREP_NESTED_TESTS=OFF)
+  -DPOLYFREP_NESTED_TESTS=OFF
+  -DPOLYFREP_WARNINGS_AS_ERRORS=${WARNINGS_AS_ERRORS})
 run_step("building the fuzzers" ${CMAKE_COMMAND} --build ${BINARY_DIR} -j2 --target ${fuzzers})
 
 # The seed corpus: the hand-made seeds and every golden input.

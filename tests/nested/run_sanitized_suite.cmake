@@ -15,7 +15,8 @@ run_step("configuring the sanitized build"
   # sanitizers see the same faults, with usable stack traces.
   "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g"
   -DPOLYFREP_SANITIZE=ON
-  -DPOLYFREP_NESTED_TESTS=OFF)
+  -DPOLYFREP_NESTED_TESTS=OFF
+  -DPOLYFREP_WARNINGS_AS_ERRORS=${WARNINGS_AS_ERRORS})
 run_step("building the sanitized build" ${CMAKE_COMMAND} --build ${BINARY_DIR} -j2)
 # AddressSanitizer reserves terabytes of address space for its shadow memory
 # at start-up, so a program run under an address-space limit (ulimit -v)
@@ -27,5 +28,5 @@ set(needs_address_space_limit "^Faults\\.MemoryExhaustionIsReportedNotACrash$")
 # false positive; that test runs in the ordinary build only.
 set(unwinds_through_a_huge_stack "^CheckerCommandLine\\.TooDeepNestingIsRefused$")
 run_step("testing the sanitized build"
-  ${CTEST_COMMAND} --test-dir ${BINARY_DIR} --output-on-failure --no-tests=error -LE nested
+  ${CTEST_COMMAND} --test-dir ${BINARY_DIR} --output-on-failure --no-tests=error -LE "nested|lint"
   -E "${needs_address_space_limit}|${unwinds_through_a_huge_stack}" -j2)
