@@ -73,11 +73,6 @@ bool close_text_output(TextOutput& out) {
   return !out.failed;
 }
 
-void put_double(TextOutput& out, double value) {
-  char digits[kMaxNumberText];
-  put(out, std::string_view(digits, format_double(value, digits)));
-}
-
 void put_integer(TextOutput& out, long long value) {
   char digits[kMaxNumberText];
   put(out, std::string_view(digits, format_integer(value, digits)));

@@ -52,8 +52,7 @@ inline void put(TextOutput& out, char c) {
   out.buffer[out.used++] = c;
 }
 
-// Numbers through the shared formatter: %g with six digits, plain integers.
-void put_double(TextOutput& out, double value);
+// An integer in plain decimal, through the shared formatter.
 void put_integer(TextOutput& out, long long value);
 
 }  // namespace polyfrep
