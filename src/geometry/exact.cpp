@@ -368,34 +368,41 @@ int orientation_sign_unfiltered(Point a, Point b, Point c) {
   });
 }
 
+namespace {
+
+// The sign of l - r (right_sign -1) or l + r (right_sign 1), for the products
+// l = left_1 * left_2 and r = right_1 * right_2 of coordinate differences of
+// the four points: the filter first, `exact` on the points when it cannot
+// tell.
+template <typename Exact>
+int two_product_sign(const std::array<Point, 4>& points, double left_1, double left_2,
+                     double right_1, double right_2, double right_sign, Exact exact) {
+  if (both_products_vanish(left_1, left_2, right_1, right_2) &&
+      std::isfinite(left_1 + left_2 + right_1 + right_2)) {
+    return 0;
+  }
+  const double left = left_1 * left_2;
+  const double right = right_1 * right_2;
+  const int sign =
+      filtered_two_product_sign(left + right_sign * right, std::fabs(left) + std::fabs(right));
+  if (sign != kUndecided) return sign;
+  for (const Point& point : points)
+    require_finite(point);
+  return evaluate_exactly(points, kDegreeTwoSmallBits, exact);
+}
+
+}  // namespace
+
 int cross_sign(Point a, Point b, Point c, Point d) {
   const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
-  if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy)) return 0;
-  const double left = ux * wy;
-  const double right = uy * wx;
-  const int sign = filtered_two_product_sign(left - right, std::fabs(left) + std::fabs(right));
-  if (sign != kUndecided) return sign;
-  require_finite(a);
-  require_finite(b);
-  require_finite(c);
-  require_finite(d);
-  return evaluate_exactly(std::array<Point, 4>{a, b, c, d}, kDegreeTwoSmallBits, [](const auto& v) {
+  return two_product_sign({a, b, c, d}, ux, wy, uy, wx, -1.0, [](const auto& v) {
     return sign_of(cross(minus(v[1], v[0]), minus(v[3], v[2])));
   });
 }
 
 int dot_sign(Point a, Point b, Point c, Point d) {
   const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
-  if (both_products_vanish(ux, wx, uy, wy) && std::isfinite(ux + uy + wx + wy)) return 0;
-  const double left = ux * wx;
-  const double right = uy * wy;
-  const int sign = filtered_two_product_sign(left + right, std::fabs(left) + std::fabs(right));
-  if (sign != kUndecided) return sign;
-  require_finite(a);
-  require_finite(b);
-  require_finite(c);
-  require_finite(d);
-  return evaluate_exactly(std::array<Point, 4>{a, b, c, d}, kDegreeTwoSmallBits, [](const auto& v) {
+  return two_product_sign({a, b, c, d}, ux, wx, uy, wy, 1.0, [](const auto& v) {
     return sign_of(dot(minus(v[1], v[0]), minus(v[3], v[2])));
   });
 }
