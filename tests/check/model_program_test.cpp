@@ -147,6 +147,89 @@ TEST(ModelProgram, NotANumberCountsAsEmpty) {
   EXPECT_GT(model_value(either, {1, 1}), 0);
 }
 
+// A random expression as the model text writes it, with only the
+// parentheses that binding needs and a few more, and its value at one point
+// computed here by C++ with the same operations in the same order.
+struct WrittenExpression {
+  std::string text;
+  int level = 3;  // how loosely it binds: 0 "&" and "|", 1 "+" "-", 2 "*" "/", 3 an operand
+  double value = 0;
+};
+
+double lowest_if_not_a_number(double value) {
+  return std::isnan(value) ? -INFINITY : value;
+}
+
+WrittenExpression in_parentheses(WrittenExpression expression) {
+  expression.text = "(" + expression.text + ")";
+  expression.level = 3;
+  return expression;
+}
+
+WrittenExpression random_expression(std::mt19937_64& random, Point at, int depth) {
+  const auto operand = [&](int tighter_than) {
+    WrittenExpression written = random_expression(random, at, depth - 1);
+    return written.level <= tighter_than || random() % 6 == 0 ? in_parentheses(written) : written;
+  };
+  switch (depth == 0 ? random() % 4 : random() % 14) {
+    case 0:
+    case 1: {
+      const double number = static_cast<double>(random() % 41) / 4;
+      return {testing::g_text(number), 3, number};
+    }
+    case 2:
+      return {"x[1]", 3, at.x};
+    case 3:
+      return random() % 2 ? WrittenExpression{"x[2]", 3, at.y} : WrittenExpression{"x[3]", 3, 0};
+    case 4: {
+      // A space keeps "- -" from reading as a comment.
+      const WrittenExpression negated = operand(2);
+      return {"- " + negated.text, 3, -negated.value};
+    }
+    case 5: {
+      const WrittenExpression kept = operand(2);
+      return {"+" + kept.text, 3, kept.value};
+    }
+    case 6: {
+      const WrittenExpression argument = random_expression(random, at, depth - 1);
+      return {"sqrt(" + argument.text + ")", 3, std::sqrt(argument.value)};
+    }
+    default:
+      break;
+  }
+  const char symbol = "+-*/&|"[random() % 6];
+  const int level = symbol == '&' || symbol == '|' ? 0 : symbol == '+' || symbol == '-' ? 1 : 2;
+  // Operators of one level group from the left: a right operand of the same
+  // level needs parentheses.
+  const WrittenExpression left = operand(level - 1);
+  const WrittenExpression right = operand(level);
+  const double a = left.value, b = right.value;
+  const double value = symbol == '+'   ? a + b
+                       : symbol == '-' ? a - b
+                       : symbol == '*' ? a * b
+                       : symbol == '/' ? a / b
+                       : symbol == '&'
+                           ? std::min(lowest_if_not_a_number(a), lowest_if_not_a_number(b))
+                           : std::max(lowest_if_not_a_number(a), lowest_if_not_a_number(b));
+  return {left.text + " " + symbol + " " + right.text, level, value};
+}
+
+// Reading, compiling and evaluating follow the text's binding and give the
+// bits C++ gives; the sign agrees with the value.
+TEST(ModelProgram, EvaluatesRandomExpressionsAsWritten) {
+  std::mt19937_64 random(19);
+  std::uniform_real_distribution<double> coordinate(-3, 3);
+  for (int round = 0; round < 3000; ++round) {
+    const Point at{coordinate(random), coordinate(random)};
+    const WrittenExpression expression = random_expression(random, at, 1 + round % 6);
+    const CompiledModel model = compile_text("o(x[3]) {\n  o = " + expression.text + ";\n}\n");
+    const double value = model_value(model, at);
+    EXPECT_TRUE(value == expression.value || (std::isnan(value) && std::isnan(expression.value)))
+        << expression.text << " gives " << value << ", not " << expression.value;
+    EXPECT_EQ(model_inside(model, at), expression.value > 0) << expression.text;
+  }
+}
+
 TEST(ModelProgram, DistanceNamesGiveEdgeNumbers) {
   const struct {
     const char* name;
