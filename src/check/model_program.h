@@ -79,6 +79,13 @@ CompiledModel compile_model(const ModelSyntax& syntax);
 // other name ("s", "s012", "t1").
 int edge_of_distance_name(const std::string& name);
 
+// A node whose value is being computed: the first `children_done` of its
+// children are, and their values lie on top of the value stack.
+struct EvaluationStep {
+  int node = -1;
+  int children_done = 0;
+};
+
 // Evaluates a compiled model at points. Variables are computed on first use
 // at the current point and then reused; the stamp marks which are current.
 struct PointEvaluator {
@@ -87,6 +94,11 @@ struct PointEvaluator {
   std::vector<double> slot_values;
   std::vector<std::uint32_t> slot_stamps;
   std::uint32_t stamp = 0;
+  // The explicit stacks of node_value and node_inside, kept from point to
+  // point so that their storage is reused.
+  std::vector<EvaluationStep> steps;
+  std::vector<double> values;
+  std::vector<int> open_decisions;
 };
 
 PointEvaluator make_point_evaluator(const CompiledModel& model);
