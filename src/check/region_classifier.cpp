@@ -265,29 +265,42 @@ void classify_box(Classification& work, const RegionTree& parent, int parent_roo
 }  // namespace
 
 Interval node_interval(const CompiledModel& model, int node_index, const Box& box) {
-  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(node_index)];
-  switch (node.operation) {
-    case Operation::Constant:
-      return finished(node.value, node.value, std::fabs(node.value));
-    case Operation::Coordinate:
-      return coordinate_interval(node.index, box);
-    case Operation::Variable:
-      return node_interval(model, model.slots[static_cast<std::size_t>(node.index)].root, box);
-    case Operation::Negate: {
-      const Interval a = node_interval(model, node.left, box);
-      return a.known ? finished(-a.high, -a.low, a.magnitude) : unknown();
+  // The rounding of a root near zero is not bounded by the magnitude: a root
+  // is never bounded, and its operand needs no look.
+  const auto needed = [](const ExpressionNode& node) {
+    switch (node.operation) {
+      case Operation::Constant:
+      case Operation::Coordinate:
+      case Operation::SquareRoot:
+        return 0;
+      case Operation::Variable:
+      case Operation::Negate:
+        return 1;
+      default:
+        return 2;
     }
-    case Operation::SquareRoot:
-      // The rounding of a root near zero is not bounded by the magnitude.
-      return unknown();
-    default:
-      break;
-  }
-  const Interval a = node_interval(model, node.left, box);
-  if (!a.known) return unknown();
-  const Interval b = node_interval(model, node.right, box);
-  if (!b.known) return unknown();
-  return combine(node.operation, a, b);
+  };
+  const auto finish = [&box](const ExpressionNode& node, std::span<const Interval> operands) {
+    switch (node.operation) {
+      case Operation::Constant:
+        return finished(node.value, node.value, std::fabs(node.value));
+      case Operation::Coordinate:
+        return coordinate_interval(node.index, box);
+      case Operation::Variable:
+        return operands[0];
+      case Operation::Negate: {
+        const Interval& a = operands[0];
+        return a.known ? finished(-a.high, -a.low, a.magnitude) : unknown();
+      }
+      case Operation::SquareRoot:
+        return unknown();
+      default:
+        break;
+    }
+    if (!operands[0].known || !operands[1].known) return unknown();
+    return combine(node.operation, operands[0], operands[1]);
+  };
+  return fold_expression<Interval>(model, node_index, needed, finish);
 }
 
 Classification make_classification(const BoundedModel& model, std::span<const Point> points,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "check/edge_functions.h"
 #include "check/formula_tokens.h"
 #include "check/model_text.h"
 #include "check/region_classifier.h"
@@ -227,6 +228,58 @@ TEST(ModelProgram, EvaluatesRandomExpressionsAsWritten) {
     EXPECT_TRUE(value == expression.value || (std::isnan(value) && std::isnan(expression.value)))
         << expression.text << " gives " << value << ", not " << expression.value;
     EXPECT_EQ(model_inside(model, at), expression.value > 0) << expression.text;
+  }
+}
+
+// Expressions nested far deeper than a call stack could follow: a sum that
+// grows to the left, signs before signs, parentheses in parentheses and
+// indices of indices, each a million levels deep.
+TEST(ModelProgram, FollowsExpressionsOfAnyDepth) {
+  const int depth = 1000000;
+  const Point at{0.75, -2.5};
+  std::string sum = "x[1]";
+  double sum_value = at.x, sum_constant = 0;
+  for (int i = 0; i < depth; ++i) {
+    sum += i % 2 == 0 ? " + 0.25" : " - 0.5";
+    sum_value += i % 2 == 0 ? 0.25 : -0.5;
+    sum_constant += i % 2 == 0 ? 0.25 : -0.5;
+  }
+  std::string signs;
+  for (int i = 0; i <= depth; ++i)
+    signs += "- ";
+  std::string indices = "x[2] - ";
+  for (int i = 0; i < depth; ++i)
+    indices += "v[";
+  // v[1] is 2 and v[2] is 1: an even number of indices comes back to 1.
+  indices += "1" + std::string(depth, ']');
+  const struct {
+    std::string name;
+    std::string value;
+    double expected;
+    LinearForm form;
+  } cases[] = {
+      {"sum", sum, sum_value, {true, sum_constant, 1, 0}},
+      {"signs", signs + "x[1]", -at.x, {true, 0, -1, 0}},
+      {"parentheses",
+       std::string(depth, '(') + "x[2]" + std::string(depth, ')'),
+       at.y,
+       {true, 0, 0, 1}},
+      {"indices", indices, at.y - 1, {true, -1, 0, 1}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = "o(x[3]) {\n  array v[2];\n  v = [2, 1];\n  o = " + c.value + ";\n}\n";
+    const CompiledModel model = compile_model(parse_model(text, 2 * depth));
+    EXPECT_EQ(model_value(model, at), c.expected) << c.name;
+    EXPECT_EQ(model_inside(model, at), c.expected > 0) << c.name;
+    const LinearForm form = linear_form(model, model.root);
+    EXPECT_TRUE(form.linear) << c.name;
+    EXPECT_EQ(form.constant, c.form.constant) << c.name;
+    EXPECT_EQ(form.x, c.form.x) << c.name;
+    EXPECT_EQ(form.y, c.form.y) << c.name;
+    const Interval bounds = node_interval(model, model.root, Box{at.x, at.x, at.y, at.y});
+    ASSERT_TRUE(bounds.known) << c.name;
+    EXPECT_EQ(bounds.low, c.expected) << c.name;
+    EXPECT_EQ(bounds.high, c.expected) << c.name;
   }
 }
 
