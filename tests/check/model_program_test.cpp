@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "check/edge_functions.h"
-#include "check/formula_tokens.h"
+#include "check/model_formula.h"
 #include "check/model_text.h"
 #include "check/region_classifier.h"
 
@@ -294,28 +294,24 @@ TEST(ModelProgram, DistanceNamesGiveEdgeNumbers) {
     EXPECT_EQ(edge_of_distance_name(c.name), c.edge) << c.name;
 }
 
-TEST(FormulaTokens, FollowTheGroupingOfTheText) {
+TEST(ModelFormula, FollowsTheGroupingOfTheText) {
   const struct {
     const char* formula;
-    std::vector<int> tokens;
+    const char* compact;
   } cases[] = {
-      {"(s1)&(s2&s0)", {-1, 1, -2, -4, -1, 2, -4, 0, -2}},
-      {"(s2)&((s3&s0)&(s1))", {-1, 2, -2, -4, -1, -1, 3, -4, 0, -2, -4, -1, 1, -2, -2}},
-      {"s0|s1", {0, -3, 1}},
-      {"s0&s1|s2", {-1, 0, -4, 1, -2, -3, 2}},
-      {"s0&(s1|s2)&s3", {-1, 0, -4, -1, 1, -3, 2, -2, -2, -4, 3}},
-      {"((s3))", {-1, -1, 3, -2, -2}},
+      {"(s1)&(s2&s0)", "(1)*(2*0)"}, {"(s2)&((s3&s0)&(s1))", "(2)*((3*0)*(1))"}, {"s0|s1", "0+1"},
+      {"s0&s1|s2", "(0*1)+(2)"},     {"s0&(s1|s2)&s3", "((0)*(1+2))*(3)"},       {"((s3))", "3"},
   };
   const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   for (const auto& c : cases) {
     const ModelSyntax syntax = parse_model(model_text(square, c.formula));
-    const FormulaTokens formula = extract_formula_tokens(syntax, compile_model(syntax));
+    const ModelFormula formula = extract_formula(syntax, compile_model(syntax));
     ASSERT_TRUE(formula.complete) << c.formula << ": " << formula.problem;
-    EXPECT_EQ(formula.tokens, c.tokens) << c.formula;
+    EXPECT_EQ(compact_text(formula.formula), c.compact) << c.formula;
   }
 }
 
-TEST(FormulaTokens, RefuseWhatIsNotAnEdgeFormula) {
+TEST(ModelFormula, RefusesWhatIsNotAnEdgeFormula) {
   const struct {
     const char* formula;
     const char* problem;
@@ -331,9 +327,9 @@ TEST(FormulaTokens, RefuseWhatIsNotAnEdgeFormula) {
     std::string text = model_text(square, c.formula);
     text.insert(text.find("polygon = "), "s9 = 1;\n");
     const ModelSyntax syntax = parse_model(text);
-    const FormulaTokens formula = extract_formula_tokens(syntax, compile_model(syntax));
+    const ModelFormula formula = extract_formula(syntax, compile_model(syntax));
     EXPECT_FALSE(formula.complete) << c.formula;
-    EXPECT_TRUE(formula.tokens.empty());
+    EXPECT_TRUE(formula.formula.nodes.empty());
     EXPECT_EQ(formula.problem, c.problem) << c.formula;
     EXPECT_EQ(formula.where.column, c.column) << c.formula;
   }
