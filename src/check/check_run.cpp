@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "check/edge_functions.h"
-#include "check/formula_tokens.h"
+#include "check/model_formula.h"
 #include "check/model_program.h"
 #include "check/model_syntax.h"
 #include "check/report_text.h"
-#include "polygon/diagnosis.h"
 #include "check/svg_picture.h"
-#include "io/model_name.h"
-#include "io/polygon_file.h"
-#include "io/number_format.h"
-#include "io/text_output.h"
 #include "formula/formula.h"
 #include "formula/formula_check.h"
+#include "io/model_name.h"
+#include "io/number_format.h"
+#include "io/polygon_file.h"
+#include "io/text_output.h"
+#include "polygon/diagnosis.h"
 
 namespace polyfrep {
 
@@ -220,7 +220,7 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
                                 const CheckOptions& options, const std::string& model_path,
                                 std::span<const Point> vertices) {
   ExactOutcome outcome;
-  const FormulaTokens formula = extract_formula_tokens(loaded.syntax, loaded.model);
+  const ModelFormula formula = extract_formula(loaded.syntax, loaded.model);
   if (!formula.complete) {
     add_failure(
         findings, "exact check",
@@ -237,16 +237,15 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
     findings.exact_check_skipped = true;
     return outcome;
   }
-  for (const int token : formula.tokens) {
-    if (token >= count) {
+  for (const int node : formula.formula.nodes) {
+    if (!is_operator(node) && node >= count) {
       add_failure(findings, "exact check",
-                  "not possible: the formula uses s" + std::to_string(token) +
+                  "not possible: the formula uses s" + std::to_string(node) +
                       " but the input has only " + std::to_string(count) + " edges");
       return outcome;
     }
   }
-  const ParsedFormula parsed = parse_tokens(formula.tokens, count);
-  const FormulaVerdict verdict = check_formula(vertices, parsed.formula);
+  const FormulaVerdict verdict = check_formula(vertices, formula.formula);
   if (verdict.holds) {
     add_line(findings, "exact check", "the formula describes the polygon");
     outcome.holds = true;

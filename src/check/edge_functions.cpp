@@ -106,45 +106,59 @@ bool within_rounding(double written, double exact) {
 }
 
 LinearForm linear_form(const CompiledModel& model, int node_index) {
-  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(node_index)];
-  LinearForm form;
-  switch (node.operation) {
-    case Operation::Constant:
-      return {std::isfinite(node.value), node.value, 0, 0};
-    case Operation::Coordinate:
-      return {true, 0, node.index == 0 ? 1.0 : 0.0, node.index == 1 ? 1.0 : 0.0};
-    case Operation::Variable:
-      return linear_form(model, model.slots[static_cast<std::size_t>(node.index)].root);
-    case Operation::Negate:
-      form = linear_form(model, node.left);
-      return scaled(form, -1);
-    case Operation::Add:
-    case Operation::Subtract: {
-      const LinearForm left = linear_form(model, node.left);
-      LinearForm right = linear_form(model, node.right);
-      if (!left.linear || !right.linear) return form;
-      if (node.operation == Operation::Subtract) right = scaled(right, -1);
-      return {true, left.constant + right.constant, left.x + right.x, left.y + right.y};
+  // Roots, "&" and "|" are never linear; their operands need no look.
+  const auto needed = [](const ExpressionNode& node) {
+    switch (node.operation) {
+      case Operation::Variable:
+      case Operation::Negate:
+        return 1;
+      case Operation::Add:
+      case Operation::Subtract:
+      case Operation::Multiply:
+      case Operation::Divide:
+        return 2;
+      default:
+        return 0;
     }
-    case Operation::Multiply: {
-      const LinearForm left = linear_form(model, node.left);
-      const LinearForm right = linear_form(model, node.right);
-      if (!left.linear || !right.linear) return form;
-      if (is_constant_form(left)) return scaled(right, left.constant);
-      if (is_constant_form(right)) return scaled(left, right.constant);
-      return form;
+  };
+  const auto finish = [](const ExpressionNode& node, std::span<const LinearForm> operands) {
+    const LinearForm not_linear;
+    switch (node.operation) {
+      case Operation::Constant:
+        return LinearForm{std::isfinite(node.value), node.value, 0, 0};
+      case Operation::Coordinate:
+        return LinearForm{true, 0, node.index == 0 ? 1.0 : 0.0, node.index == 1 ? 1.0 : 0.0};
+      case Operation::Variable:
+        return operands[0];
+      case Operation::Negate:
+        return scaled(operands[0], -1);
+      case Operation::Add:
+      case Operation::Subtract:
+      case Operation::Multiply:
+      case Operation::Divide:
+        break;
+      default:
+        return not_linear;
     }
-    case Operation::Divide: {
-      const LinearForm left = linear_form(model, node.left);
-      const LinearForm right = linear_form(model, node.right);
-      if (!left.linear || !right.linear || !is_constant_form(right) || right.constant == 0) {
-        return form;
+    const LinearForm& left = operands[0];
+    const LinearForm& right = operands[1];
+    if (!left.linear || !right.linear) return not_linear;
+    switch (node.operation) {
+      case Operation::Add:
+      case Operation::Subtract: {
+        const LinearForm added = node.operation == Operation::Subtract ? scaled(right, -1) : right;
+        return LinearForm{true, left.constant + added.constant, left.x + added.x, left.y + added.y};
       }
-      return scaled(left, 1 / right.constant);
+      case Operation::Multiply:
+        if (is_constant_form(left)) return scaled(right, left.constant);
+        if (is_constant_form(right)) return scaled(left, right.constant);
+        return not_linear;
+      default:
+        if (!is_constant_form(right) || right.constant == 0) return not_linear;
+        return scaled(left, 1 / right.constant);
     }
-    default:
-      return form;
-  }
+  };
+  return fold_expression<LinearForm>(model, node_index, needed, finish);
 }
 
 EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<const Point> vertices,

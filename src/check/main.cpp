@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "check/check_run.h"
-#include "check/side_thread.h"
 
 namespace {
 
@@ -92,14 +91,6 @@ void run_job(CheckJob& job) {
   }
 }
 
-// Deeply nested formulas are parsed and evaluated recursively; the check
-// runs on a thread whose stack is large enough for the deepest nesting the
-// parser accepts (only the pages used are ever committed). run_job reports
-// every failure in the job, so nothing is thrown across.
-void run_with_large_stack(CheckJob& job) {
-  polyfrep::run_side_by_side([&job] { run_job(job); }, [] {});
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,7 +106,7 @@ int main(int argc, char** argv) {
                  static_cast<int>(kUsage.size()), kUsage.data());
     return polyfrep::kExitUsage;
   }
-  run_with_large_stack(job);
+  run_job(job);
   std::fwrite(job.report.data(), 1, job.report.size(), stdout);
   std::fflush(stdout);
   if (!job.error.empty()) std::fprintf(stderr, "polyfrep-check: %s\n", job.error.c_str());

@@ -20,11 +20,21 @@ struct Binding {
   std::vector<int> elements;
 };
 
+// A syntax node being compiled: the first `operands_done` of its operands
+// are, and their results lie on top of the result stack.
+struct CompileStep {
+  int syntax = -1;
+  int operands_done = 0;
+  int operand_count = 0;
+};
+
 struct Compiler {
   const ModelSyntax* syntax = nullptr;
   CompiledModel model;
   std::map<std::string, Binding> names;
   std::string statement_target;  // for messages about computed values
+  std::vector<CompileStep> steps;
+  std::vector<int> results;
 };
 
 const SyntaxNode& syntax_node(const Compiler& compiler, int node) {
@@ -127,12 +137,10 @@ int make_operation(Compiler& compiler, Operation operation, SourcePosition where
   return add_constant(compiler, result);
 }
 
-int compile_expression(Compiler& compiler, int syntax_index);
-
-// The element of an array named by an index expression that must be a
+// The position an index expression's value names in an array: it must be a
 // whole number from 1 to the array's size.
-int element_position(Compiler& compiler, const std::string& name, int size, int index_syntax) {
-  const int index = compile_expression(compiler, index_syntax);
+int position_of_index(const Compiler& compiler, const std::string& name, int size, int index_syntax,
+                      int index) {
   const SourcePosition where = syntax_node(compiler, index_syntax).where;
   if (!is_constant(compiler, index)) {
     throw ModelError(where, "the index of " + name + " must not depend on the point");
@@ -147,25 +155,30 @@ int element_position(Compiler& compiler, const std::string& name, int size, int 
   return static_cast<int>(value) - 1;
 }
 
-int compile_element(Compiler& compiler, const SyntaxNode& node) {
+// What an element's name must be before its index is compiled: an array.
+const Binding& indexed_array(const Compiler& compiler, const SyntaxNode& node) {
   const auto found = compiler.names.find(name_of(compiler, node));
   if (found == compiler.names.end()) {
     throw ModelError(node.where, "unknown variable '" + name_of(compiler, node) + "'");
   }
-  const Binding& binding = found->second;
-  if (binding.kind == BindingKind::Scalar) {
+  if (found->second.kind == BindingKind::Scalar) {
     throw ModelError(node.where, "'" + name_of(compiler, node) + "' is a number, not an array");
   }
-  const int size = static_cast<int>(binding.elements.size());
-  const int position =
-      element_position(compiler, name_of(compiler, node), size, operands_of(compiler, node)[0]);
+  return found->second;
+}
+
+// The element's value, once its index is compiled.
+int compile_element(const Compiler& compiler, const SyntaxNode& node, int index) {
+  const Binding& binding = indexed_array(compiler, node);
+  const int position = position_of_index(compiler, name_of(compiler, node),
+                                         static_cast<int>(binding.elements.size()),
+                                         operands_of(compiler, node)[0], index);
   if (binding.kind == BindingKind::Parameter) {
     throw ModelError(node.where,
                      name_of(compiler, node) + "[" + std::to_string(position + 1) +
                          "] is a parameter of the object and has no value to check with");
   }
-  const int element =
-      compiler.names.at(name_of(compiler, node)).elements[static_cast<std::size_t>(position)];
+  const int element = binding.elements[static_cast<std::size_t>(position)];
   if (element < 0) {
     throw ModelError(node.where, name_of(compiler, node) + "[" + std::to_string(position + 1) +
                                      "] is used before it is assigned");
@@ -185,15 +198,14 @@ int compile_name(Compiler& compiler, const SyntaxNode& node) {
   return found->second.elements[0];
 }
 
-int compile_call(Compiler& compiler, const SyntaxNode& node) {
+// What a call must be before its argument is compiled: sqrt of one value.
+void check_call(const Compiler& compiler, const SyntaxNode& node) {
   if (name_of(compiler, node) != "sqrt")
     throw ModelError(node.where, "unknown function '" + name_of(compiler, node) + "'");
   if (operands_of(compiler, node).size() != 1) {
     throw ModelError(node.where, "sqrt takes one argument, not " +
                                      std::to_string(operands_of(compiler, node).size()));
   }
-  const int argument = compile_expression(compiler, operands_of(compiler, node)[0]);
-  return make_operation(compiler, Operation::SquareRoot, node.where, argument);
 }
 
 Operation binary_operation(SyntaxKind kind) {
@@ -213,35 +225,84 @@ Operation binary_operation(SyntaxKind kind) {
   }
 }
 
-int compile_expression(Compiler& compiler, int syntax_index) {
-  const SyntaxNode& node = syntax_node(compiler, syntax_index);
+// How many of a syntax node's operands are compiled before the node itself;
+// checks that must come before its operands are made here.
+int operands_to_compile(const Compiler& compiler, const SyntaxNode& node) {
+  switch (node.kind) {
+    case SyntaxKind::Number:
+    case SyntaxKind::Name:
+      return 0;
+    case SyntaxKind::Element:
+      indexed_array(compiler, node);
+      return 1;
+    case SyntaxKind::Call:
+      check_call(compiler, node);
+      return 1;
+    case SyntaxKind::VectorLiteral:
+      throw ModelError(node.where, "a bracketed vector can only be assigned to an array");
+    default:
+      return static_cast<int>(operands_of(compiler, node).size());
+  }
+}
+
+int pop_result(Compiler& compiler) {
+  const int result = compiler.results.back();
+  compiler.results.pop_back();
+  return result;
+}
+
+// The compiled node of a syntax node whose operands' results are on top of
+// the result stack, which it takes.
+int finish_node(Compiler& compiler, const SyntaxNode& node) {
   switch (node.kind) {
     case SyntaxKind::Number:
       return add_constant(compiler, node.number);
     case SyntaxKind::Name:
       return compile_name(compiler, node);
     case SyntaxKind::Element:
-      return compile_element(compiler, node);
+      return compile_element(compiler, node, pop_result(compiler));
     case SyntaxKind::Call:
-      return compile_call(compiler, node);
-    case SyntaxKind::Parentheses:
-      return compile_expression(compiler, operands_of(compiler, node)[0]);
+      return make_operation(compiler, Operation::SquareRoot, node.where, pop_result(compiler));
     case SyntaxKind::Negate:
-      return make_operation(compiler, Operation::Negate, node.where,
-                            compile_expression(compiler, operands_of(compiler, node)[0]));
-    case SyntaxKind::VectorLiteral:
-      throw ModelError(node.where, "a bracketed vector can only be assigned to an array");
-    case SyntaxKind::Add:
-    case SyntaxKind::Subtract:
-    case SyntaxKind::Multiply:
-    case SyntaxKind::Divide:
-    case SyntaxKind::Intersect:
-    case SyntaxKind::Union:
+      return make_operation(compiler, Operation::Negate, node.where, pop_result(compiler));
+    default:
       break;
   }
-  const int left = compile_expression(compiler, operands_of(compiler, node)[0]);
-  const int right = compile_expression(compiler, operands_of(compiler, node)[1]);
+  const int right = pop_result(compiler);
+  const int left = pop_result(compiler);
   return make_operation(compiler, binary_operation(node.kind), node.where, left, right);
+}
+
+// Compiles operands left to right before the node that joins them, as a
+// walk with an explicit stack so that any nesting depth fits.
+int compile_expression(Compiler& compiler, int syntax_index) {
+  const std::size_t outermost = compiler.steps.size();
+  compiler.steps.push_back({syntax_index, 0});
+  while (compiler.steps.size() > outermost) {
+    CompileStep& step = compiler.steps.back();
+    if (step.operands_done == 0) {
+      // Parentheses only group: their operand stands in their place.
+      while (syntax_node(compiler, step.syntax).kind == SyntaxKind::Parentheses)
+        step.syntax = operands_of(compiler, syntax_node(compiler, step.syntax))[0];
+      step.operand_count = operands_to_compile(compiler, syntax_node(compiler, step.syntax));
+    }
+    const SyntaxNode& node = syntax_node(compiler, step.syntax);
+    if (step.operands_done < step.operand_count) {
+      const int operand =
+          operands_of(compiler, node)[static_cast<std::size_t>(step.operands_done++)];
+      compiler.steps.push_back({operand, 0});
+      continue;
+    }
+    compiler.steps.pop_back();
+    compiler.results.push_back(finish_node(compiler, node));
+  }
+  return pop_result(compiler);
+}
+
+// The element of an array named by an index expression.
+int element_position(Compiler& compiler, const std::string& name, int size, int index_syntax) {
+  const int index = compile_expression(compiler, index_syntax);
+  return position_of_index(compiler, name, size, index_syntax, index);
 }
 
 void declare_parameters(Compiler& compiler) {
@@ -450,42 +511,122 @@ void move_to(PointEvaluator& evaluator, Point at) {
   }
 }
 
-double node_value(PointEvaluator& evaluator, int node_index) {
-  const ExpressionNode& node = evaluator.model->nodes[static_cast<std::size_t>(node_index)];
+namespace {
+
+// A point-independent value, or one that is current at this point.
+bool value_at_hand(const PointEvaluator& evaluator, const ExpressionNode& node, double& value) {
   switch (node.operation) {
     case Operation::Constant:
-      return node.value;
+      value = node.value;
+      return true;
     case Operation::Coordinate:
       // The object is the same along every axis beyond the plane.
-      return node.index == 0 ? evaluator.at.x : node.index == 1 ? evaluator.at.y : 0.0;
+      value = node.index == 0 ? evaluator.at.x : node.index == 1 ? evaluator.at.y : 0.0;
+      return true;
     case Operation::Variable: {
       const auto slot = static_cast<std::size_t>(node.index);
-      if (evaluator.slot_stamps[slot] != evaluator.stamp) {
-        evaluator.slot_values[slot] = node_value(evaluator, evaluator.model->slots[slot].root);
-        evaluator.slot_stamps[slot] = evaluator.stamp;
-      }
-      return evaluator.slot_values[slot];
+      value = evaluator.slot_values[slot];
+      return evaluator.slot_stamps[slot] == evaluator.stamp;
     }
+    default:
+      return false;
+  }
+}
+
+double pop_value(PointEvaluator& evaluator) {
+  const double value = evaluator.values.back();
+  evaluator.values.pop_back();
+  return value;
+}
+
+// The children a node's value is computed from, in order: a variable's
+// assigned expression, or the operands of an operation.
+int child_count(const ExpressionNode& node) {
+  switch (node.operation) {
+    case Operation::Variable:
     case Operation::Negate:
     case Operation::SquareRoot:
-      return apply(node.operation, node_value(evaluator, node.left), 0.0);
+      return 1;
     default:
-      break;
+      return 2;
   }
-  const double left = node_value(evaluator, node.left);
-  const double right = node_value(evaluator, node.right);
+}
+
+int child(const PointEvaluator& evaluator, const ExpressionNode& node, int number) {
+  if (node.operation == Operation::Variable)
+    return evaluator.model->slots[static_cast<std::size_t>(node.index)].root;
+  return number == 0 ? node.left : node.right;
+}
+
+// The node's value from its children's, which lie on top of the value stack.
+double finish_value(PointEvaluator& evaluator, const ExpressionNode& node) {
+  if (node.operation == Operation::Variable) {
+    const auto slot = static_cast<std::size_t>(node.index);
+    evaluator.slot_values[slot] = pop_value(evaluator);
+    evaluator.slot_stamps[slot] = evaluator.stamp;
+    return evaluator.slot_values[slot];
+  }
+  if (child_count(node) == 1) return apply(node.operation, pop_value(evaluator), 0.0);
+  const double right = pop_value(evaluator);
+  const double left = pop_value(evaluator);
   return apply(node.operation, left, right);
 }
 
+}  // namespace
+
+// Children before their parent, left before right, with an explicit stack:
+// a variable not yet current at this point is computed and remembered on
+// the way.
+double node_value(PointEvaluator& evaluator, int node_index) {
+  std::vector<EvaluationStep>& steps = evaluator.steps;
+  const std::size_t outermost = steps.size();
+  steps.push_back({node_index, 0});
+  while (steps.size() > outermost) {
+    EvaluationStep& step = steps.back();
+    const ExpressionNode& node = evaluator.model->nodes[static_cast<std::size_t>(step.node)];
+    double value = 0;
+    if (step.children_done == 0 && value_at_hand(evaluator, node, value)) {
+      steps.pop_back();
+      evaluator.values.push_back(value);
+      continue;
+    }
+    if (step.children_done < child_count(node)) {
+      const int next = child(evaluator, node, step.children_done++);
+      steps.push_back({next, 0});
+      continue;
+    }
+    steps.pop_back();
+    evaluator.values.push_back(finish_value(evaluator, node));
+  }
+  return pop_value(evaluator);
+}
+
+// Walks the "&"/"|" nodes with a stack of those whose left operand is being
+// decided. An operand that decides its node (false for "&", true for "|")
+// decides it without the right operand; otherwise the node is what its right
+// operand is, and its place on the stack goes to that operand.
 bool node_inside(PointEvaluator& evaluator, int node_index) {
-  const ExpressionNode& node = evaluator.model->nodes[static_cast<std::size_t>(node_index)];
-  if (node.operation == Operation::Minimum) {
-    return node_inside(evaluator, node.left) && node_inside(evaluator, node.right);
+  std::vector<int>& deciding = evaluator.open_decisions;
+  const std::size_t outermost = deciding.size();
+  int current = node_index;
+  while (true) {
+    const ExpressionNode* node = &evaluator.model->nodes[static_cast<std::size_t>(current)];
+    while (node->operation == Operation::Minimum || node->operation == Operation::Maximum) {
+      deciding.push_back(current);
+      current = node->left;
+      node = &evaluator.model->nodes[static_cast<std::size_t>(current)];
+    }
+    const bool inside = node_value(evaluator, current) > 0.0;
+    while (true) {
+      if (deciding.size() == outermost) return inside;
+      const ExpressionNode& open =
+          evaluator.model->nodes[static_cast<std::size_t>(deciding.back())];
+      deciding.pop_back();
+      if (inside == (open.operation == Operation::Maximum)) continue;
+      current = open.right;
+      break;
+    }
   }
-  if (node.operation == Operation::Maximum) {
-    return node_inside(evaluator, node.left) || node_inside(evaluator, node.right);
-  }
-  return node_value(evaluator, node_index) > 0.0;
 }
 
 double model_value(const CompiledModel& model, Point at) {

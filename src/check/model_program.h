@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,13 @@ CompiledModel compile_model(const ModelSyntax& syntax);
 // other name ("s", "s012", "t1").
 int edge_of_distance_name(const std::string& name);
 
+// A node whose value is being computed: the first `children_done` of its
+// children are, and their values lie on top of the value stack.
+struct EvaluationStep {
+  int node = -1;
+  int children_done = 0;
+};
+
 // Evaluates a compiled model at points. Variables are computed on first use
 // at the current point and then reused; the stamp marks which are current.
 struct PointEvaluator {
@@ -87,6 +95,11 @@ struct PointEvaluator {
   std::vector<double> slot_values;
   std::vector<std::uint32_t> slot_stamps;
   std::uint32_t stamp = 0;
+  // The explicit stacks of node_value and node_inside, kept from point to
+  // point so that their storage is reused.
+  std::vector<EvaluationStep> steps;
+  std::vector<double> values;
+  std::vector<int> open_decisions;
 };
 
 PointEvaluator make_point_evaluator(const CompiledModel& model);
@@ -100,6 +113,46 @@ double node_value(PointEvaluator& evaluator, int node);
 // Whether the node's value is positive, stopping at the first operand of "&"
 // that is not positive and the first operand of "|" that is.
 bool node_inside(PointEvaluator& evaluator, int node);
+
+// Child number `k` of a node: a variable's assigned expression, or an
+// operation's left (0) or right (1) operand.
+inline int expression_child(const CompiledModel& model, const ExpressionNode& node, int k) {
+  if (node.operation == Operation::Variable)
+    return model.slots[static_cast<std::size_t>(node.index)].root;
+  return k == 0 ? node.left : node.right;
+}
+
+// Folds the expression below `root` into one result, children before their
+// parent and left before right, with explicit stacks so that any depth fits.
+// `needed(node)` says how many of its children (see expression_child) a
+// node's result is made from; `finish(node, results)` makes it from theirs,
+// in order (none for a node that needs none).
+template <typename Result, typename Needed, typename Finish>
+Result fold_expression(const CompiledModel& model, int root, Needed needed, Finish finish) {
+  struct Step {
+    int node;
+    int done;  // children whose results lie on top of `results`
+    int needed;
+  };
+  std::vector<Step> steps{{root, 0, -1}};
+  std::vector<Result> results;
+  while (!steps.empty()) {
+    Step& step = steps.back();
+    const ExpressionNode& node = model.nodes[static_cast<std::size_t>(step.node)];
+    if (step.needed < 0) step.needed = needed(node);
+    if (step.done < step.needed) {
+      const int child = expression_child(model, node, step.done++);
+      steps.push_back({child, 0, -1});
+      continue;
+    }
+    const std::size_t first = results.size() - static_cast<std::size_t>(step.needed);
+    const Result result = finish(node, std::span<const Result>(results).subspan(first));
+    results.resize(first);
+    results.push_back(result);
+    steps.pop_back();
+  }
+  return results.back();
+}
 
 // The object's value and sign at one point.
 double model_value(const CompiledModel& model, Point at);

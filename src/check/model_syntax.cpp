@@ -151,14 +151,37 @@ struct NameHash {
   }
 };
 
-// Recursive descent over the token stream, one token of look-ahead.
+// An operator, sign or bracket whose operand is still being read. The
+// expression reader keeps these on a stack of its own instead of the call
+// stack, so that nesting as deep as the text allows costs heap memory only.
+enum class PendingKind : std::uint8_t {
+  Binary,   // `operation`, waiting for its right operand
+  Minus,    // a sign, waiting for its operand
+  Plus,     // a sign that leaves its operand as it is
+  Group,    // '(' expression ')'
+  Call,     // name '(' arguments ')'
+  Element,  // name '[' expression ']'
+};
+
+struct Pending {
+  SourcePosition where;    // of the operator, the sign, or the name or '(' that opened it
+  int first_argument = 0;  // a call's: where its arguments start on the operand stack
+  PendingKind kind = PendingKind::Binary;
+  SyntaxKind operation = SyntaxKind::Add;
+};
+
+// The token stream with one token of look-ahead, and the expression
+// reader's stacks.
 struct Parser {
   Lexer lexer;
   Token current;
   ModelSyntax syntax;
   std::unordered_map<std::string, int, NameHash, std::equal_to<>> name_numbers;
-  int nesting = 0;
+  int nesting = 0;  // expressions being read plus signs waiting for their operand
   int max_nesting = kMaxModelNesting;
+  std::vector<Pending> pending;
+  std::vector<int> operands;                 // nodes read but not yet taken by an operator
+  std::vector<std::string_view> open_names;  // of the pending calls and elements
 };
 
 void next(Parser& parser) {
@@ -212,22 +235,194 @@ int name_number(Parser& parser, std::string_view name) {
   return number;
 }
 
-// Every nested sub-expression passes through here, which bounds the depth.
-struct NestingGuard {
-  explicit NestingGuard(Parser& parser) : parser(parser) {
-    if (++parser.nesting > parser.max_nesting) {
-      throw ModelError(
-          parser.current.where,
-          "expression nested more than " + std::to_string(parser.max_nesting) + " levels deep");
+// Every expression and every sign being read counts towards the depth that
+// is refused beyond the limit.
+void enter_nesting(Parser& parser) {
+  if (++parser.nesting > parser.max_nesting) {
+    throw ModelError(parser.current.where, "expression nested more than " +
+                                               std::to_string(parser.max_nesting) + " levels deep");
+  }
+}
+
+void push_operand(Parser& parser, int node) {
+  parser.operands.push_back(node);
+}
+
+int pop_operand(Parser& parser) {
+  const int node = parser.operands.back();
+  parser.operands.pop_back();
+  return node;
+}
+
+// Sets the name of a call or element node from the innermost open name.
+void take_open_name(Parser& parser, int node) {
+  parser.syntax.nodes[static_cast<std::size_t>(node)].name =
+      name_number(parser, parser.open_names.back());
+  parser.open_names.pop_back();
+}
+
+// Reads the signs in front of an operand and the operand itself. Returns
+// false when the operand opens a bracket: the bracket stays pending and the
+// expression inside it is read next.
+bool read_operand(Parser& parser) {
+  while (at_symbol(parser, '-') || at_symbol(parser, '+')) {
+    enter_nesting(parser);
+    const PendingKind sign = at_symbol(parser, '-') ? PendingKind::Minus : PendingKind::Plus;
+    parser.pending.push_back({parser.current.where, 0, sign});
+    next(parser);
+  }
+  const Token token = parser.current;
+  if (token.kind == TokenKind::Number) {
+    next(parser);
+    const int node = add_node(parser, SyntaxKind::Number, token.where, {});
+    parser.syntax.nodes[static_cast<std::size_t>(node)].number = token.number;
+    push_operand(parser, node);
+    return true;
+  }
+  if (token.kind == TokenKind::Name) {
+    next(parser);
+    const bool call = at_symbol(parser, '(');
+    if (call || at_symbol(parser, '[')) {
+      next(parser);
+      parser.open_names.push_back(token.text);
+      if (call && at_symbol(parser, ')')) {
+        next(parser);
+        const int node = add_node(parser, SyntaxKind::Call, token.where, {});
+        take_open_name(parser, node);
+        push_operand(parser, node);
+        return true;
+      }
+      const int first_argument = static_cast<int>(parser.operands.size());
+      parser.pending.push_back(
+          {token.where, first_argument, call ? PendingKind::Call : PendingKind::Element});
+      enter_nesting(parser);
+      return false;
+    }
+    const int node = add_node(parser, SyntaxKind::Name, token.where, {});
+    parser.syntax.nodes[static_cast<std::size_t>(node)].name = name_number(parser, token.text);
+    push_operand(parser, node);
+    return true;
+  }
+  if (at_symbol(parser, '(')) {
+    next(parser);
+    parser.pending.push_back({token.where, 0, PendingKind::Group});
+    enter_nesting(parser);
+    return false;
+  }
+  fail_expected(parser, "a number, a name or '('");
+}
+
+// Signs bind tighter than any operator: they take the operand just read.
+void apply_signs(Parser& parser) {
+  while (!parser.pending.empty() && (parser.pending.back().kind == PendingKind::Minus ||
+                                     parser.pending.back().kind == PendingKind::Plus)) {
+    const Pending sign = parser.pending.back();
+    parser.pending.pop_back();
+    --parser.nesting;
+    if (sign.kind == PendingKind::Minus) {
+      push_operand(parser, add_node(parser, SyntaxKind::Negate, sign.where, {pop_operand(parser)}));
     }
   }
-  ~NestingGuard() { --parser.nesting; }
-  NestingGuard(const NestingGuard&) = delete;
-  NestingGuard& operator=(const NestingGuard&) = delete;
-  Parser& parser;
-};
+}
 
-int parse_expression(Parser& parser);
+// "&" and "|" bind loosest, "*" and "/" tightest; operators of one level
+// group from the left.
+int binding_level(SyntaxKind operation) {
+  switch (operation) {
+    case SyntaxKind::Multiply:
+    case SyntaxKind::Divide:
+      return 2;
+    case SyntaxKind::Add:
+    case SyntaxKind::Subtract:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// Joins the pending operators that bind at least as tightly as `level` with
+// their operands, innermost first.
+void join_operators(Parser& parser, int level) {
+  while (!parser.pending.empty() && parser.pending.back().kind == PendingKind::Binary &&
+         binding_level(parser.pending.back().operation) >= level) {
+    const Pending op = parser.pending.back();
+    parser.pending.pop_back();
+    const int right = pop_operand(parser);
+    const int left = pop_operand(parser);
+    push_operand(parser, add_node(parser, op.operation, op.where, {left, right}));
+  }
+}
+
+// Reads the operator after an operand; false when none follows and the
+// innermost expression ends there.
+bool read_operator(Parser& parser) {
+  if (parser.current.kind != TokenKind::Symbol) return false;
+  constexpr std::string_view kSymbols = "+-*/&|";
+  static constexpr SyntaxKind kKinds[] = {SyntaxKind::Add,       SyntaxKind::Subtract,
+                                          SyntaxKind::Multiply,  SyntaxKind::Divide,
+                                          SyntaxKind::Intersect, SyntaxKind::Union};
+  const std::size_t found = kSymbols.find(parser.current.text[0]);
+  if (found == std::string_view::npos) return false;
+  const SyntaxKind operation = kKinds[found];
+  join_operators(parser, binding_level(operation));
+  parser.pending.push_back({parser.current.where, 0, PendingKind::Binary, operation});
+  next(parser);
+  return true;
+}
+
+// Closes the bracket whose expression has just ended, making it an operand.
+// Returns false when a call's next argument follows instead.
+bool close_bracket(Parser& parser) {
+  const Pending open = parser.pending.back();
+  if (open.kind == PendingKind::Group) {
+    if (!at_symbol(parser, ')')) {
+      fail_expected(parser, "')' to close the '(' at " + std::to_string(open.where.line) + ":" +
+                                std::to_string(open.where.column));
+    }
+    next(parser);
+    push_operand(parser,
+                 add_node(parser, SyntaxKind::Parentheses, open.where, {pop_operand(parser)}));
+  } else if (open.kind == PendingKind::Element) {
+    expect_symbol(parser, ']');
+    const int node = add_node(parser, SyntaxKind::Element, open.where, {pop_operand(parser)});
+    take_open_name(parser, node);
+    push_operand(parser, node);
+  } else {
+    if (at_symbol(parser, ',')) {
+      next(parser);
+      enter_nesting(parser);
+      return false;
+    }
+    expect_symbol(parser, ')');
+    const auto first = static_cast<std::size_t>(open.first_argument);
+    const int node = add_node(parser, SyntaxKind::Call, open.where,
+                              std::span<const int>(parser.operands).subspan(first));
+    parser.operands.resize(first);
+    take_open_name(parser, node);
+    push_operand(parser, node);
+  }
+  parser.pending.pop_back();
+  return true;
+}
+
+// One expression, with everything nested in it. Operators wait on the
+// pending stack until an operator that binds no tighter, or the end of their
+// expression, shows that their right operand is complete.
+int parse_expression(Parser& parser) {
+  const std::size_t outermost = parser.pending.size();
+  enter_nesting(parser);
+  while (true) {
+    if (!read_operand(parser)) continue;
+    while (true) {
+      apply_signs(parser);
+      if (read_operator(parser)) break;
+      join_operators(parser, 0);
+      --parser.nesting;
+      if (parser.pending.size() == outermost) return pop_operand(parser);
+      if (!close_bracket(parser)) break;
+    }
+  }
+}
 
 // Comma-separated expressions up to the closing symbol, which is consumed.
 std::vector<int> parse_arguments(Parser& parser, char closing) {
@@ -241,89 +436,6 @@ std::vector<int> parse_arguments(Parser& parser, char closing) {
   }
   expect_symbol(parser, closing);
   return arguments;
-}
-
-int parse_primary(Parser& parser) {
-  const Token token = parser.current;
-  if (token.kind == TokenKind::Number) {
-    next(parser);
-    const int node = add_node(parser, SyntaxKind::Number, token.where, {});
-    parser.syntax.nodes[static_cast<std::size_t>(node)].number = token.number;
-    return node;
-  }
-  if (token.kind == TokenKind::Name) {
-    next(parser);
-    int node = -1;
-    if (at_symbol(parser, '(')) {
-      next(parser);
-      const std::vector<int> arguments = parse_arguments(parser, ')');
-      node = add_node(parser, SyntaxKind::Call, token.where, arguments);
-    } else if (at_symbol(parser, '[')) {
-      next(parser);
-      const int index = parse_expression(parser);
-      expect_symbol(parser, ']');
-      node = add_node(parser, SyntaxKind::Element, token.where, {index});
-    } else {
-      node = add_node(parser, SyntaxKind::Name, token.where, {});
-    }
-    parser.syntax.nodes[static_cast<std::size_t>(node)].name = name_number(parser, token.text);
-    return node;
-  }
-  if (at_symbol(parser, '(')) {
-    next(parser);
-    const int inner = parse_expression(parser);
-    if (!at_symbol(parser, ')')) {
-      fail_expected(parser, "')' to close the '(' at " + std::to_string(token.where.line) + ":" +
-                                std::to_string(token.where.column));
-    }
-    next(parser);
-    return add_node(parser, SyntaxKind::Parentheses, token.where, {inner});
-  }
-  fail_expected(parser, "a number, a name or '('");
-}
-
-int parse_unary(Parser& parser) {
-  if (at_symbol(parser, '-') || at_symbol(parser, '+')) {
-    NestingGuard guard(parser);
-    const Token sign = parser.current;
-    next(parser);
-    const int operand = parse_unary(parser);
-    if (sign.text[0] == '+') return operand;
-    return add_node(parser, SyntaxKind::Negate, sign.where, {operand});
-  }
-  return parse_primary(parser);
-}
-
-// Left-associative chains of one precedence level.
-template <typename Operand>
-int parse_chain(Parser& parser, std::string_view symbols, const SyntaxKind* kinds,
-                Operand parse_operand) {
-  int left = parse_operand(parser);
-  while (parser.current.kind == TokenKind::Symbol &&
-         symbols.find(parser.current.text[0]) != std::string_view::npos) {
-    const Token op = parser.current;
-    next(parser);
-    const int right = parse_operand(parser);
-    left = add_node(parser, kinds[symbols.find(op.text[0])], op.where, {left, right});
-  }
-  return left;
-}
-
-int parse_product(Parser& parser) {
-  static constexpr SyntaxKind kKinds[] = {SyntaxKind::Multiply, SyntaxKind::Divide};
-  return parse_chain(parser, "*/", kKinds, parse_unary);
-}
-
-int parse_sum(Parser& parser) {
-  static constexpr SyntaxKind kKinds[] = {SyntaxKind::Add, SyntaxKind::Subtract};
-  return parse_chain(parser, "+-", kKinds, parse_product);
-}
-
-// "&" and "|" bind loosest, with equal precedence, left to right.
-int parse_expression(Parser& parser) {
-  NestingGuard guard(parser);
-  static constexpr SyntaxKind kKinds[] = {SyntaxKind::Intersect, SyntaxKind::Union};
-  return parse_chain(parser, "&|", kKinds, parse_sum);
 }
 
 ArrayDeclaration parse_array_declaration(Parser& parser) {

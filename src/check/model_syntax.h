@@ -24,9 +24,10 @@ class ModelError : public std::runtime_error {
   SourcePosition where;
 };
 
-// Deeper nesting than this is refused, so that no recursion over the tree can
-// exhaust the stack the checker runs on.
-inline constexpr int kMaxModelNesting = 100000;
+// Deeper nesting than this is refused. Every walk over the tree keeps its
+// own stack on the heap, so depth costs memory only; the limit keeps a text
+// of nothing but brackets from taking gigabytes of it.
+inline constexpr int kMaxModelNesting = 10000000;
 
 enum class SyntaxKind : std::uint8_t {
   Number,   // number

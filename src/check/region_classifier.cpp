@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "check/side_thread.h"
+#include "formula/formula.h"
 
 namespace polyfrep {
 
@@ -77,118 +79,173 @@ Interval combine(Operation operation, const Interval& a, const Interval& b) {
   }
 }
 
-// The formula's "&"/"|" skeleton; anything else is a leaf whose sign is
-// found from the compiled expression.
-enum class RegionKind { And, Or, Leaf };
+// What a formula, or a part of it, is throughout a box.
+enum class BoxSign { Inside, Outside, Mixed };
 
-struct RegionNode {
-  RegionKind kind = RegionKind::Leaf;
-  int left = -1;
-  int right = -1;
-  int expression = -1;
-  int leaf = -1;  // the leaf's number, which indexes BoundedModel::forms
+// A formula with what walking it needs: where each subformula ends.
+struct RegionFormula {
+  Formula formula;
+  std::vector<int> ends;
 };
 
-using RegionTree = std::vector<RegionNode>;
-
-// Results of simplification that are not nodes.
-constexpr int kEverywhereInside = -1;
-constexpr int kEverywhereOutside = -2;
-
-int add_region_node(RegionTree& tree, RegionNode node) {
-  tree.push_back(node);
-  return static_cast<int>(tree.size()) - 1;
-}
-
-// Builds the skeleton below `expression`; the expressions of its leaves are
-// appended to leaf_expressions in leaf order.
-int build_region_tree(const CompiledModel& model, int expression, RegionTree& tree,
-                      std::vector<int>& leaf_expressions) {
-  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(expression)];
-  if (node.operation == Operation::Minimum || node.operation == Operation::Maximum) {
-    const int left = build_region_tree(model, node.left, tree, leaf_expressions);
-    const int right = build_region_tree(model, node.right, tree, leaf_expressions);
-    const RegionKind kind = node.operation == Operation::Minimum ? RegionKind::And : RegionKind::Or;
-    return add_region_node(tree, {kind, left, right, -1, -1});
+// The formula's "&"/"|" skeleton as a Formula whose leaves are numbered
+// leaf expressions: leaf k is the k-th operand, from the left, that is
+// neither "&" nor "|". Written in prefix order with a stack of the
+// expressions still to be written; their expressions go to
+// leaf_expressions by leaf number.
+Formula region_skeleton(const CompiledModel& model, std::vector<int>& leaf_expressions) {
+  Formula skeleton;
+  std::vector<int> pending{model.root};
+  while (!pending.empty()) {
+    const int expression = pending.back();
+    pending.pop_back();
+    const ExpressionNode& node = model.nodes[static_cast<std::size_t>(expression)];
+    if (node.operation == Operation::Minimum || node.operation == Operation::Maximum) {
+      skeleton.nodes.push_back(node.operation == Operation::Minimum ? TOKEN_INTERSECT
+                                                                    : TOKEN_UNION);
+      pending.push_back(node.right);
+      pending.push_back(node.left);
+    } else {
+      skeleton.nodes.push_back(static_cast<int>(leaf_expressions.size()));
+      leaf_expressions.push_back(expression);
+    }
   }
-  leaf_expressions.push_back(expression);
-  return add_region_node(
-      tree, {RegionKind::Leaf, -1, -1, expression, static_cast<int>(leaf_expressions.size()) - 1});
+  return skeleton;
 }
 
-// The model together with what is found about it once, before any box: the
-// affine forms of the skeleton's leaves, by leaf number.
+// A leaf expression with what is found about it once, before any box.
+struct RegionLeaf {
+  AffineForm form;
+  int expression = -1;
+  BoxSign constant_sign = BoxSign::Mixed;  // the sign of a constant, Mixed for the rest
+};
+
+// The model and its leaves, by leaf number.
 struct BoundedModel {
   const CompiledModel* model = nullptr;
-  std::vector<AffineForm> forms;
+  std::vector<RegionLeaf> leaves;
 };
+
+BoundedModel bind_leaves(const CompiledModel& model, const std::vector<int>& leaf_expressions) {
+  BoundedModel bounded;
+  bounded.model = &model;
+  const std::vector<AffineForm> forms = affine_forms_of(model, leaf_expressions);
+  bounded.leaves.reserve(leaf_expressions.size());
+  for (std::size_t k = 0; k < leaf_expressions.size(); ++k) {
+    const ExpressionNode& node = model.nodes[static_cast<std::size_t>(leaf_expressions[k])];
+    BoxSign constant_sign = BoxSign::Mixed;
+    if (node.operation == Operation::Constant)
+      constant_sign = node.value > 0.0 ? BoxSign::Inside : BoxSign::Outside;
+    bounded.leaves.push_back({forms[k], leaf_expressions[k], constant_sign});
+  }
+  return bounded;
+}
 
 // An edge's distance line is bounded from its affine form in a few
 // operations; only other expressions are walked node by node.
-Interval leaf_interval(const BoundedModel& bounded, const RegionNode& leaf, const Box& box) {
-  const AffineForm& form = bounded.forms[static_cast<std::size_t>(leaf.leaf)];
-  return form.affine ? affine_interval(form, box)
-                     : node_interval(*bounded.model, leaf.expression, box);
+Interval leaf_interval(const BoundedModel& bounded, const RegionLeaf& leaf, const Box& box) {
+  return leaf.form.affine ? affine_interval(leaf.form, box)
+                          : node_interval(*bounded.model, leaf.expression, box);
 }
 
-int leaf_sign_in_box(const BoundedModel& bounded, const RegionNode& leaf, const Box& box) {
-  const ExpressionNode& node = bounded.model->nodes[static_cast<std::size_t>(leaf.expression)];
-  if (node.operation == Operation::Constant) {
-    return node.value > 0.0 ? kEverywhereInside : kEverywhereOutside;
-  }
+BoxSign leaf_sign_in_box(const BoundedModel& bounded, int leaf_number, const Box& box) {
+  const RegionLeaf& leaf = bounded.leaves[static_cast<std::size_t>(leaf_number)];
+  if (leaf.constant_sign != BoxSign::Mixed) return leaf.constant_sign;
   const Interval bounds = leaf_interval(bounded, leaf, box);
-  if (!bounds.known) return 0;
+  if (!bounds.known) return BoxSign::Mixed;
   const double margin = kDecisionMargin * bounds.magnitude;
-  if (bounds.low > margin) return kEverywhereInside;
-  if (bounds.high < -margin) return kEverywhereOutside;
-  return 0;
+  if (bounds.low > margin) return BoxSign::Inside;
+  if (bounds.high < -margin) return BoxSign::Outside;
+  return BoxSign::Mixed;
 }
 
-// Copies the part of `from` below `node` that still matters within the box
-// into `to`; returns its root in `to`, or the sign it has throughout.
-int simplify(const BoundedModel& model, const RegionTree& from, int node, const Box& box,
-             RegionTree& to) {
-  const RegionNode& region = from[static_cast<std::size_t>(node)];
-  if (region.kind == RegionKind::Leaf) {
-    const int sign = leaf_sign_in_box(model, region, box);
-    return sign != 0 ? sign : add_region_node(to, region);
+// An operator of the formula being simplified, written ahead of its
+// operands at output_start before they show whether it stays.
+struct OpenOperator {
+  int position = 0;
+  int output_start = 0;
+  bool right_started = false;  // its left operand is mixed and written
+};
+
+// Marks an operator that turned out to stand for its left operand alone;
+// such marks are removed once the whole formula is written.
+constexpr int kDroppedOperator = std::numeric_limits<int>::min();
+
+// Hands the sign of a finished operand to the operators it completes an
+// operand of. An "&" is decided by an operand outside everywhere, an "|" by
+// one inside; an operand of the other sign leaves the operator equal to its
+// other operand. Returns where the next operand to simplify starts, or -1
+// when the whole formula is finished with `sign`.
+int finish_operand(const RegionFormula& from, std::vector<OpenOperator>& open,
+                   std::vector<int>& out, bool& dropped, BoxSign& sign) {
+  while (!open.empty()) {
+    OpenOperator& op = open.back();
+    const BoxSign deciding =
+        from.formula.nodes[static_cast<std::size_t>(op.position)] == TOKEN_INTERSECT
+            ? BoxSign::Outside
+            : BoxSign::Inside;
+    const int right_operand = from.ends[static_cast<std::size_t>(op.position) + 1];
+    if (sign == deciding) {
+      out.resize(static_cast<std::size_t>(op.output_start));
+      open.pop_back();
+    } else if (op.right_started) {
+      // The left operand is mixed: the operator stays, or stands for it.
+      if (sign != BoxSign::Mixed) {
+        out[static_cast<std::size_t>(op.output_start)] = kDroppedOperator;
+        dropped = true;
+      }
+      sign = BoxSign::Mixed;
+      open.pop_back();
+    } else if (sign == BoxSign::Mixed) {
+      op.right_started = true;
+      return right_operand;
+    } else {
+      // The operator is what its right operand is, written in its place.
+      out.resize(static_cast<std::size_t>(op.output_start));
+      open.pop_back();
+      return right_operand;
+    }
   }
-  // An "&" is decided by an operand outside everywhere, an "|" by one inside.
-  const int deciding = region.kind == RegionKind::And ? kEverywhereOutside : kEverywhereInside;
-  const int neutral = region.kind == RegionKind::And ? kEverywhereInside : kEverywhereOutside;
-  const int left = simplify(model, from, region.left, box, to);
-  if (left == deciding) return deciding;
-  const int right = simplify(model, from, region.right, box, to);
-  if (right == deciding) return deciding;
-  if (left == neutral) return right;
-  if (right == neutral) return left;
-  return add_region_node(to, {region.kind, left, right, -1, -1});
+  return -1;
+}
+
+// Writes into `to` the part of `from` that still matters within the box, in
+// prefix order, and returns the sign of the whole (`to` is empty when that
+// is not mixed). A walk with a stack of the open operators: each is written
+// ahead of its operands and taken back when they decide it or leave it
+// equal to one of them, and the right operand of an operator its left
+// operand decides is never looked at.
+BoxSign simplify(const BoundedModel& model, const RegionFormula& from, const Box& box,
+                 RegionFormula& to, std::vector<OpenOperator>& open) {
+  std::vector<int>& out = to.formula.nodes;
+  out.clear();
+  open.clear();
+  bool dropped = false;
+  BoxSign sign = BoxSign::Mixed;
+  int position = 0;
+  while (position >= 0) {
+    int node = from.formula.nodes[static_cast<std::size_t>(position)];
+    while (is_operator(node)) {
+      open.push_back({position, static_cast<int>(out.size()), false});
+      out.push_back(node);
+      node = from.formula.nodes[static_cast<std::size_t>(++position)];
+    }
+    sign = leaf_sign_in_box(model, node, box);
+    if (sign == BoxSign::Mixed) out.push_back(node);
+    position = finish_operand(from, open, out, dropped, sign);
+  }
+  if (dropped) std::erase(out, kDroppedOperator);
+  if (sign == BoxSign::Mixed) to.ends = subformula_ends(to.formula);
+  return sign;
 }
 
 // A leaf's sign at the evaluator's point: from its affine form when that
 // decides it (as for a box, a point being a box without extent), otherwise
 // by evaluating the expression as written.
-bool leaf_inside(const BoundedModel& model, PointEvaluator& evaluator, Point at,
-                 const RegionNode& leaf) {
-  const int sign = leaf_sign_in_box(model, leaf, Box{at.x, at.x, at.y, at.y});
-  if (sign != 0) return sign == kEverywhereInside;
-  return node_inside(evaluator, leaf.expression);
-}
-
-bool tree_inside(const BoundedModel& model, PointEvaluator& evaluator, Point at,
-                 const RegionTree& tree, int node) {
-  const RegionNode& region = tree[static_cast<std::size_t>(node)];
-  switch (region.kind) {
-    case RegionKind::And:
-      return tree_inside(model, evaluator, at, tree, region.left) &&
-             tree_inside(model, evaluator, at, tree, region.right);
-    case RegionKind::Or:
-      return tree_inside(model, evaluator, at, tree, region.left) ||
-             tree_inside(model, evaluator, at, tree, region.right);
-    case RegionKind::Leaf:
-      break;
-  }
-  return leaf_inside(model, evaluator, at, region);
+bool leaf_inside(const BoundedModel& model, PointEvaluator& evaluator, Point at, int leaf_number) {
+  const BoxSign sign = leaf_sign_in_box(model, leaf_number, Box{at.x, at.x, at.y, at.y});
+  if (sign != BoxSign::Mixed) return sign == BoxSign::Inside;
+  return node_inside(evaluator, model.leaves[static_cast<std::size_t>(leaf_number)].expression);
 }
 
 // The work of one thread: the model and points are shared, each thread
@@ -198,10 +255,37 @@ struct Classification {
   std::span<const Point> points;
   PointEvaluator evaluator;
   std::span<char> inside;
-  // The simplified tree of the box being split at each depth, kept so that
-  // its storage is reused by the next box of that depth.
-  std::vector<RegionTree> trees_by_depth;
+  // The simplified formula of the box being split at each depth, kept so
+  // that its storage is reused by the next box of that depth.
+  std::vector<RegionFormula> formulas_by_depth;
+  std::vector<OpenOperator> open_operators;  // simplify's stack
+  std::vector<int> deciding;                 // region_inside's stack
 };
+
+// Whether the formula holds at the point: a walk with a stack of the
+// operators whose left operand is being decided. A left operand false for
+// "&" or true for "|" decides its operator and the right operand is
+// skipped; otherwise the operator is what its right operand is.
+bool region_inside(Classification& work, const RegionFormula& region, Point at) {
+  const std::vector<int>& nodes = region.formula.nodes;
+  std::vector<int>& deciding = work.deciding;
+  deciding.clear();
+  int position = 0;
+  while (true) {
+    while (is_operator(nodes[static_cast<std::size_t>(position)]))
+      deciding.push_back(position++);
+    const bool inside =
+        leaf_inside(*work.model, work.evaluator, at, nodes[static_cast<std::size_t>(position)]);
+    while (true) {
+      if (deciding.empty()) return inside;
+      const int op = deciding.back();
+      deciding.pop_back();
+      if (inside == (nodes[static_cast<std::size_t>(op)] == TOKEN_UNION)) continue;
+      position = region.ends[static_cast<std::size_t>(op) + 1];
+      break;
+    }
+  }
+}
 
 Box bounding_box(const Classification& work, std::span<const int> ids) {
   const Point& first = work.points[static_cast<std::size_t>(ids[0])];
@@ -216,13 +300,12 @@ Box bounding_box(const Classification& work, std::span<const int> ids) {
   return box;
 }
 
-void classify_directly(Classification& work, const RegionTree& tree, int root,
+void classify_directly(Classification& work, const RegionFormula& region,
                        std::span<const int> ids) {
   for (const int id : ids) {
     const Point at = work.points[static_cast<std::size_t>(id)];
     move_to(work.evaluator, at);
-    work.inside[static_cast<std::size_t>(id)] =
-        tree_inside(*work.model, work.evaluator, at, tree, root) ? 1 : 0;
+    work.inside[static_cast<std::size_t>(id)] = region_inside(work, region, at) ? 1 : 0;
   }
 }
 
@@ -239,55 +322,67 @@ std::size_t split_box(const Classification& work, const Box& box, std::span<int>
   return static_cast<std::size_t>(lower_end - ids.begin());
 }
 
-void classify_box(Classification& work, const RegionTree& parent, int parent_root,
-                  std::span<int> ids, int depth) {
+void classify_box(Classification& work, const RegionFormula& parent, std::span<int> ids,
+                  int depth) {
   const Box box = bounding_box(work, ids);
-  RegionTree& tree = work.trees_by_depth[static_cast<std::size_t>(depth)];
-  tree.clear();
-  const int root = simplify(*work.model, parent, parent_root, box, tree);
-  if (root < 0) {
+  RegionFormula& region = work.formulas_by_depth[static_cast<std::size_t>(depth)];
+  const BoxSign sign = simplify(*work.model, parent, box, region, work.open_operators);
+  if (sign != BoxSign::Mixed) {
     for (const int id : ids)
-      work.inside[static_cast<std::size_t>(id)] = root == kEverywhereInside;
+      work.inside[static_cast<std::size_t>(id)] = sign == BoxSign::Inside;
     return;
   }
   const bool degenerate = box.x_low == box.x_high && box.y_low == box.y_high;
-  if (ids.size() <= kDirectPointCount || tree.size() <= kDirectTreeSize || degenerate ||
-      depth >= kMaxSplitDepth) {
-    classify_directly(work, tree, root, ids);
+  if (ids.size() <= kDirectPointCount || region.formula.nodes.size() <= kDirectTreeSize ||
+      degenerate || depth >= kMaxSplitDepth) {
+    classify_directly(work, region, ids);
     return;
   }
   // Halve the longer side; each half is simplified again on its own points.
   const std::size_t lower_count = split_box(work, box, ids);
-  if (lower_count > 0) classify_box(work, tree, root, ids.first(lower_count), depth + 1);
-  if (lower_count < ids.size()) classify_box(work, tree, root, ids.subspan(lower_count), depth + 1);
+  if (lower_count > 0) classify_box(work, region, ids.first(lower_count), depth + 1);
+  if (lower_count < ids.size()) classify_box(work, region, ids.subspan(lower_count), depth + 1);
 }
 
 }  // namespace
 
 Interval node_interval(const CompiledModel& model, int node_index, const Box& box) {
-  const ExpressionNode& node = model.nodes[static_cast<std::size_t>(node_index)];
-  switch (node.operation) {
-    case Operation::Constant:
-      return finished(node.value, node.value, std::fabs(node.value));
-    case Operation::Coordinate:
-      return coordinate_interval(node.index, box);
-    case Operation::Variable:
-      return node_interval(model, model.slots[static_cast<std::size_t>(node.index)].root, box);
-    case Operation::Negate: {
-      const Interval a = node_interval(model, node.left, box);
-      return a.known ? finished(-a.high, -a.low, a.magnitude) : unknown();
+  // The rounding of a root near zero is not bounded by the magnitude: a root
+  // is never bounded, and its operand needs no look.
+  const auto needed = [](const ExpressionNode& node) {
+    switch (node.operation) {
+      case Operation::Constant:
+      case Operation::Coordinate:
+      case Operation::SquareRoot:
+        return 0;
+      case Operation::Variable:
+      case Operation::Negate:
+        return 1;
+      default:
+        return 2;
     }
-    case Operation::SquareRoot:
-      // The rounding of a root near zero is not bounded by the magnitude.
-      return unknown();
-    default:
-      break;
-  }
-  const Interval a = node_interval(model, node.left, box);
-  if (!a.known) return unknown();
-  const Interval b = node_interval(model, node.right, box);
-  if (!b.known) return unknown();
-  return combine(node.operation, a, b);
+  };
+  const auto finish = [&box](const ExpressionNode& node, std::span<const Interval> operands) {
+    switch (node.operation) {
+      case Operation::Constant:
+        return finished(node.value, node.value, std::fabs(node.value));
+      case Operation::Coordinate:
+        return coordinate_interval(node.index, box);
+      case Operation::Variable:
+        return operands[0];
+      case Operation::Negate: {
+        const Interval& a = operands[0];
+        return a.known ? finished(-a.high, -a.low, a.magnitude) : unknown();
+      }
+      case Operation::SquareRoot:
+        return unknown();
+      default:
+        break;
+    }
+    if (!operands[0].known || !operands[1].known) return unknown();
+    return combine(node.operation, operands[0], operands[1]);
+  };
+  return fold_expression<Interval>(model, node_index, needed, finish);
 }
 
 Classification make_classification(const BoundedModel& model, std::span<const Point> points,
@@ -297,7 +392,7 @@ Classification make_classification(const BoundedModel& model, std::span<const Po
   work.points = points;
   work.evaluator = make_point_evaluator(*model.model);
   work.inside = inside;
-  work.trees_by_depth.resize(kMaxSplitDepth + 1);
+  work.formulas_by_depth.resize(kMaxSplitDepth + 1);
   return work;
 }
 
@@ -308,17 +403,16 @@ constexpr std::size_t kPointsForTwoThreads = 20000;
 std::vector<char> classify_points(const CompiledModel& model, std::span<const Point> points) {
   std::vector<char> inside(points.size(), 0);
   if (points.empty()) return inside;
-  BoundedModel bounded;
-  bounded.model = &model;
-  RegionTree tree;
   std::vector<int> leaf_expressions;
-  const int root = build_region_tree(model, model.root, tree, leaf_expressions);
-  bounded.forms = affine_forms_of(model, leaf_expressions);
+  RegionFormula whole;
+  whole.formula = region_skeleton(model, leaf_expressions);
+  whole.ends = subformula_ends(whole.formula);
+  const BoundedModel bounded = bind_leaves(model, leaf_expressions);
   std::vector<int> ids(points.size());
   std::iota(ids.begin(), ids.end(), 0);
   Classification work = make_classification(bounded, points, inside);
   if (points.size() < kPointsForTwoThreads) {
-    classify_box(work, tree, root, ids, 0);
+    classify_box(work, whole, ids, 0);
     return inside;
   }
   // Both halves start from the whole formula, as every box does from its
@@ -328,11 +422,10 @@ std::vector<char> classify_points(const CompiledModel& model, std::span<const Po
   Classification upper_work = make_classification(bounded, points, inside);
   run_side_by_side(
       [&] {
-        if (lower_count < all.size())
-          classify_box(upper_work, tree, root, all.subspan(lower_count), 0);
+        if (lower_count < all.size()) classify_box(upper_work, whole, all.subspan(lower_count), 0);
       },
       [&] {
-        if (lower_count > 0) classify_box(work, tree, root, all.first(lower_count), 0);
+        if (lower_count > 0) classify_box(work, whole, all.first(lower_count), 0);
       });
   return inside;
 }

@@ -1,56 +1,42 @@
 #include "check/side_thread.h"
 
-#include <pthread.h>
-
 #include <exception>
+#include <system_error>
+#include <thread>
 
 namespace polyfrep {
 
 namespace {
 
-struct SideJob {
-  const std::function<void()>* work = nullptr;
-  std::exception_ptr failure;
-};
-
-void* run_side_job(void* job) {
-  auto& side = *static_cast<SideJob*>(job);
+// Runs the work and hands back what it threw, if anything, so that a
+// failure on the second thread reaches the caller on the first.
+std::exception_ptr run_caught(const std::function<void()>& work) {
   try {
-    (*side.work)();
+    work();
   } catch (...) {
-    side.failure = std::current_exception();
+    return std::current_exception();
   }
   return nullptr;
-}
-
-bool start_side_thread(SideJob& job, pthread_t& thread) {
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) != 0) return false;
-  const bool started = pthread_attr_setstacksize(&attributes, kCheckStackBytes) == 0 &&
-                       pthread_create(&thread, &attributes, run_side_job, &job) == 0;
-  pthread_attr_destroy(&attributes);
-  return started;
 }
 
 }  // namespace
 
 void run_side_by_side(const std::function<void()>& aside, const std::function<void()>& here) {
-  SideJob job{&aside, nullptr};
-  pthread_t thread;
-  const bool started = start_side_thread(job, thread);
-  std::exception_ptr here_failure;
+  std::exception_ptr aside_failure;
+  std::thread side;
   try {
-    here();
-  } catch (...) {
-    here_failure = std::current_exception();
+    side = std::thread([&] { aside_failure = run_caught(aside); });
+  } catch (const std::system_error&) {
+    // No thread could be started: `aside` runs here once `here` is done.
   }
-  if (started) {
-    pthread_join(thread, nullptr);
+  const std::exception_ptr here_failure = run_caught(here);
+  if (side.joinable()) {
+    side.join();
   } else {
-    run_side_job(&job);
+    aside_failure = run_caught(aside);
   }
   if (here_failure) std::rethrow_exception(here_failure);
-  if (job.failure) std::rethrow_exception(job.failure);
+  if (aside_failure) std::rethrow_exception(aside_failure);
 }
 
 }  // namespace polyfrep

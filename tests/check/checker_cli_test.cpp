@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "check/model_program.h"
+#include "check/model_syntax.h"
 #include "check/model_text.h"
 #include "support/polygon_generators.h"
 #include "support/test_support.h"
@@ -313,34 +314,43 @@ TEST(CheckerCommandLine, UsageAndFileErrors) {
   }
 }
 
-// The parser refuses nesting deeper than it can follow, with the place. (Not
-// run in the sanitized build: unwinding from that depth on the checker's large
-// thread stack makes AddressSanitizer report a false stack overflow, as its
-// own warning there says.)
+// Nesting beyond the limit is refused, with the place.
 TEST(CheckerCommandLine, TooDeepNestingIsRefused) {
   TempDir dir;
   write_file(dir / "tri.txt", "3\n0 0\n1 0\n0 1\n");
+  const std::size_t depth = kMaxModelNesting + 1;
   write_file(dir / "tri.hf",
              model_text(testing::triangle_vertices(),
-                        std::string(100001, '(') + "s0&s1&s2" + std::string(100001, ')')));
+                        std::string(depth, '(') + "s0&s1&s2" + std::string(depth, ')')));
   const CommandResult result = run_checker(dir, {"tri.txt", "tri.hf"});
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(result.standard_output, "");
   EXPECT_EQ(result.standard_error,
-            "polyfrep-check: tri.hf:20:100011: expression nested more than 100000 levels deep\n");
+            "polyfrep-check: tri.hf:20:10000011: expression nested more "
+            "than 10000000 levels deep\n");
 }
 
-// Formulas nested far deeper than the default stack allows are still read
-// and evaluated.
+// A formula a million levels deep twice over: its first edge in a million
+// parentheses, then a million intersections, each in parentheses with the
+// next edge: "((((...(s0)...)&s1)&s2)&s3)&s1)...". The polygon is a triangle
+// with one corner cut off by a short edge, which the chain repeats: only the
+// boxes at that corner keep many of its leaves, so sampling stays quick. The
+// formula is read, compiled, proven exactly and sampled.
 TEST(CheckerCommandLine, DeeplyNestedFormula) {
+  const std::size_t depth = 1000000;
+  const std::vector<Point> cut_triangle = {{0, 0}, {99999, 0}, {99999, 1}, {0, 100000}};
+  std::string formula = std::string(depth, '(') + std::string(depth, '(') + "s0";
+  formula += std::string(depth, ')') + "&s1)&s2)&s3)";
+  for (std::size_t level = 4; level <= depth; ++level)
+    formula += "&s1)";
   TempDir dir;
-  write_file(dir / "tri.txt", "3\n0 0\n1 0\n0 1\n");
-  const int depth = 60000;
-  write_file(dir / "tri.hf",
-             model_text(testing::triangle_vertices(),
-                        std::string(depth, '(') + "s1" + std::string(depth, ')') + "&(s2&s0)"));
-  const CommandResult result = run_checker(dir, {"tri.txt", "tri.hf", "--samples", "100"});
+  write_file(dir / "in.txt", polygon_text(cut_triangle));
+  write_file(dir / "in.hf", model_text(cut_triangle, formula));
+  const CommandResult result = run_checker(dir, {"in.txt", "in.hf", "--samples", "100"});
   EXPECT_EQ(result.exit_code, 0) << result.standard_output << result.standard_error;
+  EXPECT_TRUE(has_line_starting(result.standard_output,
+                                "exact check: the formula describes the polygon\n"));
+  EXPECT_TRUE(has_line_starting(result.standard_output, "sampling: 0 of "));
 }
 
 TEST(CheckerCommandLine, DrawsThePicture) {

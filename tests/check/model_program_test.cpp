@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "check/formula_tokens.h"
+#include "check/edge_functions.h"
+#include "check/model_formula.h"
 #include "check/model_text.h"
 #include "check/region_classifier.h"
 
@@ -147,6 +148,141 @@ TEST(ModelProgram, NotANumberCountsAsEmpty) {
   EXPECT_GT(model_value(either, {1, 1}), 0);
 }
 
+// A random expression as the model text writes it, with only the
+// parentheses that binding needs and a few more, and its value at one point
+// computed here by C++ with the same operations in the same order.
+struct WrittenExpression {
+  std::string text;
+  int level = 3;  // how loosely it binds: 0 "&" and "|", 1 "+" "-", 2 "*" "/", 3 an operand
+  double value = 0;
+};
+
+double lowest_if_not_a_number(double value) {
+  return std::isnan(value) ? -INFINITY : value;
+}
+
+WrittenExpression in_parentheses(WrittenExpression expression) {
+  expression.text = "(" + expression.text + ")";
+  expression.level = 3;
+  return expression;
+}
+
+WrittenExpression random_expression(std::mt19937_64& random, Point at, int depth) {
+  const auto operand = [&](int tighter_than) {
+    WrittenExpression written = random_expression(random, at, depth - 1);
+    return written.level <= tighter_than || random() % 6 == 0 ? in_parentheses(written) : written;
+  };
+  switch (depth == 0 ? random() % 4 : random() % 14) {
+    case 0:
+    case 1: {
+      const double number = static_cast<double>(random() % 41) / 4;
+      return {testing::g_text(number), 3, number};
+    }
+    case 2:
+      return {"x[1]", 3, at.x};
+    case 3:
+      return random() % 2 ? WrittenExpression{"x[2]", 3, at.y} : WrittenExpression{"x[3]", 3, 0};
+    case 4: {
+      // A space keeps "- -" from reading as a comment.
+      const WrittenExpression negated = operand(2);
+      return {"- " + negated.text, 3, -negated.value};
+    }
+    case 5: {
+      const WrittenExpression kept = operand(2);
+      return {"+" + kept.text, 3, kept.value};
+    }
+    case 6: {
+      const WrittenExpression argument = random_expression(random, at, depth - 1);
+      return {"sqrt(" + argument.text + ")", 3, std::sqrt(argument.value)};
+    }
+    default:
+      break;
+  }
+  const char symbol = "+-*/&|"[random() % 6];
+  const int level = symbol == '&' || symbol == '|' ? 0 : symbol == '+' || symbol == '-' ? 1 : 2;
+  // Operators of one level group from the left: a right operand of the same
+  // level needs parentheses.
+  const WrittenExpression left = operand(level - 1);
+  const WrittenExpression right = operand(level);
+  const double a = left.value, b = right.value;
+  const double value = symbol == '+'   ? a + b
+                       : symbol == '-' ? a - b
+                       : symbol == '*' ? a * b
+                       : symbol == '/' ? a / b
+                       : symbol == '&'
+                           ? std::min(lowest_if_not_a_number(a), lowest_if_not_a_number(b))
+                           : std::max(lowest_if_not_a_number(a), lowest_if_not_a_number(b));
+  return {left.text + " " + symbol + " " + right.text, level, value};
+}
+
+// Reading, compiling and evaluating follow the text's binding and give the
+// bits C++ gives; the sign agrees with the value.
+TEST(ModelProgram, EvaluatesRandomExpressionsAsWritten) {
+  std::mt19937_64 random(19);
+  std::uniform_real_distribution<double> coordinate(-3, 3);
+  for (int round = 0; round < 3000; ++round) {
+    const Point at{coordinate(random), coordinate(random)};
+    const WrittenExpression expression = random_expression(random, at, 1 + round % 6);
+    const CompiledModel model = compile_text("o(x[3]) {\n  o = " + expression.text + ";\n}\n");
+    const double value = model_value(model, at);
+    EXPECT_TRUE(value == expression.value || (std::isnan(value) && std::isnan(expression.value)))
+        << expression.text << " gives " << value << ", not " << expression.value;
+    EXPECT_EQ(model_inside(model, at), expression.value > 0) << expression.text;
+  }
+}
+
+// Expressions nested far deeper than a call stack could follow: a sum that
+// grows to the left, signs before signs, parentheses in parentheses and
+// indices of indices, each a million levels deep.
+TEST(ModelProgram, FollowsExpressionsOfAnyDepth) {
+  const int depth = 1000000;
+  const Point at{0.75, -2.5};
+  std::string sum = "x[1]";
+  double sum_value = at.x, sum_constant = 0;
+  for (int i = 0; i < depth; ++i) {
+    sum += i % 2 == 0 ? " + 0.25" : " - 0.5";
+    sum_value += i % 2 == 0 ? 0.25 : -0.5;
+    sum_constant += i % 2 == 0 ? 0.25 : -0.5;
+  }
+  std::string signs;
+  for (int i = 0; i <= depth; ++i)
+    signs += "- ";
+  std::string indices = "x[2] - ";
+  for (int i = 0; i < depth; ++i)
+    indices += "v[";
+  // v[1] is 2 and v[2] is 1: an even number of indices comes back to 1.
+  indices += "1" + std::string(depth, ']');
+  const struct {
+    std::string name;
+    std::string value;
+    double expected;
+    LinearForm form;
+  } cases[] = {
+      {"sum", sum, sum_value, {true, sum_constant, 1, 0}},
+      {"signs", signs + "x[1]", -at.x, {true, 0, -1, 0}},
+      {"parentheses",
+       std::string(depth, '(') + "x[2]" + std::string(depth, ')'),
+       at.y,
+       {true, 0, 0, 1}},
+      {"indices", indices, at.y - 1, {true, -1, 0, 1}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = "o(x[3]) {\n  array v[2];\n  v = [2, 1];\n  o = " + c.value + ";\n}\n";
+    const CompiledModel model = compile_model(parse_model(text, 2 * depth));
+    EXPECT_EQ(model_value(model, at), c.expected) << c.name;
+    EXPECT_EQ(model_inside(model, at), c.expected > 0) << c.name;
+    const LinearForm form = linear_form(model, model.root);
+    EXPECT_TRUE(form.linear) << c.name;
+    EXPECT_EQ(form.constant, c.form.constant) << c.name;
+    EXPECT_EQ(form.x, c.form.x) << c.name;
+    EXPECT_EQ(form.y, c.form.y) << c.name;
+    const Interval bounds = node_interval(model, model.root, Box{at.x, at.x, at.y, at.y});
+    ASSERT_TRUE(bounds.known) << c.name;
+    EXPECT_EQ(bounds.low, c.expected) << c.name;
+    EXPECT_EQ(bounds.high, c.expected) << c.name;
+  }
+}
+
 TEST(ModelProgram, DistanceNamesGiveEdgeNumbers) {
   const struct {
     const char* name;
@@ -158,28 +294,24 @@ TEST(ModelProgram, DistanceNamesGiveEdgeNumbers) {
     EXPECT_EQ(edge_of_distance_name(c.name), c.edge) << c.name;
 }
 
-TEST(FormulaTokens, FollowTheGroupingOfTheText) {
+TEST(ModelFormula, FollowsTheGroupingOfTheText) {
   const struct {
     const char* formula;
-    std::vector<int> tokens;
+    const char* compact;
   } cases[] = {
-      {"(s1)&(s2&s0)", {-1, 1, -2, -4, -1, 2, -4, 0, -2}},
-      {"(s2)&((s3&s0)&(s1))", {-1, 2, -2, -4, -1, -1, 3, -4, 0, -2, -4, -1, 1, -2, -2}},
-      {"s0|s1", {0, -3, 1}},
-      {"s0&s1|s2", {-1, 0, -4, 1, -2, -3, 2}},
-      {"s0&(s1|s2)&s3", {-1, 0, -4, -1, 1, -3, 2, -2, -2, -4, 3}},
-      {"((s3))", {-1, -1, 3, -2, -2}},
+      {"(s1)&(s2&s0)", "(1)*(2*0)"}, {"(s2)&((s3&s0)&(s1))", "(2)*((3*0)*(1))"}, {"s0|s1", "0+1"},
+      {"s0&s1|s2", "(0*1)+(2)"},     {"s0&(s1|s2)&s3", "((0)*(1+2))*(3)"},       {"((s3))", "3"},
   };
   const std::vector<Point> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   for (const auto& c : cases) {
     const ModelSyntax syntax = parse_model(model_text(square, c.formula));
-    const FormulaTokens formula = extract_formula_tokens(syntax, compile_model(syntax));
+    const ModelFormula formula = extract_formula(syntax, compile_model(syntax));
     ASSERT_TRUE(formula.complete) << c.formula << ": " << formula.problem;
-    EXPECT_EQ(formula.tokens, c.tokens) << c.formula;
+    EXPECT_EQ(compact_text(formula.formula), c.compact) << c.formula;
   }
 }
 
-TEST(FormulaTokens, RefuseWhatIsNotAnEdgeFormula) {
+TEST(ModelFormula, RefusesWhatIsNotAnEdgeFormula) {
   const struct {
     const char* formula;
     const char* problem;
@@ -195,9 +327,9 @@ TEST(FormulaTokens, RefuseWhatIsNotAnEdgeFormula) {
     std::string text = model_text(square, c.formula);
     text.insert(text.find("polygon = "), "s9 = 1;\n");
     const ModelSyntax syntax = parse_model(text);
-    const FormulaTokens formula = extract_formula_tokens(syntax, compile_model(syntax));
+    const ModelFormula formula = extract_formula(syntax, compile_model(syntax));
     EXPECT_FALSE(formula.complete) << c.formula;
-    EXPECT_TRUE(formula.tokens.empty());
+    EXPECT_TRUE(formula.formula.nodes.empty());
     EXPECT_EQ(formula.problem, c.problem) << c.formula;
     EXPECT_EQ(formula.where.column, c.column) << c.formula;
   }

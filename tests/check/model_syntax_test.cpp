@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "check/formula_tokens.h"
+#include "check/model_formula.h"
 #include "check/model_program.h"
 #include "check/model_text.h"
 
@@ -47,9 +47,9 @@ TEST(ModelSyntax, ReadsTheTriangleModel) {
     EXPECT_EQ(slot.edge_end.x, edge.end.x);
     EXPECT_EQ(slot.edge_end.y, edge.end.y);
   }
-  const FormulaTokens formula = extract_formula_tokens(syntax, model);
+  const ModelFormula formula = extract_formula(syntax, model);
   ASSERT_TRUE(formula.complete) << formula.problem;
-  EXPECT_EQ(formula.tokens, (std::vector<int>{-1, 1, -2, -4, -1, 2, -4, 0, -2}));
+  EXPECT_EQ(formula.formula.nodes, (std::vector<int>{TOKEN_INTERSECT, 1, TOKEN_INTERSECT, 2, 0}));
   EXPECT_TRUE(model_inside(model, {0.2, 0.2}));
   EXPECT_FALSE(model_inside(model, {0.6, 0.6}));
   EXPECT_FALSE(model_inside(model, {-0.1, 0.5}));
@@ -260,7 +260,7 @@ TEST(ModelSyntax, SurvivesRandomBytes) {
     try {
       const ModelSyntax syntax = parse_model(text);
       const CompiledModel model = compile_model(syntax);
-      extract_formula_tokens(syntax, model);
+      extract_formula(syntax, model);
       model_inside(model, {0.25, 0.25});
     } catch (const ModelError& error) {
       EXPECT_GE(error.where.line, 1);

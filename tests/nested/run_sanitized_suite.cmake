@@ -23,10 +23,6 @@ run_step("building the sanitized build" ${CMAKE_COMMAND} --build ${BINARY_DIR} -
 # cannot start at all. The one test that needs such a limit to exhaust memory
 # runs in the ordinary build only.
 set(needs_address_space_limit "^Faults\\.MemoryExhaustionIsReportedNotACrash$")
-# Unwinding from a 100000-level recursion on the checker's 1 GiB thread stack
-# makes AddressSanitizer report a stack overflow that its own warning calls a
-# false positive; that test runs in the ordinary build only.
-set(unwinds_through_a_huge_stack "^CheckerCommandLine\\.TooDeepNestingIsRefused$")
 run_step("testing the sanitized build"
   ${CTEST_COMMAND} --test-dir ${BINARY_DIR} --output-on-failure --no-tests=error -LE "nested|lint"
-  -E "${needs_address_space_limit}|${unwinds_through_a_huge_stack}" -j2)
+  -E "${needs_address_space_limit}" -j2)
