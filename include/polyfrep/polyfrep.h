@@ -54,4 +54,10 @@ std::string compact_text(const Formula& formula);
 // included. Returns the program's exit status.
 int run_converter(int argument_count, const char* const* arguments);
 
+// The checker as a function: the command line of polyfrep-check, its report
+// on standard output and its errors on standard error included. Returns its
+// exit status: 0 the model is proven right, 1 it is not, 2 a usage error or
+// a file that cannot be read.
+int run_checker(int argument_count, const char* const* arguments);
+
 }  // namespace polyfrep

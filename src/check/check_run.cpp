@@ -272,7 +272,7 @@ SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
   settings.random_count = options.random_samples;
   settings.max_listed = kListed;
   const double tolerance = std::max(2 * largest_shift, kToleranceShare * outline_size(vertices));
-  const SamplingResult result = compare_samples(model, vertices, settings, tolerance);
+  SamplingResult result = compare_samples(model, vertices, settings, tolerance);
   const std::string text =
       std::to_string(result.disagreeing) + " of " + std::to_string(result.compared) +
       " points disagree (grid " + std::to_string(settings.grid_per_side) + "x" +

@@ -282,7 +282,7 @@ void fill_node(OutlineIndex& index, const Listing& long_lists, int node) {
 void fill_long_edges(OutlineIndex& index, const Listing& long_lists) {
   index.node_begin = long_lists.begin;
   index.long_edges.resize(long_lists.items.size());
-  index.node_ordered.assign(static_cast<std::size_t>(2 * index.slab_count), 0);
+  index.node_ordered.assign(2 * static_cast<std::size_t>(index.slab_count), 0);
   for (int node = 1; node < 2 * index.slab_count; ++node)
     fill_node(index, long_lists, node);
 }

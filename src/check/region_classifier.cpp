@@ -329,7 +329,7 @@ void classify_box(Classification& work, const RegionFormula& parent, std::span<i
   const BoxSign sign = simplify(*work.model, parent, box, region, work.open_operators);
   if (sign != BoxSign::Mixed) {
     for (const int id : ids)
-      work.inside[static_cast<std::size_t>(id)] = sign == BoxSign::Inside;
+      work.inside[static_cast<std::size_t>(id)] = sign == BoxSign::Inside ? 1 : 0;
     return;
   }
   const bool degenerate = box.x_low == box.x_high && box.y_low == box.y_high;

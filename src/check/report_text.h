@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "io/number_format.h"
 #include "geometry/point.h"
+#include "io/number_format.h"
 
 namespace polyfrep {
 

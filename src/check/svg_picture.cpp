@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 #include <utility>
 #include <vector>
@@ -87,8 +88,8 @@ void put_region(std::string& out, const View& view, const CompiledModel& model) 
   const double width = view.box.x_high - view.box.x_low;
   const double height = view.box.y_high - view.box.y_low;
   const double cell = std::max(width, height) / kPictureCells;
-  const int columns = std::max(1, static_cast<int>(width / cell + 0.5));
-  const int rows = std::max(1, static_cast<int>(height / cell + 0.5));
+  const int columns = std::max(1, static_cast<int>(std::lround(width / cell)));
+  const int rows = std::max(1, static_cast<int>(std::lround(height / cell)));
   std::vector<Point> centres;
   centres.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
   for (int row = 0; row < rows; ++row) {
@@ -286,8 +287,7 @@ std::string svg_picture(const PictureContent& content) {
   put_region(out, view, *content.model);
   put_outline(out, view, content.vertices);
   put_disagreements(out, view, content.disagreements);
-  if (content.has_failure_point)
-    put_failure_point(out, view, content.failure_point);
+  if (content.has_failure_point) put_failure_point(out, view, content.failure_point);
   put_legend(out, view, content);
   out += "</svg>\n";
   return out;

@@ -7,126 +7,11 @@
 #include <vector>
 
 #include "check/outline_index.h"
-#include "polygon/self_intersection.h"
 #include "geometry/exact.h"
+#include "support/polygon_generators.h"
 
 namespace polyfrep {
 namespace {
-
-// Outlines on a small integer grid, so that collinear edges, vertices on
-// edges, repeated vertices and fold-backs are common.
-std::vector<Point> grid_outline(std::mt19937_64& random, int count, int grid) {
-  std::vector<Point> vertices;
-  for (int i = 0; i < count; ++i) {
-    vertices.push_back(
-        {static_cast<double>(random() % grid), static_cast<double>(random() % grid)});
-  }
-  return vertices;
-}
-
-// A star-shaped outline around the origin: simple, with many reflex corners.
-std::vector<Point> star_outline(std::mt19937_64& random, int count) {
-  std::uniform_real_distribution<double> radius(0.2, 1.0);
-  std::vector<Point> vertices;
-  for (int i = 0; i < count; ++i) {
-    const double angle = 2 * 3.14159265358979 * i / count;
-    const double r = radius(random);
-    vertices.push_back({r * std::cos(angle), r * std::sin(angle)});
-  }
-  return vertices;
-}
-
-TEST(SelfIntersection, NamedOutlines) {
-  const struct {
-    const char* name;
-    std::vector<Point> vertices;
-    std::vector<EdgeCrossing> expected;
-  } cases[] = {
-      {"square", {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {}},
-      {"bow tie", {{0, 0}, {2, 2}, {2, 0}, {0, 2}}, {{0, 2}}},
-      {"fold-back along an edge", {{0, 0}, {2, 0}, {1, 0}, {1, 1}}, {{0, 1}, {0, 2}}},
-      {"spike back onto the previous edge",
-       {{0, 0}, {3, 0}, {3, 2}, {3, 1}, {0, 2}},
-       {{1, 2}, {1, 3}}},
-      {"vertex touching an edge", {{0, 0}, {4, 0}, {4, 4}, {2, 0}, {0, 4}}, {{0, 2}, {0, 3}}},
-      {"hourglass touching at a vertex",
-       {{2, 1}, {0, 0}, {4, 0}, {2, 1}, {4, 2}, {0, 2}},
-       {{0, 2}, {0, 3}, {2, 5}, {3, 5}}},
-      {"two vertices at one point",
-       {{0, 0}, {2, 1}, {4, 0}, {4, 2}, {2, 1}, {0, 2}},
-       {{0, 3}, {0, 4}, {1, 3}, {1, 4}}},
-      {"repeated vertex only", {{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}, {}},
-      {"collinear overlap of distant edges",
-       {{0, 0}, {6, 0}, {6, 2}, {4, 2}, {4, 0.0}, {2, 0}, {2, 2}, {0, 2}},
-       {{0, 3}, {0, 4}, {0, 5}}},
-      {"degenerate triangle", {{0, 0}, {2, 0}, {1, 0}}, {{0, 1}, {0, 2}}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(find_self_intersections_by_pairs(c.vertices), c.expected) << c.name;
-    const std::vector<EdgeCrossing> swept = find_self_intersections(c.vertices, 10);
-    EXPECT_EQ(swept.empty(), c.expected.empty()) << c.name;
-    for (const EdgeCrossing& crossing : swept) {
-      EXPECT_NE(std::find(c.expected.begin(), c.expected.end(), crossing), c.expected.end())
-          << c.name << ": " << crossing.first_edge << " " << crossing.second_edge;
-    }
-  }
-}
-
-// Two star-shaped loops around (-1, 0) and (1, 0), turned by a random
-// angle, walked as one outline that passes twice through the origin:
-// simple except at that point, where it touches itself. Turned upright,
-// each corner at the origin has one edge on either side of it, which a
-// sweep meets only at the origin.
-std::vector<Point> figure_eight(std::mt19937_64& random, int per_loop) {
-  const double turn = random() % 2 ? 1.5707963267948966 : (random() % 1000) * 0.00628;
-  const double c = std::cos(turn), s = std::sin(turn);
-  std::vector<Point> outline;
-  for (const double centre : {-1.0, 1.0}) {
-    outline.push_back({0, 0});
-    std::vector<Point> loop = star_outline(random, per_loop);
-    // Start the loop at its vertex facing the origin; skip that one.
-    const int facing = centre < 0 ? 0 : per_loop / 2;
-    for (int k = 1; k < per_loop; ++k) {
-      const Point p = loop[static_cast<std::size_t>((facing + k) % per_loop)];
-      const Point local{centre + p.x * 0.9, p.y * 0.9};
-      outline.push_back({c * local.x - s * local.y, s * local.x + c * local.y});
-    }
-  }
-  return outline;
-}
-
-// The sweep finds a crossing exactly when testing all pairs does, and
-// every pair it lists is one of them.
-TEST(SelfIntersection, SweepAgreesWithAllPairs) {
-  std::mt19937_64 random(2024);
-  int with_crossings = 0, simple = 0;
-  for (int round = 0; round < 6000; ++round) {
-    const int count = 3 + static_cast<int>(random() % 12);
-    std::vector<Point> vertices;
-    if (round % 4 == 0) {
-      vertices = star_outline(random, count + 20);
-      if (round % 8 == 0) vertices.insert(vertices.begin() + 3, vertices[3]);  // repeated vertex
-    } else if (round % 4 == 3) {
-      vertices = figure_eight(random, count + 4);
-    } else {
-      vertices = grid_outline(random, count, round % 4 == 1 ? 4 : 7);
-    }
-    const std::vector<EdgeCrossing> all = find_self_intersections_by_pairs(vertices);
-    const std::vector<EdgeCrossing> swept = find_self_intersections(vertices, 4);
-    ASSERT_EQ(swept.empty(), all.empty()) << "round " << round;
-    for (const EdgeCrossing& crossing : swept) {
-      EXPECT_NE(std::find(all.begin(), all.end(), crossing), all.end()) << "round " << round;
-    }
-    for (std::size_t i = 0; i < swept.size(); ++i) {
-      for (std::size_t j = i + 1; j < swept.size(); ++j)
-        EXPECT_FALSE(swept[i] == swept[j]);
-    }
-    (all.empty() ? simple : with_crossings) += 1;
-  }
-  // Both kinds of outline must have been exercised.
-  EXPECT_GT(simple, 1000);
-  EXPECT_GT(with_crossings, 1000);
-}
 
 TEST(EvenOdd, NamedPoints) {
   // An outline with a notch: (0,0) (4,0) (4,4) (2,1) (0,4).
@@ -157,8 +42,8 @@ TEST(EvenOdd, IndexAgreesWithAllEdges) {
   std::uniform_real_distribution<double> unit(-1.2, 1.2);
   for (int round = 0; round < 200; ++round) {
     const std::vector<Point> vertices =
-        round % 2 ? star_outline(random, 3 + static_cast<int>(random() % 300))
-                  : grid_outline(random, 3 + static_cast<int>(random() % 20), 5);
+        round % 2 ? testing::unit_star_outline(random, 3 + static_cast<int>(random() % 300))
+                  : testing::grid_outline(random, 3 + static_cast<int>(random() % 20), 5);
     const double tolerance = round % 4 == 0 ? 0.0 : 1e-3;
     const OutlineIndex index = make_outline_index(vertices, tolerance);
     for (int k = 0; k < 300; ++k) {
@@ -174,7 +59,7 @@ TEST(EvenOdd, IndexAgreesWithAllEdges) {
 
 TEST(EvenOdd, StarInteriorIsInside) {
   std::mt19937_64 random(4);
-  const std::vector<Point> star = star_outline(random, 1000);
+  const std::vector<Point> star = testing::unit_star_outline(random, 1000);
   const OutlineIndex index = make_outline_index(star, 1e-9);
   for (int k = 0; k < 100; ++k) {
     const double angle = k * 0.0628;
@@ -269,7 +154,7 @@ std::vector<Point> nearly_collinear_outline(std::mt19937_64& random, int count) 
 // A star whose vertices are visited out of order: long edges that cross
 // each other many times.
 std::vector<Point> tangled_star_outline(std::mt19937_64& random, int count) {
-  std::vector<Point> outline = star_outline(random, count);
+  std::vector<Point> outline = testing::unit_star_outline(random, count);
   for (std::size_t k = 0; k + 7 < outline.size(); k += 5)
     std::swap(outline[k], outline[k + 7]);
   return outline;
@@ -280,7 +165,7 @@ std::vector<Point> shape_for_round(std::mt19937_64& random, int round) {
     case 0:
       return comb_outline(5 + round * 5);
     case 1:
-      return star_outline(random, 200 + round * 50);
+      return testing::unit_star_outline(random, 200 + round * 50);
     case 2:
       return staircase_outline(random, 50 + round * 20);
     case 3:
@@ -373,7 +258,7 @@ TEST(EvenOdd, BothKindsOfNodeOccur) {
     }
     return count;
   };
-  const OutlineIndex simple = make_outline_index(star_outline(random, 2000), 0.0);
+  const OutlineIndex simple = make_outline_index(testing::unit_star_outline(random, 2000), 0.0);
   EXPECT_GT(count_nodes(simple, 1), 100);
   EXPECT_EQ(count_nodes(simple, 0), 0);
   const OutlineIndex tangled = make_outline_index(tangled_star_outline(random, 2000), 0.0);

@@ -121,6 +121,26 @@ std::vector<Point> counter_clockwise(std::vector<Point> polygon) {
 
 }  // namespace
 
+std::vector<Point> grid_outline(std::mt19937_64& random, int count, int grid) {
+  std::vector<Point> vertices;
+  for (int i = 0; i < count; ++i) {
+    vertices.push_back(
+        {static_cast<double>(random() % grid), static_cast<double>(random() % grid)});
+  }
+  return vertices;
+}
+
+std::vector<Point> unit_star_outline(std::mt19937_64& random, int count) {
+  std::uniform_real_distribution<double> radius(0.2, 1.0);
+  std::vector<Point> vertices;
+  for (int i = 0; i < count; ++i) {
+    const double angle = 2 * 3.14159265358979 * i / count;
+    const double r = radius(random);
+    vertices.push_back({r * std::cos(angle), r * std::sin(angle)});
+  }
+  return vertices;
+}
+
 double twice_signed_area(const std::vector<Point>& polygon) {
   double sum = 0;
   for (std::size_t i = 0; i < polygon.size(); ++i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,13 @@ std::vector<Point> untangled_polygon(int vertex_count, std::uint64_t seed);
 std::vector<Point> comb_polygon(int teeth, std::uint64_t seed);
 // A strip that winds outwards around a centre about `turns` times.
 std::vector<Point> spiral_polygon(int vertex_count, double turns, std::uint64_t seed);
+
+// Vertices drawn from a small integer grid: collinear edges, vertices on
+// edges, repeated vertices and fold-backs are common.
+std::vector<Point> grid_outline(std::mt19937_64& random, int count, int grid);
+// A star-shaped outline around the origin with random radii from 0.2 to 1:
+// simple, with many reflex corners.
+std::vector<Point> unit_star_outline(std::mt19937_64& random, int count);
 
 // Exact tests on outlines with integer coordinates below 2^25 in magnitude:
 // no repeated vertex, no two edges meeting except neighbours at their shared
