@@ -113,14 +113,10 @@ AffineForm form_of(const CompiledModel& model, std::size_t node_index, Found fou
       negated.offset = -negated.offset;
       return negated;
     }
-    case Operation::Add:
-    case Operation::Subtract:
-    case Operation::Multiply:
-    case Operation::Divide:
-      break;
     default:
-      return not_affine();
+      break;
   }
+  if (!is_arithmetic(node.operation)) return not_affine();
   const AffineForm* a = ready(node.left);
   const AffineForm* b = ready(node.right);
   if (!a || !b) return not_affine();

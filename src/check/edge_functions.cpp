@@ -132,14 +132,10 @@ LinearForm linear_form(const CompiledModel& model, int node_index) {
         return operands[0];
       case Operation::Negate:
         return scaled(operands[0], -1);
-      case Operation::Add:
-      case Operation::Subtract:
-      case Operation::Multiply:
-      case Operation::Divide:
-        break;
       default:
-        return not_linear;
+        break;
     }
+    if (!is_arithmetic(node.operation)) return not_linear;
     const LinearForm& left = operands[0];
     const LinearForm& right = operands[1];
     if (!left.linear || !right.linear) return not_linear;

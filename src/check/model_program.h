@@ -25,6 +25,12 @@ enum class Operation : std::uint8_t {
   Maximum,     // "|"
 };
 
+// The four operations of arithmetic, which take two operands.
+inline bool is_arithmetic(Operation operation) {
+  return operation == Operation::Add || operation == Operation::Subtract ||
+         operation == Operation::Multiply || operation == Operation::Divide;
+}
+
 // One node of the compiled expression tree; children are node indices.
 struct ExpressionNode {
   Operation operation = Operation::Constant;

@@ -43,6 +43,22 @@ void put_pixels(std::string& out, double value) {
   out.append(text, result.ptr);
 }
 
+// The centre attributes of a circle.
+void put_centre(std::string& out, double x, double y) {
+  out += " cx=\"";
+  put_pixels(out, x);
+  out += "\" cy=\"";
+  put_pixels(out, y);
+  out += '"';
+}
+
+// "x y", the two coordinates of a path's point.
+void put_pixel_point(std::string& out, double x, double y) {
+  put_pixels(out, x);
+  out += ' ';
+  put_pixels(out, y);
+}
+
 std::string escaped(const std::string& text) {
   std::string out;
   for (const char c : text) {
@@ -177,18 +193,12 @@ void put_failure_point(std::string& out, const View& view, Point at) {
   const double y = std::clamp(pixel_y(view, at.y), kPadding, kPadding + view.height);
   out += "<g stroke=\"";
   out += kFailureColour;
-  out += "\" stroke-width=\"2.5\" fill=\"none\">\n<circle r=\"9\" cx=\"";
-  put_pixels(out, x);
-  out += "\" cy=\"";
-  put_pixels(out, y);
-  out += "\"/>\n<path d=\"M";
-  put_pixels(out, x - 13);
-  out += ' ';
-  put_pixels(out, y);
+  out += "\" stroke-width=\"2.5\" fill=\"none\">\n<circle r=\"9\"";
+  put_centre(out, x, y);
+  out += "/>\n<path d=\"M";
+  put_pixel_point(out, x - 13, y);
   out += "h26M";
-  put_pixels(out, x);
-  out += ' ';
-  put_pixels(out, y - 13);
+  put_pixel_point(out, x, y - 13);
   out += "v26\"/>\n</g>\n";
 }
 
@@ -223,18 +233,14 @@ void put_legend(std::string& out, const View& view, const PictureContent& conten
   out += "\"/>\n";
   put_text(out, left + 30, keys, "where the model is positive");
   out += "<path d=\"M";
-  put_pixels(out, left);
-  out += ' ';
-  put_pixels(out, keys + 18);
+  put_pixel_point(out, left, keys + 18);
   out += "h22\" stroke=\"";
   out += kOutlineColour;
   out += "\" stroke-width=\"2\"/>\n";
   put_text(out, left + 30, keys + 22, "input outline");
-  out += "<circle r=\"4\" cx=\"";
-  put_pixels(out, left + 11);
-  out += "\" cy=\"";
-  put_pixels(out, keys + 40);
-  out += "\" fill=\"";
+  out += "<circle r=\"4\"";
+  put_centre(out, left + 11, keys + 40);
+  out += " fill=\"";
   out += kDisagreementColour;
   out += "\"/>\n";
   put_text(out, left + 30, keys + 44,
@@ -247,11 +253,9 @@ void put_legend(std::string& out, const View& view, const PictureContent& conten
   } else {
     failure += ": none";
   }
-  out += "<circle r=\"6\" cx=\"";
-  put_pixels(out, left + 11);
-  out += "\" cy=\"";
-  put_pixels(out, keys + 62);
-  out += "\" fill=\"none\" stroke-width=\"2.5\" stroke=\"";
+  out += "<circle r=\"6\"";
+  put_centre(out, left + 11, keys + 62);
+  out += " fill=\"none\" stroke-width=\"2.5\" stroke=\"";
   out += kFailureColour;
   out += "\"/>\n";
   put_text(out, left + 30, keys + 66, failure);
