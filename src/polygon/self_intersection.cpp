@@ -16,29 +16,39 @@ bool lexicographically_before(Point a, Point b) {
   return a.x < b.x || (a.x == b.x && a.y < b.y);
 }
 
-// An edge of non-zero length, with its ends ordered for the sweep.
-struct Segment {
-  int edge = 0;       // number in the input
-  Point start{0, 0};  // in the outline's direction
-  Point end{0, 0};
-  Point left{0, 0};  // the lexicographically smaller end
-  Point right{0, 0};
+// The outline without its zero-length edges, as corners: corner k is a vertex
+// whose edge has length, and segment k runs from it to corner k + 1 (the
+// last segment back to corner 0); it is the input's edge corner[k].
+// Consecutive segments share a corner. Only the vertices' indices are kept:
+// a million-vertex outline costs 4 MB here.
+struct Outline {
+  std::span<const Point> vertices;
+  std::vector<int> corner;
+
+  int size() const { return static_cast<int>(corner.size()); }
+  Point at(int k) const {
+    return vertices[static_cast<std::size_t>(corner[static_cast<std::size_t>(k)])];
+  }
+  Point start(int segment) const { return at(segment); }
+  Point end(int segment) const { return at(segment + 1 == size() ? 0 : segment + 1); }
+  Point left(int segment) const {
+    return lexicographically_before(start(segment), end(segment)) ? start(segment) : end(segment);
+  }
+  Point right(int segment) const {
+    return lexicographically_before(start(segment), end(segment)) ? end(segment) : start(segment);
+  }
+  int edge(int segment) const { return corner[static_cast<std::size_t>(segment)]; }
+  int before(int segment) const { return segment == 0 ? size() - 1 : segment - 1; }
 };
 
-// The outline without its zero-length edges; consecutive entries (and the
-// last with the first) share a vertex.
-std::vector<Segment> outline_segments(std::span<const Point> vertices) {
-  std::vector<Segment> segments;
-  const std::size_t count = vertices.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    const Point start = vertices[i];
-    const Point end = vertices[(i + 1) % count];
-    if (same_point(start, end)) continue;
-    Segment segment{static_cast<int>(i), start, end, start, end};
-    if (lexicographically_before(end, start)) std::swap(segment.left, segment.right);
-    segments.push_back(segment);
+Outline outline_of(std::span<const Point> vertices) {
+  Outline outline{vertices, {}};
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    if (!same_point(vertices[i], vertices[(i + 1) % vertices.size()])) {
+      outline.corner.push_back(static_cast<int>(i));
+    }
   }
-  return segments;
+  return outline;
 }
 
 bool adjacent(int first, int second, int count) {
@@ -46,27 +56,38 @@ bool adjacent(int first, int second, int count) {
   return difference == 1 || difference == count - 1;
 }
 
-// Adjacent segments, `before` ending where `after` starts, overlap when
-// `after` turns straight back along `before`.
-bool folds_back(const Segment& before, const Segment& after) {
-  return folds_back(before.start, before.end, after.end);
-}
-
-// Positions are indices into the segment list.
-bool segments_conflict(const std::vector<Segment>& segments, int first, int second) {
-  const int count = static_cast<int>(segments.size());
-  const Segment& s = segments[static_cast<std::size_t>(first)];
-  const Segment& t = segments[static_cast<std::size_t>(second)];
+bool segments_conflict(const Outline& outline, int first, int second) {
+  const int count = outline.size();
   if (count == 2) return true;  // there and straight back
-  if (!adjacent(first, second, count)) return closed_segments_meet(s.start, s.end, t.start, t.end);
-  const bool s_first = (first + 1) % count == second;
-  return s_first ? folds_back(s, t) : folds_back(t, s);
+  if (!adjacent(first, second, count)) {
+    return closed_segments_meet(outline.start(first), outline.end(first), outline.start(second),
+                                outline.end(second));
+  }
+  // Adjacent segments, one ending where the other starts, overlap when the
+  // second turns straight back along the first.
+  const int earlier = (first + 1) % count == second ? first : second;
+  const int later = earlier == first ? second : first;
+  return folds_back(outline.start(earlier), outline.end(earlier), outline.end(later));
 }
 
-EdgeCrossing crossing_of(const std::vector<Segment>& segments, int first, int second) {
-  const int a = segments[static_cast<std::size_t>(first)].edge;
-  const int b = segments[static_cast<std::size_t>(second)].edge;
+EdgeCrossing crossing_of(const Outline& outline, int first, int second) {
+  const int a = outline.edge(first);
+  const int b = outline.edge(second);
   return {std::min(a, b), std::max(a, b)};
+}
+
+// A segment crossed by the sweep line, with its ends, so that ordering it
+// reads nothing but the entry. The segment can be exchanged in place for the
+// next one of the outline where the outline passes through a corner from left
+// to right: both then lie between the same neighbours.
+struct StatusEntry {
+  mutable int segment;
+  mutable Point left;
+  mutable Point right;
+};
+
+StatusEntry status_entry(const Outline& outline, int segment) {
+  return {segment, outline.left(segment), outline.right(segment)};
 }
 
 // Order of segments crossed by the sweep line, bottom to top, for segments
@@ -74,137 +95,190 @@ EdgeCrossing crossing_of(const std::vector<Segment>& segments, int first, int se
 // the other on which its left end lies, or its right end when the two share
 // the left end.
 struct BelowOnSweep {
-  const std::vector<Segment>* segments;
-
-  bool operator()(int first, int second) const {
+  bool operator()(const StatusEntry& first_entry, const StatusEntry& second_entry) const {
+    const int first = first_entry.segment;
+    const int second = second_entry.segment;
     if (first == second) return false;
-    const Segment& s = (*segments)[static_cast<std::size_t>(first)];
-    const Segment& t = (*segments)[static_cast<std::size_t>(second)];
-    const bool s_later = !lexicographically_before(s.left, t.left);
-    int side = s_later ? orientation_sign(t.left, t.right, s.left)
-                       : -orientation_sign(s.left, s.right, t.left);
+    const Point s_left = first_entry.left, s_right = first_entry.right;
+    const Point t_left = second_entry.left, t_right = second_entry.right;
+    const bool s_later = !lexicographically_before(s_left, t_left);
+    int side = s_later ? orientation_sign(t_left, t_right, s_left)
+                       : -orientation_sign(s_left, s_right, t_left);
     if (side == 0) {
-      side = s_later ? orientation_sign(t.left, t.right, s.right)
-                     : -orientation_sign(s.left, s.right, t.right);
+      side = s_later ? orientation_sign(t_left, t_right, s_right)
+                     : -orientation_sign(s_left, s_right, t_right);
     }
     if (side == 0) return first < second;  // collinear: a conflict, any fixed order
     return side < 0;
   }
 };
 
-struct Event {
-  Point at{0, 0};
-  int position = 0;
-  bool starts = false;
-};
+using Status = std::set<StatusEntry, BelowOnSweep>;
 
 struct Sweep {
-  const std::vector<Segment>* segments = nullptr;
-  std::set<int, BelowOnSweep> status;
-  std::vector<std::set<int, BelowOnSweep>::iterator> places;
+  const Outline* outline = nullptr;
+  const std::vector<char>* excluded = nullptr;
+  Status status;
+  std::vector<Status::iterator> places;  // per segment, while it is in the status
   std::optional<EdgeCrossing> found;
 };
 
 void test_pair(Sweep& sweep, int first, int second) {
-  if (!sweep.found && segments_conflict(*sweep.segments, first, second)) {
-    sweep.found = crossing_of(*sweep.segments, first, second);
+  if (!sweep.found && segments_conflict(*sweep.outline, first, second)) {
+    sweep.found = crossing_of(*sweep.outline, first, second);
   }
 }
 
-void insert_segment(Sweep& sweep, int position) {
-  const auto place = sweep.status.insert(position).first;
-  sweep.places[static_cast<std::size_t>(position)] = place;
-  if (place != sweep.status.begin()) test_pair(sweep, *std::prev(place), position);
-  if (std::next(place) != sweep.status.end()) test_pair(sweep, position, *std::next(place));
+void test_neighbours(Sweep& sweep, Status::iterator place) {
+  if (place != sweep.status.begin()) test_pair(sweep, std::prev(place)->segment, place->segment);
+  if (std::next(place) != sweep.status.end()) {
+    test_pair(sweep, place->segment, std::next(place)->segment);
+  }
 }
 
-void remove_segment(Sweep& sweep, int position) {
-  const auto place = sweep.places[static_cast<std::size_t>(position)];
-  const auto after = sweep.status.erase(place);
+void insert_segment(Sweep& sweep, int segment) {
+  const auto place = sweep.status.insert(status_entry(*sweep.outline, segment)).first;
+  sweep.places[static_cast<std::size_t>(segment)] = place;
+  test_neighbours(sweep, place);
+}
+
+void remove_segment(Sweep& sweep, int segment) {
+  const auto after = sweep.status.erase(sweep.places[static_cast<std::size_t>(segment)]);
   if (after != sweep.status.begin() && after != sweep.status.end()) {
-    test_pair(sweep, *std::prev(after), *after);
+    test_pair(sweep, std::prev(after)->segment, after->segment);
   }
 }
 
-// Segments with an end at the same point: two are the outline's corner
-// there; a third means the outline comes back to the point. Among any three
-// of them two are not adjacent (for more than three segments), and those
-// are tested directly.
-void test_shared_ends(Sweep& sweep, std::span<const Event> group) {
-  const std::size_t tested = std::min<std::size_t>(group.size(), 3);
-  for (std::size_t i = 0; i < tested; ++i) {
-    for (std::size_t j = i + 1; j < tested; ++j) {
-      test_pair(sweep, group[i].position, group[j].position);
+// The outline passes through a corner: the segment that ends there gives its
+// place to the one that starts there. No search and no rebalancing: where
+// the outline goes on, no segment can come between the two without meeting
+// the corner, which an earlier test of neighbours would have found.
+void exchange_segment(Sweep& sweep, int ending, int starting) {
+  const auto place = sweep.places[static_cast<std::size_t>(ending)];
+  const StatusEntry replacement = status_entry(*sweep.outline, starting);
+  place->segment = replacement.segment;
+  place->left = replacement.left;
+  place->right = replacement.right;
+  sweep.places[static_cast<std::size_t>(starting)] = place;
+  test_neighbours(sweep, place);
+}
+
+bool is_excluded(const Sweep& sweep, int segment) {
+  return (*sweep.excluded)[static_cast<std::size_t>(segment)] != 0;
+}
+
+// The events of corner k: the segment before it ends or starts there, and so
+// does the segment after it.
+void pass_corner(Sweep& sweep, int corner) {
+  const Outline& outline = *sweep.outline;
+  const Point at = outline.at(corner);
+  const int incoming = outline.before(corner);
+  const int outgoing = corner;
+  const bool has_incoming = !is_excluded(sweep, incoming);
+  const bool has_outgoing = !is_excluded(sweep, outgoing);
+  const bool incoming_ends = lexicographically_before(outline.start(incoming), at);
+  const bool outgoing_ends = lexicographically_before(outline.end(outgoing), at);
+  if (has_incoming && has_outgoing && incoming_ends != outgoing_ends) {
+    if (incoming_ends) {
+      exchange_segment(sweep, incoming, outgoing);
+    } else {
+      exchange_segment(sweep, outgoing, incoming);
+    }
+    return;
+  }
+  // The outline turns back in x here: its two segments overlap if it turns
+  // straight back.
+  if (has_incoming && has_outgoing) test_pair(sweep, incoming, outgoing);
+  // Segments that start here go in before those that end here leave.
+  if (has_incoming && !incoming_ends && !sweep.found) insert_segment(sweep, incoming);
+  if (has_outgoing && !outgoing_ends && !sweep.found) insert_segment(sweep, outgoing);
+  if (has_incoming && incoming_ends && !sweep.found) remove_segment(sweep, incoming);
+  if (has_outgoing && outgoing_ends && !sweep.found) remove_segment(sweep, outgoing);
+}
+
+// Corners at one point: the outline comes back to it. The segments at those
+// corners are tested against each other; a pair that does not share the
+// corner always meets there.
+void test_shared_point(Sweep& sweep, std::span<const int> corners) {
+  const Outline& outline = *sweep.outline;
+  for (std::size_t i = 0; i < corners.size() && !sweep.found; ++i) {
+    for (std::size_t j = i + 1; j < corners.size() && !sweep.found; ++j) {
+      for (const int first : {outline.before(corners[i]), corners[i]}) {
+        for (const int second : {outline.before(corners[j]), corners[j]}) {
+          if (first != second && !is_excluded(sweep, first) && !is_excluded(sweep, second)) {
+            test_pair(sweep, first, second);
+          }
+        }
+      }
     }
   }
+}
+
+// The corners in sweep order: lexicographically by point.
+std::vector<int> sweep_order(const Outline& outline) {
+  std::vector<int> order(static_cast<std::size_t>(outline.size()));
+  for (int k = 0; k < outline.size(); ++k)
+    order[static_cast<std::size_t>(k)] = k;
+  std::sort(order.begin(), order.end(), [&outline](int a, int b) {
+    return lexicographically_before(outline.at(a), outline.at(b));
+  });
+  return order;
 }
 
 // One sweep over the segments not excluded; the first conflict found.
-std::optional<EdgeCrossing> sweep_for_crossing(const std::vector<Segment>& segments,
+std::optional<EdgeCrossing> sweep_for_crossing(const Outline& outline,
+                                               const std::vector<int>& order,
                                                const std::vector<char>& excluded) {
-  std::vector<Event> events;
-  for (std::size_t i = 0; i < segments.size(); ++i) {
-    if (excluded[i]) continue;
-    events.push_back({segments[i].left, static_cast<int>(i), true});
-    events.push_back({segments[i].right, static_cast<int>(i), false});
-  }
-  // At one point, segments that start there go in before those that end
-  // there leave, so that segments touching only at that point meet.
-  std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
-    if (!same_point(a.at, b.at)) return lexicographically_before(a.at, b.at);
-    return a.starts && !b.starts;
-  });
-  Sweep sweep{&segments, std::set<int, BelowOnSweep>(BelowOnSweep{&segments}),
-              std::vector<std::set<int, BelowOnSweep>::iterator>(segments.size()), std::nullopt};
+  Sweep sweep{&outline, &excluded, Status(BelowOnSweep{}),
+              std::vector<Status::iterator>(order.size()), std::nullopt};
   std::size_t group_begin = 0;
-  while (group_begin < events.size() && !sweep.found) {
-    std::size_t group_end = group_begin;
-    while (group_end < events.size() && same_point(events[group_end].at, events[group_begin].at)) {
+  while (group_begin < order.size() && !sweep.found) {
+    std::size_t group_end = group_begin + 1;
+    while (group_end < order.size() &&
+           same_point(outline.at(order[group_end]), outline.at(order[group_begin]))) {
       ++group_end;
     }
-    const std::span<const Event> group(events.data() + group_begin, group_end - group_begin);
-    test_shared_ends(sweep, group);
-    for (const Event& event : group) {
-      if (event.starts && !sweep.found) insert_segment(sweep, event.position);
-    }
-    for (const Event& event : group) {
-      if (!event.starts && !sweep.found) remove_segment(sweep, event.position);
+    const std::span<const int> group(order.data() + group_begin, group_end - group_begin);
+    if (group.size() > 1) test_shared_point(sweep, group);
+    for (const int corner : group) {
+      if (!sweep.found) pass_corner(sweep, corner);
     }
     group_begin = group_end;
   }
   return sweep.found;
 }
 
-int position_of_edge(const std::vector<Segment>& segments, int edge) {
-  const auto found = std::lower_bound(segments.begin(), segments.end(), edge,
-                                      [](const Segment& s, int e) { return s.edge < e; });
-  return static_cast<int>(found - segments.begin());
+int segment_of_edge(const Outline& outline, int edge) {
+  const auto found = std::lower_bound(outline.corner.begin(), outline.corner.end(), edge);
+  return static_cast<int>(found - outline.corner.begin());
 }
 
 }  // namespace
 
 std::vector<EdgeCrossing> find_self_intersections(std::span<const Point> vertices,
                                                   int max_reported) {
-  const std::vector<Segment> segments = outline_segments(vertices);
   std::vector<EdgeCrossing> crossings;
-  std::vector<char> excluded(segments.size(), 0);
+  const Outline outline = outline_of(vertices);
+  if (outline.size() < 2 || max_reported <= 0) return crossings;
+  const std::vector<int> order = sweep_order(outline);
+  std::vector<char> excluded(order.size(), 0);
   while (static_cast<int>(crossings.size()) < max_reported) {
-    const std::optional<EdgeCrossing> crossing = sweep_for_crossing(segments, excluded);
+    const std::optional<EdgeCrossing> crossing = sweep_for_crossing(outline, order, excluded);
     if (!crossing) break;
     crossings.push_back(*crossing);
-    excluded[static_cast<std::size_t>(position_of_edge(segments, crossing->second_edge))] = 1;
+    excluded[static_cast<std::size_t>(segment_of_edge(outline, crossing->second_edge))] = 1;
   }
   return crossings;
 }
 
 std::vector<EdgeCrossing> find_self_intersections_by_pairs(std::span<const Point> vertices) {
-  const std::vector<Segment> segments = outline_segments(vertices);
+  const Outline outline = outline_of(vertices);
   std::vector<EdgeCrossing> crossings;
-  const int count = static_cast<int>(segments.size());
+  const int count = outline.size();
   for (int first = 0; first < count; ++first) {
     for (int second = first + 1; second < count; ++second) {
-      if (segments_conflict(segments, first, second)) {
-        crossings.push_back(crossing_of(segments, first, second));
+      if (segments_conflict(outline, first, second)) {
+        crossings.push_back(crossing_of(outline, first, second));
       }
     }
   }
