@@ -17,14 +17,15 @@ namespace {
 Formula build_with_limit(std::span<const Point> vertices, bool checked, int exact_check_limit) {
   if (!checked) return build_polygon_formula(vertices).formula;
   const PolygonDiagnosis diagnosis =
-      diagnose_polygon(vertices, 2 * static_cast<long long>(vertices.size()), 0);
+      diagnose_polygon(vertices, 2 * static_cast<long long>(vertices.size()), 1);
   FormulaPolicy policy;
   policy.exact_check_limit = exact_check_limit;
   return choose_polygon_formula(vertices, diagnosis, policy).formula;
 }
 
 bool leaves_alone(std::span<const Point> vertices) {
-  return signed_area_sign(vertices) <= 0 || !zero_length_edges(vertices).empty();
+  return signed_area_sign(vertices) <= 0 || !zero_length_edges(vertices).empty() ||
+         !find_self_intersections(vertices, 1).empty();
 }
 
 // The rules one checked build must keep, `plain` being the unchecked build's.
@@ -51,9 +52,9 @@ void check_one_build(std::span<const Point> vertices, const Formula& plain, cons
   if (vertex_count > kMaxExactlyCheckedVertexCount || !is_simple_outline(vertices)) return;
   const FormulaVerdict verdict = check_formula(vertices, built);
   if (!verdict.holds) {
-    violations.push_back(name + " " + compact_text(built) +
-                         " does not describe the simple counter-clockwise outline: " +
-                         verdict.reason);
+    violations.push_back(
+        name + " " + compact_text(built) +
+        " does not describe the simple counter-clockwise outline: " + verdict.reason);
   }
 }
 

@@ -26,7 +26,7 @@ Formula converter_formula(std::span<const Point> vertices);
 // the converter makes it and with the repair forced (an exact check limit of
 // 0): each builds a formula exactly when the plain decomposition does, using
 // every edge once; outlines it leaves alone (clockwise, no area, a
-// zero-length edge) keep the plain formula; and for a simple
+// zero-length edge, a crossing) keep the plain formula; and for a simple
 // counter-clockwise outline of at most kMaxExactlyCheckedVertexCount vertices
 // both formulas describe the region exactly, and a plain formula that already
 // does is kept. Empty when all hold.

@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--samples N] [--exact-limit N]\n"
+    "       polyfrep-check --help | --version\n"
     "  INPUT        the polygon file given to the converter\n"
     "  MODEL        its model file (default: INPUT's name up to the first '.', then .hf)\n"
     "  --svg FILE   also draw the model's region, the outline and the findings as SVG\n"
@@ -96,10 +97,16 @@ int run_and_report(const CheckOptions& options) {
 }  // namespace
 
 int run_checker(int argument_count, const char* const* arguments) {
-  if (argument_count == 2 &&
-      (std::string_view(arguments[1]) == "--help" || std::string_view(arguments[1]) == "-h")) {
-    std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-    return 0;
+  if (argument_count == 2) {
+    const std::string_view only = arguments[1];
+    if (only == "--help" || only == "-h") {
+      std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+      return 0;
+    }
+    if (only == "--version") {
+      std::printf("polyfrep-check %s\n", POLYFREP_VERSION);
+      return 0;
+    }
   }
   CheckOptions options;
   try {

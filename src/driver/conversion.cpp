@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/formula_choice.h"
+#include "driver/written_model.h"
 #include "formula/decomposition.h"
 #include "formula/formula.h"
 #include "formula/token_list.h"
@@ -32,8 +33,6 @@ namespace {
 // Below this many vertices the whole conversion takes about as long as
 // starting a thread, and everything runs on one.
 constexpr std::size_t kConcurrentDecompositionSize = 10000;
-
-constexpr const char* kUsage = "usage: polyfrep [INPUT [MODEL]]";
 
 // The run's problems, one line each on standard error; any of them makes the
 // exit status 1.
@@ -175,12 +174,14 @@ void report_zero_length_edges(RunReport& run, const char* input_name,
 }
 
 // A large polygon is decomposed on a thread of its own while the vertex text
-// is formatted and the plot file written. Its results are written only after
-// both, so the files still appear in the same order; an exception thrown in
-// the decomposition reaches the caller when the result is taken.
+// is formatted, the plot file written and the outline swept for crossings.
+// Its results are written only after these, so the files still appear in the
+// same order; an exception thrown in the decomposition reaches the caller
+// when the result is taken. The decomposition takes the outline to be simple
+// until the sweep has said otherwise.
 std::future<Decomposition> start_decomposition(std::span<const Point> vertices,
                                                const PolygonDiagnosis& diagnosis) {
-  const auto decompose = [vertices, &diagnosis] {
+  const auto decompose = [vertices, diagnosis] {
     return choose_polygon_formula(vertices, diagnosis);
   };
   if (vertices.size() >= kConcurrentDecompositionSize) {
@@ -193,52 +194,100 @@ std::future<Decomposition> start_decomposition(std::span<const Point> vertices,
   return std::async(std::launch::deferred, decompose);
 }
 
+// An outline that crosses itself gets the plain formula, as a clockwise one
+// does; the decomposition started before the sweep had found the crossing.
+Decomposition formula_for_crossing_outline(std::span<const Point> vertices,
+                                           const PolygonDiagnosis& diagnosis,
+                                           Decomposition started) {
+  const bool started_repairing = diagnosis.orientation > 0 && diagnosis.zero_length_edges.empty();
+  if (diagnosis.crossings.empty() || !started_repairing) return started;
+  return choose_polygon_formula(vertices, diagnosis);
+}
+
 // Writes "Formula.txt" and the model from the formula's flat view, room for
 // ten tokens per vertex as always. The formula itself is let go first: the
 // flat view is all the writers need.
-void write_formula_and_model(RunReport& run, std::span<const Point> vertices,
-                             const VertexText& vertex_text, Formula formula,
-                             const char* model_name) {
-  TokenList tokens = make_token_list(kTokensPerVertex * static_cast<int>(vertices.size()));
+void write_formula_and_model(RunReport& run, std::size_t vertex_count,
+                             const std::string& bounding_box, const VertexText& block_text,
+                             Formula formula, const char* model_name) {
+  TokenList tokens = make_token_list(kTokensPerVertex * static_cast<int>(vertex_count));
   append_tokens(formula, tokens);
   formula = Formula{};
   write_formula_file(run, tokens);
-  report_output_failure(run, model_name, write_model(vertices, vertex_text, tokens, model_name));
+  report_output_failure(run, model_name, write_model(bounding_box, block_text, tokens, model_name));
 }
 
-int convert(const char* input_name, const char* model_name) {
+void report_crossing(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
+  if (diagnosis.crossings.empty()) return;
+  const EdgeCrossing& crossing = diagnosis.crossings.front();
+  report(run, input_name,
+         "the outline crosses itself (edges " + std::to_string(crossing.first_edge) + " and " +
+             std::to_string(crossing.second_edge) +
+             "): it has no inside, so no model can describe one");
+}
+
+std::string digits_in_words(int digits) {
+  static constexpr const char* kWords[] = {"six",      "seven",   "eight",   "nine",
+                                           "ten",      "eleven",  "twelve",  "thirteen",
+                                           "fourteen", "fifteen", "sixteen", "seventeen"};
+  return digits >= 6 && digits <= 17 ? kWords[digits - 6] : std::to_string(digits);
+}
+
+void note(const char* input_name, const std::string& what) {
+  std::fprintf(stderr, "polyfrep: %s: note: %s\n", input_name, what.c_str());
+}
+
+int convert(const char* input_name, const char* model_name, const ConversionOptions& options) {
   RunReport run;
   const std::optional<PolygonInput> input = read_input(run, input_name, model_name);
   if (!input) return exit_status(run);
   const std::span<const Point> vertices = input->vertices;
-  const PolygonDiagnosis diagnosis = diagnose_polygon(vertices, input->coordinates_read, 0);
+  PolygonDiagnosis diagnosis = diagnose_polygon(vertices, input->coordinates_read, 0);
 
   std::future<Decomposition> pending_decomposition = start_decomposition(vertices, diagnosis);
-  const VertexText vertex_text = format_vertex_text(vertices);
+  VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text);
+  diagnosis.crossings = find_self_intersections(vertices, 1);
+  const WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
 
-  Decomposition decomposition = pending_decomposition.get();
+  Decomposition decomposition =
+      formula_for_crossing_outline(vertices, diagnosis, pending_decomposition.get());
   write_listing_file(run, vertex_text, decomposition.last_hull);
   const bool formula_built = built(decomposition);
+  std::string written_problem;
   if (!formula_built) {
     report(run, input_name,
            "the outline never turns left; it may run clockwise or be degenerate, so no formula "
            "and no model were written");
   } else {
-    write_formula_and_model(run, vertices, vertex_text, std::move(decomposition.formula),
-                            model_name);
+    written_problem = written_formula_problem(written, decomposition.formula);
+    const std::string bounding_box = bounding_box_line(vertices, vertex_text);
+    if (!written_problem.empty()) {
+      vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, true});
+    }
+    write_formula_and_model(run, vertices.size(), bounding_box, vertex_text,
+                            std::move(decomposition.formula), model_name);
   }
   report_short_input(run, input_name, diagnosis);
-  if (formula_built) report_clockwise(run, input_name, diagnosis);
+  if (formula_built) {
+    report_clockwise(run, input_name, diagnosis);
+    report_crossing(run, input_name, diagnosis);
+  }
   report_zero_length_edges(run, input_name, diagnosis);
+  if (!written_problem.empty()) {
+    note(input_name, digits_in_words(options.digits) +
+                         " significant digits would make the model wrong (" + written_problem +
+                         "); its coordinates are written with up to 17 digits");
+  }
   return exit_status(run);
 }
 
 }  // namespace
 
-int run_conversion(const char* input_name, const char* model_name) {
+int run_conversion(const char* input_name, const char* model_name,
+                   const ConversionOptions& options) {
   try {
-    return convert(input_name, model_name);
+    return convert(input_name, model_name, options);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "polyfrep: out of memory\n");
     return 1;
@@ -246,19 +295,6 @@ int run_conversion(const char* input_name, const char* model_name) {
     std::fprintf(stderr, "polyfrep: out of memory\n");
     return 1;
   }
-}
-
-// The process entry: prints the argument count, picks the file names from the
-// command line and runs one conversion.
-int run_converter(int argument_count, const char* const* arguments) {
-  std::printf("%d\n", argument_count);
-  std::fflush(stdout);
-  if (argument_count >= 3) return run_conversion(arguments[1], arguments[2]);
-  if (argument_count == 2) {
-    const std::string model_name = derive_model_name(arguments[1]);
-    return run_conversion(arguments[1], model_name.c_str());
-  }
-  return run_conversion(kDefaultInputName, kDefaultModelName);
 }
 
 }  // namespace polyfrep

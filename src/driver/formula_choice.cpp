@@ -9,7 +9,8 @@ Decomposition choose_polygon_formula(std::span<const Point> vertices,
                                      const FormulaPolicy& policy) {
   DecompositionOptions options;
   options.concurrent_length = policy.concurrent_length;
-  if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty()) {
+  if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
+      !diagnosis.crossings.empty()) {
     return build_polygon_formula(vertices, options);
   }
   options.repair_cuts = true;
@@ -27,7 +28,7 @@ Decomposition choose_polygon_formula(std::span<const Point> vertices,
 
 Formula polygon_formula(std::span<const Point> vertices) {
   const PolygonDiagnosis diagnosis =
-      diagnose_polygon(vertices, 2 * static_cast<long long>(vertices.size()), 0);
+      diagnose_polygon(vertices, 2 * static_cast<long long>(vertices.size()), 1);
   return choose_polygon_formula(vertices, diagnosis).formula;
 }
 

@@ -21,10 +21,11 @@ struct FormulaPolicy {
 
 // The converter's formula: the plain decomposition when it describes the
 // polygon, otherwise the decomposition with every unsound cut repaired.
-// Clockwise outlines, outlines enclosing no area and outlines with a
+// Clockwise outlines, outlines enclosing no area, outlines that cross
+// themselves (as far as the diagnosis has looked) and outlines with a
 // zero-length edge get the plain decomposition: their model describes the
-// edges' left sides, and a zero-length edge has no half-plane that the cut
-// rules could reason about. The last hull is that of the decomposition
+// edges' left sides, or no polygon at all, and a zero-length edge has no
+// half-plane that the cut rules could reason about. The last hull is that of the decomposition
 // chosen.
 Decomposition choose_polygon_formula(std::span<const Point> vertices,
                                      const PolygonDiagnosis& diagnosis,

@@ -29,25 +29,6 @@ BoundingBox bounding_box(std::span<const Point> vertices) {
   return box;
 }
 
-void put_bounding_box_line(std::span<const Point> vertices, const VertexText& text,
-                           TextOutput& out) {
-  put(out, "--bounding box: ");
-  if (vertices.empty()) {
-    put(out, "empty\n");
-    return;
-  }
-  const BoundingBox box = bounding_box(vertices);
-  put(out, "xmin = ");
-  put(out, x_text(text, box.x_min));
-  put(out, ", xmax = ");
-  put(out, x_text(text, box.x_max));
-  put(out, "; ymin = ");
-  put(out, y_text(text, box.y_min));
-  put(out, ", ymax = ");
-  put(out, y_text(text, box.y_max));
-  put(out, ";\n");
-}
-
 // The fixed text of an edge block around its coordinates and number.
 constexpr std::string_view kStartHead = "p0 = [";
 constexpr std::string_view kEndHead = "p1 = [";
@@ -95,20 +76,36 @@ void put_formula_line(const TokenList& tokens, TextOutput& out) {
 
 }  // namespace
 
-void write_model_text(std::span<const Point> vertices, const VertexText& vertex_text,
+std::string bounding_box_line(std::span<const Point> vertices, const VertexText& text) {
+  std::string line = "--bounding box: ";
+  if (vertices.empty()) return line + "empty\n";
+  const BoundingBox box = bounding_box(vertices);
+  line += "xmin = ";
+  line += x_text(text, box.x_min);
+  line += ", xmax = ";
+  line += x_text(text, box.x_max);
+  line += "; ymin = ";
+  line += y_text(text, box.y_min);
+  line += ", ymax = ";
+  line += y_text(text, box.y_max);
+  line += ";\n";
+  return line;
+}
+
+void write_model_text(std::string_view bounding_box, const VertexText& block_text,
                       const TokenList& tokens, TextOutput& out) {
-  put_bounding_box_line(vertices, vertex_text, out);
+  put(out, bounding_box);
   put(out, "polygon(x[3], a[1])\n{\narray p0[2],p1[2];\n");
-  for (std::size_t edge = 0; edge < vertices.size(); ++edge)
-    put_edge_block(vertex_text, edge, out);
+  for (std::size_t edge = 0; edge < point_count(block_text); ++edge)
+    put_edge_block(block_text, edge, out);
   put_formula_line(tokens, out);
   put(out, "}\n");
 }
 
-int write_model(std::span<const Point> vertices, const VertexText& vertex_text,
+int write_model(std::string_view bounding_box, const VertexText& block_text,
                 const TokenList& tokens, const char* model_name) {
   TextOutput out;
-  if (open_text_output(out, model_name)) write_model_text(vertices, vertex_text, tokens, out);
+  if (open_text_output(out, model_name)) write_model_text(bounding_box, block_text, tokens, out);
   close_text_output(out);
   return out.error;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "formula/token_list.h"
 #include "geometry/point.h"
@@ -11,15 +13,20 @@ namespace polyfrep {
 
 inline constexpr const char* kDefaultModelName = "poly.hf";
 
-// Writes the model text: the bounding-box comment, the object head, one
-// signed-distance block per edge and the formula line rendered from tokens.
-// `vertex_text` is the text of the vertices, formatted once by the caller.
-void write_model_text(std::span<const Point> vertices, const VertexText& vertex_text,
+// The model's first line, a comment: the smallest and largest x and y of the
+// vertices, in the text given ("--bounding box: empty" for no vertices).
+std::string bounding_box_line(std::span<const Point> vertices, const VertexText& text);
+
+// Writes the model text: the bounding-box line, the object head, one
+// signed-distance block per edge, its coordinates from `block_text`, and the
+// formula line rendered from tokens. The edge blocks may carry more digits
+// than the bounding box: they are what the model computes with.
+void write_model_text(std::string_view bounding_box, const VertexText& block_text,
                       const TokenList& tokens, TextOutput& out);
 
 // Creates or truncates the model file, writes the model and closes it.
 // Returns 0, or the errno of the first failure.
-int write_model(std::span<const Point> vertices, const VertexText& vertex_text,
+int write_model(std::string_view bounding_box, const VertexText& block_text,
                 const TokenList& tokens, const char* model_name);
 
 }  // namespace polyfrep

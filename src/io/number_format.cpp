@@ -1,8 +1,10 @@
 #include "io/number_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 namespace polyfrep {
 
@@ -138,6 +140,48 @@ std::size_t format_double(double value, char* out) {
   const auto result =
       std::to_chars(out, out + kMaxNumberText, value, std::chars_format::general, 6);
   return static_cast<std::size_t>(result.ptr - out);
+}
+
+std::size_t format_double(double value, int digits, char* out) {
+  if (digits == kDefaultDigits) return format_double(value, out);
+  // The general format with a precision is defined to match printf's %.*g.
+  const auto result =
+      std::to_chars(out, out + kMaxNumberText, value, std::chars_format::general, digits);
+  return static_cast<std::size_t>(result.ptr - out);
+}
+
+namespace {
+
+// Significant digits of the shortest text that reads back as `value`.
+int shortest_digit_count(double value) {
+  char scientific[kMaxNumberText];
+  const auto result = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                    std::chars_format::scientific);
+  int count = 0;
+  for (const char* cursor = scientific; cursor < result.ptr && *cursor != 'e'; ++cursor) {
+    count += *cursor >= '0' && *cursor <= '9';
+  }
+  return count;
+}
+
+bool reads_back_as(const char* text, std::size_t length, double value) {
+  double read = 0;
+  const auto result = std::from_chars(text, text + length, read);
+  return result.ec == std::errc() && read == value;
+}
+
+}  // namespace
+
+std::size_t format_exact_double(double value, int least_digits, char* out) {
+  // Rounding the exact binary value to the shortest text's digit count reads
+  // back as the value in all but rare cases near powers of two; one more
+  // digit is tried until it does, and 17 always does.
+  for (int digits = std::max(least_digits, shortest_digit_count(value)); digits < kMaxDigits;
+       ++digits) {
+    const std::size_t length = format_double(value, digits, out);
+    if (reads_back_as(out, length, value)) return length;
+  }
+  return format_double(value, kMaxDigits, out);
 }
 
 std::size_t format_integer(long long value, char* out) {

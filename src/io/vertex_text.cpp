@@ -1,15 +1,24 @@
 #include "io/vertex_text.h"
 
+#include <charconv>
+
 #include "io/number_format.h"
 
 namespace polyfrep {
 
 namespace {
 
-// Six significant digits never need more than "-1.23457e-308". Reserving
-// room for the longest text costs address space only: the pages are touched
-// as the text is written.
-constexpr std::size_t kLongestCoordinate = 13;
+// Six significant digits never need more than "-1.23457e-308": the digits,
+// a sign, a point and the exponent. Reserving room for the longest text costs
+// address space only: the pages are touched as the text is written.
+std::size_t longest_coordinate(NumberStyle style) {
+  return static_cast<std::size_t>(style.exact ? kMaxDigits : style.digits) + 7;
+}
+
+std::size_t format_coordinate(double value, NumberStyle style, char* out) {
+  return style.exact ? format_exact_double(value, style.digits, out)
+                     : format_double(value, style.digits, out);
+}
 
 void start_points(VertexText& text, std::size_t point_count, std::size_t expected_characters) {
   text.characters.reserve(expected_characters);
@@ -27,24 +36,46 @@ void append_point(VertexText& text, std::string_view x, std::string_view y) {
 
 }  // namespace
 
-VertexText format_vertex_text(std::span<const Point> points) {
+VertexText format_vertex_text(std::span<const Point> points, NumberStyle style) {
   VertexText text;
-  start_points(text, points.size(), 2 * kLongestCoordinate * points.size());
+  start_points(text, points.size(), 2 * longest_coordinate(style) * points.size());
   char x[kMaxNumberText];
   char y[kMaxNumberText];
   for (const Point& point : points) {
-    const std::size_t x_size = format_double(point.x, x);
-    const std::size_t y_size = format_double(point.y, y);
+    const std::size_t x_size = format_coordinate(point.x, style, x);
+    const std::size_t y_size = format_coordinate(point.y, style, y);
     append_point(text, {x, x_size}, {y, y_size});
   }
   return text;
+}
+
+namespace {
+
+double read_back(std::string_view text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace
+
+std::vector<Point> read_back_points(const VertexText& text) {
+  std::vector<Point> points(point_count(text));
+  for (std::size_t k = 0; k < points.size(); ++k)
+    points[k] = {read_back(x_text(text, k)), read_back(y_text(text, k))};
+  return points;
 }
 
 VertexText select_vertex_text(const VertexText& text, std::size_t first, std::size_t count) {
   VertexText selected;
   const std::size_t total = point_count(text);
   if (total == 0) return selected;
-  start_points(selected, count, 2 * kLongestCoordinate * count);
+  std::size_t characters = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t point = (first + k) % total;
+    characters += text.point_start[point + 1] - text.point_start[point];
+  }
+  start_points(selected, count, characters);
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t point = (first + k) % total;
     append_point(selected, x_text(text, point), y_text(text, point));

@@ -20,7 +20,19 @@ struct VertexText {
   std::vector<unsigned char> x_length;   // the y text follows the x text
 };
 
-VertexText format_vertex_text(std::span<const Point> points);
+// How coordinates are written: `digits` significant digits in the "%g"
+// style; with `exact`, at least that many and as many more as reading the
+// text back as the same double takes.
+struct NumberStyle {
+  int digits = 6;
+  bool exact = false;
+};
+
+VertexText format_vertex_text(std::span<const Point> points, NumberStyle style = {});
+
+// The points as any reader of their text reads them back: every coordinate
+// correctly rounded to a double.
+std::vector<Point> read_back_points(const VertexText& text);
 
 // The text of points[first], points[first + 1], ... (wrapping after the last
 // point), `count` of them: a chain of a polygon, without formatting again.

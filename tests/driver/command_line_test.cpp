@@ -50,6 +50,11 @@ TEST(CommandLine, ChoosesInputAndModelNames) {
       {{"a", "b"}, "a", "b"},
       {{"a", "b", "ignored", "also ignored"}, "a", "b"},
       {{"./in.txt"}, "in.txt", ".hf"},
+      // Options come first; after them, and after a lone "--", the rest are names.
+      {{"--digits", "7", "in.dat"}, "in.dat", "in.hf"},
+      {{"--digits=9", "a", "b"}, "a", "b"},
+      {{"--", "--digits", "b"}, "--digits", "b"},
+      {{"a", "--digits", "9"}, "a", "--digits"},
   };
   for (const CommandLineCase& c : cases) {
     testing::TempDir run_dir;
@@ -65,6 +70,21 @@ TEST(CommandLine, ChoosesInputAndModelNames) {
     }
     EXPECT_EQ(testing::read_file(run_dir / "Formula.txt"), "(2)*((3*0)*(1))");
   }
+}
+
+// --version names the program and its version, and neither program reads or
+// writes anything then.
+TEST(CommandLine, VersionOfBothPrograms) {
+  testing::TempDir run_dir;
+  const auto converter =
+      testing::run_program(testing::converter_path(), {"--version"}, run_dir.path());
+  EXPECT_EQ(converter.exit_code, 0);
+  EXPECT_EQ(converter.standard_output, "2\npolyfrep " POLYFREP_VERSION "\n");
+  const auto checker =
+      testing::run_program(POLYFREP_CHECK_EXECUTABLE, {"--version"}, run_dir.path());
+  EXPECT_EQ(checker.exit_code, 0);
+  EXPECT_EQ(checker.standard_output, "polyfrep-check " POLYFREP_VERSION "\n");
+  EXPECT_TRUE(fs::is_empty(run_dir.path()));
 }
 
 }  // namespace

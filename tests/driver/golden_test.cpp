@@ -6,6 +6,7 @@
 //   arguments        optional: the command-line arguments, one per line
 //   expected_exit    optional: the exit status (default 0)
 //   expected_stderr  optional: standard error, exactly (default empty)
+//   expected_stdout  optional: standard output after the argument count line
 //   existing/        optional: files put into the directory before the run
 //   anything else    a file the run must leave with exactly this content;
 //                    the run must leave no other file.
@@ -25,8 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::read_file;
 
-const std::set<std::string> kControlFiles = {"input.txt", "arguments", "expected_exit",
-                                             "expected_stderr", "existing"};
+const std::set<std::string> kControlFiles = {"input.txt",       "arguments",       "expected_exit",
+                                             "expected_stderr", "expected_stdout", "existing"};
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
@@ -76,7 +77,9 @@ TEST_P(GoldenCase, LeavesExactlyTheExpectedFiles) {
   const int expected_exit =
       fs::exists(case_dir / "expected_exit") ? std::stoi(read_file(case_dir / "expected_exit")) : 0;
   EXPECT_EQ(result.exit_code, expected_exit);
-  EXPECT_EQ(result.standard_output, std::to_string(arguments.size() + 1) + "\n");
+  const std::string expected_stdout =
+      fs::exists(case_dir / "expected_stdout") ? read_file(case_dir / "expected_stdout") : "";
+  EXPECT_EQ(result.standard_output, std::to_string(arguments.size() + 1) + "\n" + expected_stdout);
   const std::string expected_stderr = fs::exists(case_dir / "expected_stderr")
                                           ? read_file(case_dir / "expected_stderr")
                                           : std::string();

@@ -57,7 +57,7 @@ ExpectedFiles sequential_outputs(const std::vector<Point>& vertices, const std::
   write_formula_tokens(tokens, formula);
   expected.formula = std::string(written_text(formula));
   TextOutput model;
-  write_model_text(vertices, text, tokens, model);
+  write_model_text(bounding_box_line(vertices, text), text, tokens, model);
   expected.model = std::string(written_text(model));
   const std::string listing_path = dir + "/expected-listing.txt";
   const VertexText chain_text = select_vertex_text(text, static_cast<std::size_t>(last.chain.first),

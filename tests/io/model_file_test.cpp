@@ -19,7 +19,8 @@ TokenList tokens_of(const std::vector<int>& codes) {
 
 std::string model_text(const std::vector<Point>& vertices, const std::vector<int>& codes) {
   TextOutput out;
-  write_model_text(vertices, format_vertex_text(vertices), tokens_of(codes), out);
+  const VertexText text = format_vertex_text(vertices);
+  write_model_text(bounding_box_line(vertices, text), text, tokens_of(codes), out);
   return std::string(written_text(out));
 }
 
@@ -85,9 +86,13 @@ TEST(ModelFile, RewritingLeavesOnlyTheSecondContent) {
   testing::TempDir dir;
   const std::string path = (dir / "m.hf").string();
   const std::vector<Point> big(50, Point{1, 2});
-  ASSERT_EQ(write_model(big, format_vertex_text(big), tokens_of({0}), path.c_str()), 0);
+  ASSERT_EQ(write_model(bounding_box_line(big, format_vertex_text(big)), format_vertex_text(big),
+                        tokens_of({0}), path.c_str()),
+            0);
   const std::vector<Point> triangle = {{0, 0}, {1, 0}, {0, 1}};
-  ASSERT_EQ(write_model(triangle, format_vertex_text(triangle), tokens_of({}), path.c_str()), 0);
+  ASSERT_EQ(write_model(bounding_box_line(triangle, format_vertex_text(triangle)),
+                        format_vertex_text(triangle), tokens_of({}), path.c_str()),
+            0);
   EXPECT_EQ(testing::read_file(path), model_text(triangle, {}));
 }
 
@@ -95,7 +100,9 @@ TEST(ModelFile, ReportsAFileThatCannotBeCreated) {
   testing::TempDir dir;
   const std::string path = (dir / "missing-folder" / "m.hf").string();
   const std::vector<Point> triangle = {{0, 0}, {1, 0}, {0, 1}};
-  EXPECT_NE(write_model(triangle, format_vertex_text(triangle), tokens_of({}), path.c_str()), 0);
+  EXPECT_NE(write_model(bounding_box_line(triangle, format_vertex_text(triangle)),
+                        format_vertex_text(triangle), tokens_of({}), path.c_str()),
+            0);
 }
 
 }  // namespace

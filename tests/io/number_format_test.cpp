@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -101,6 +102,33 @@ TEST(FormatDouble, AgreesWithPrintfOnLongDecimalsAndHalfwayPoints) {
       ASSERT_EQ(formatted(value), printf_g(value)) << literal;
       ASSERT_EQ(formatted(-value), printf_g(-value)) << literal;
     }
+  }
+}
+
+// Any number of digits as printf's %.*g; the exact text as the fewest such
+// digits, from six on, that strtod reads back as the value.
+TEST(FormatDouble, MoreDigitsAndExactTextAgreeWithPrintfAndStrtod) {
+  std::mt19937_64 random(77);
+  std::uniform_real_distribution<double> mantissa(-10, 10);
+  std::uniform_int_distribution<int> exponent(-30, 30);
+  for (int i = 0; i < 100000; ++i) {
+    const double value = i % 3 == 0 ? std::bit_cast<double>(random() >> 2)
+                                    : mantissa(random) * std::pow(10.0, exponent(random));
+    char text[kMaxNumberText];
+    char reference[64];
+    const int digits = 6 + i % 12;
+    std::snprintf(reference, sizeof reference, "%.*g", digits, value);
+    ASSERT_EQ(std::string(text, format_double(value, digits, text)), reference) << value;
+
+    const std::string exact(text, format_exact_double(value, 6, text));
+    ASSERT_EQ(std::strtod(exact.c_str(), nullptr), value) << exact;
+    int fewest = 17;
+    for (int d = 16; d >= 6; --d) {
+      std::snprintf(reference, sizeof reference, "%.*g", d, value);
+      if (std::strtod(reference, nullptr) == value) fewest = d;
+    }
+    std::snprintf(reference, sizeof reference, "%.*g", fewest, value);
+    ASSERT_EQ(exact, reference) << value;
   }
 }
 

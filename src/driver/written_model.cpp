@@ -1,0 +1,78 @@
+#include "driver/written_model.h"
+
+#include <algorithm>
+
+#include "driver/formula_choice.h"
+#include "formula/cut_certificate.h"
+#include "formula/formula_check.h"
+#include "geometry/segments.h"
+
+namespace polyfrep {
+
+namespace {
+
+bool same_points(std::span<const Point> a, std::span<const Point> b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), same_point);
+}
+
+// Why the written outline itself cannot be described: it lost an edge,
+// crosses itself or turned round. Empty when none of these.
+std::string outline_problem(const PolygonDiagnosis& written) {
+  if (!written.zero_length_edges.empty()) {
+    const int edge = written.zero_length_edges.front();
+    const int next = edge + 1 == written.vertex_count ? 0 : edge + 1;
+    return "vertices " + std::to_string(edge) + " and " + std::to_string(next) + " would coincide";
+  }
+  if (!written.crossings.empty()) {
+    return "edges " + std::to_string(written.crossings.front().first_edge) + " and " +
+           std::to_string(written.crossings.front().second_edge) + " would cross";
+  }
+  if (written.orientation < 0) return "the outline would run clockwise";
+  if (written.orientation == 0) return "the outline would enclose no area";
+  return {};
+}
+
+std::string cut_problem(const CutCertificate& certificate) {
+  if (!certificate.chain_shaped) return "the formula would not describe it";
+  if (certificate.top_level) {
+    return "the cut at vertices " + std::to_string(certificate.unsound_cut) + " and " +
+           std::to_string(certificate.other_vertex) + " would be unsound";
+  }
+  return "the cut at vertex " + std::to_string(certificate.unsound_cut) + " would be unsound";
+}
+
+}  // namespace
+
+WrittenPolygon read_written_polygon(std::span<const Point> vertices, const VertexText& text,
+                                    const PolygonDiagnosis& diagnosis) {
+  WrittenPolygon written;
+  if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
+      !diagnosis.crossings.empty()) {
+    return written;
+  }
+  written.vertices = read_back_points(text);
+  written.differs = !same_points(written.vertices, vertices);
+  if (!written.differs) {
+    written.vertices = {};
+    return written;
+  }
+  written.problem =
+      outline_problem(diagnose_polygon(written.vertices, expected_coordinates(diagnosis), 1));
+  return written;
+}
+
+std::string written_formula_problem(const WrittenPolygon& written, const Formula& formula) {
+  if (!written.differs) return {};
+  if (!written.problem.empty()) return written.problem;
+  const CutCertificate certificate = check_cut_certificate(written.vertices, formula);
+  if (certifies(certificate)) return {};
+  // A formula whose cuts are not all sound may describe the polygon all the
+  // same; small polygons can afford the exact check.
+  if (written.vertices.size() <= static_cast<std::size_t>(kExactCheckLimit) &&
+      check_formula(written.vertices, formula).holds) {
+    return {};
+  }
+  return cut_problem(certificate);
+}
+
+}  // namespace polyfrep

@@ -1,0 +1,9 @@
+GEOMETRY CS = GRID T = LINE  
+1
+6
+0 0
+10 0
+10 10
+0 10
+5 -1
+0 0

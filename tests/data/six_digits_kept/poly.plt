@@ -1,0 +1,8 @@
+GEOMETRY CS = GRID T = LINE  
+1
+5
+0 0
+3 0
+3 1
+0 0.333333
+0 0
