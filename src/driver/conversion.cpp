@@ -247,7 +247,7 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
   std::future<Decomposition> pending_decomposition = start_decomposition(vertices, diagnosis);
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text);
-  diagnosis.crossings = find_self_intersections(vertices, 1);
+  find_crossings(vertices, 1, std::nullopt, diagnosis);
   const WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
 
   Decomposition decomposition =
@@ -263,7 +263,9 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
     written_problem = written_formula_problem(written, decomposition.formula);
     const std::string bounding_box = bounding_box_line(vertices, vertex_text);
     if (!written_problem.empty()) {
-      vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, true});
+      // Everything that needs the usual text is written by now.
+      vertex_text = VertexText{};
+      vertex_text = format_vertex_text_concurrently(vertices, NumberStyle{options.digits, true});
     }
     write_formula_and_model(run, vertices.size(), bounding_box, vertex_text,
                             std::move(decomposition.formula), model_name);

@@ -56,8 +56,15 @@ WrittenPolygon read_written_polygon(std::span<const Point> vertices, const Verte
     written.vertices = {};
     return written;
   }
-  written.problem =
-      outline_problem(diagnose_polygon(written.vertices, expected_coordinates(diagnosis), 1));
+  // Lost edges first: they are found in one pass, crossings take a sweep.
+  PolygonDiagnosis written_diagnosis =
+      diagnose_polygon(written.vertices, expected_coordinates(diagnosis), 0);
+  if (written_diagnosis.zero_length_edges.empty()) {
+    // Rounding moves the vertices so little that the input's star centre
+    // usually serves the written outline too.
+    find_crossings(written.vertices, 1, diagnosis.star_centre, written_diagnosis);
+  }
+  written.problem = outline_problem(written_diagnosis);
   return written;
 }
 

@@ -1,6 +1,8 @@
 #include "io/vertex_text.h"
 
 #include <charconv>
+#include <future>
+#include <system_error>
 
 #include "io/number_format.h"
 
@@ -46,6 +48,26 @@ VertexText format_vertex_text(std::span<const Point> points, NumberStyle style) 
     const std::size_t y_size = format_coordinate(point.y, style, y);
     append_point(text, {x, x_size}, {y, y_size});
   }
+  return text;
+}
+
+VertexText format_vertex_text_concurrently(std::span<const Point> points, NumberStyle style) {
+  const std::size_t half = points.size() / 2;
+  std::future<VertexText> second;
+  try {
+    second = std::async(std::launch::async, [points, half, style] {
+      return format_vertex_text(points.subspan(half), style);
+    });
+  } catch (const std::system_error&) {
+    return format_vertex_text(points, style);
+  }
+  VertexText text = format_vertex_text(points.first(half), style);
+  const VertexText rest = second.get();
+  const std::size_t offset = text.characters.size();
+  text.characters.insert(text.characters.end(), rest.characters.begin(), rest.characters.end());
+  text.x_length.insert(text.x_length.end(), rest.x_length.begin(), rest.x_length.end());
+  for (std::size_t k = 1; k < rest.point_start.size(); ++k)
+    text.point_start.push_back(offset + rest.point_start[k]);
   return text;
 }
 

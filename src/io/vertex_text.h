@@ -30,6 +30,9 @@ struct NumberStyle {
 
 VertexText format_vertex_text(std::span<const Point> points, NumberStyle style = {});
 
+// The same, the two halves of the points on two threads.
+VertexText format_vertex_text_concurrently(std::span<const Point> points, NumberStyle style);
+
 // The points as any reader of their text reads them back: every coordinate
 // correctly rounded to a double.
 std::vector<Point> read_back_points(const VertexText& text);

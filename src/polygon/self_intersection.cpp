@@ -7,6 +7,7 @@
 
 #include "geometry/exact.h"
 #include "geometry/segments.h"
+#include "polygon/kernel.h"
 
 namespace polyfrep {
 
@@ -255,11 +256,25 @@ int segment_of_edge(const Outline& outline, int edge) {
 
 }  // namespace
 
+std::optional<Point> star_centre(std::span<const Point> vertices) {
+  const std::optional<Point> centre = kernel_point(vertices);
+  if (centre && winds_once_around(vertices, *centre)) return centre;
+  return std::nullopt;
+}
+
 std::vector<EdgeCrossing> find_self_intersections(std::span<const Point> vertices,
                                                   int max_reported) {
+  // An outline star-shaped around a point needs no sweep.
+  if (max_reported <= 0 || star_centre(vertices)) return {};
+  return sweep_self_intersections(vertices, max_reported);
+}
+
+std::vector<EdgeCrossing> sweep_self_intersections(std::span<const Point> vertices,
+                                                   int max_reported) {
   std::vector<EdgeCrossing> crossings;
+  if (max_reported <= 0) return crossings;
   const Outline outline = outline_of(vertices);
-  if (outline.size() < 2 || max_reported <= 0) return crossings;
+  if (outline.size() < 2) return crossings;
   const std::vector<int> order = sweep_order(outline);
   std::vector<char> excluded(order.size(), 0);
   while (static_cast<int>(crossings.size()) < max_reported) {
@@ -269,6 +284,19 @@ std::vector<EdgeCrossing> find_self_intersections(std::span<const Point> vertice
     excluded[static_cast<std::size_t>(segment_of_edge(outline, crossing->second_edge))] = 1;
   }
   return crossings;
+}
+
+std::optional<EdgeCrossing> nearby_crossing(std::span<const Point> vertices, int reach) {
+  const Outline outline = outline_of(vertices);
+  const int count = outline.size();
+  if (count < 2) return std::nullopt;
+  for (int first = 0; first < count; ++first) {
+    for (int step = 1; step <= reach && step < count; ++step) {
+      const int second = (first + step) % count;
+      if (segments_conflict(outline, first, second)) return crossing_of(outline, first, second);
+    }
+  }
+  return std::nullopt;
 }
 
 std::vector<EdgeCrossing> find_self_intersections_by_pairs(std::span<const Point> vertices) {

@@ -75,7 +75,7 @@ std::vector<Point> figure_eight(std::mt19937_64& random, int per_loop) {
 // every pair it lists is one of them.
 TEST(SelfIntersection, SweepAgreesWithAllPairs) {
   std::mt19937_64 random(2024);
-  int with_crossings = 0, simple = 0;
+  int with_crossings = 0, simple = 0, stars = 0, nearby_found = 0;
   for (int round = 0; round < 6000; ++round) {
     const int count = 3 + static_cast<int>(random() % 12);
     std::vector<Point> vertices;
@@ -88,7 +88,17 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
       vertices = testing::grid_outline(random, count, round % 4 == 1 ? 4 : 7);
     }
     const std::vector<EdgeCrossing> all = find_self_intersections_by_pairs(vertices);
-    const std::vector<EdgeCrossing> swept = find_self_intersections(vertices, 4);
+    const std::vector<EdgeCrossing> swept = sweep_self_intersections(vertices, 4);
+    // The shortcuts: a star centre proves the outline simple, and a nearby
+    // pair is a true crossing.
+    const bool star = star_centre(vertices).has_value();
+    ASSERT_TRUE(!star || all.empty()) << "round " << round;
+    stars += star;
+    if (const std::optional<EdgeCrossing> nearby = nearby_crossing(vertices, 3)) {
+      EXPECT_NE(std::find(all.begin(), all.end(), *nearby), all.end()) << "round " << round;
+      ++nearby_found;
+    }
+    EXPECT_EQ(find_self_intersections(vertices, 1).empty(), all.empty()) << "round " << round;
     ASSERT_EQ(swept.empty(), all.empty()) << "round " << round;
     for (const EdgeCrossing& crossing : swept) {
       EXPECT_NE(std::find(all.begin(), all.end(), crossing), all.end()) << "round " << round;
@@ -102,6 +112,8 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
   // Both kinds of outline must have been exercised.
   EXPECT_GT(simple, 1000);
   EXPECT_GT(with_crossings, 1000);
+  EXPECT_GT(stars, 700);  // the star outlines without a repeated vertex
+  EXPECT_GT(nearby_found, 500);
 }
 
 }  // namespace
