@@ -111,10 +111,13 @@ copy_floor() {  # INPUT
   median "${walls[@]}"
 }
 
-# Sets case_walls, case_peaks and case_failure for the converter on INPUT.
+# Sets case_walls, case_peaks, case_failure and case_reported for the
+# converter on INPUT. Exit status 1 with the outputs written is a conversion
+# that reported a problem of its input (an outline that crosses itself, say):
+# it is timed like any other, and marked.
 time_converter() {  # INPUT
   local elapsed=0 run
-  case_walls=() case_peaks=() case_failure=""
+  case_walls=() case_peaks=() case_failure="" case_reported=""
   for ((run = 0; run < runs; run++)); do
     if ((run > 0)) && awk -v e="$elapsed" -v w="$measured_wall" -v t="$timeout_seconds" \
       'BEGIN { exit !(e + w > t) }'; then
@@ -123,6 +126,9 @@ time_converter() {  # INPUT
     fresh_directory "$scratch_dir"
     measure_once "$scratch_dir" "$timeout_seconds" "$converter" "$1" poly.hf
     case_failure="$(run_failure)"
+    if [[ "$case_failure" == "exit 1" && -f "$scratch_dir/Formula.txt" ]]; then
+      case_failure="" case_reported="*"
+    fi
     [[ -z "$case_failure" ]] || return 0
     case_walls+=("$measured_wall")
     case_peaks+=("$measured_peak_kib")
@@ -152,7 +158,8 @@ table="$results_dir/table.md"
 {
   echo "Converter at $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
     "scratch on $file_system; wall time: median of up to $runs runs (timeout ${timeout_seconds} s" \
-    "per run); peak memory: largest of those runs; copy floor: median of $runs copies."
+    "per run); peak memory: largest of those runs; copy floor: median of $runs copies;" \
+    "* the converter reported a problem of the input (exit status 1) after writing every output."
   echo
   echo "| family | n | input size | copy floor | polyfrep median wall | runs | peak memory | time per vertex |"
   echo "|---|---:|---:|---:|---:|---:|---:|---:|"
@@ -177,7 +184,7 @@ for family in "${families[@]}"; do
       else
         wall="$(median "${case_walls[@]}")"
         peak_kib="$(maximum "${case_peaks[@]}")"
-        row="| $family | $n | $size | $floor | $(format_seconds "$wall") | ${#case_walls[@]} | $(format_bytes $((peak_kib * 1024))) | $(format_per_vertex "$wall" "$n") |"
+        row="| $family | $n | $size | $floor | $(format_seconds "$wall")$case_reported | ${#case_walls[@]} | $(format_bytes $((peak_kib * 1024))) | $(format_per_vertex "$wall" "$n") |"
       fi
     fi
     echo "$row" | tee -a "$table"

@@ -248,7 +248,7 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text);
   find_crossings(vertices, 1, std::nullopt, diagnosis);
-  const WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
+  WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
 
   Decomposition decomposition =
       formula_for_crossing_outline(vertices, diagnosis, pending_decomposition.get());
@@ -261,6 +261,7 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
            "and no model were written");
   } else {
     written_problem = written_formula_problem(written, decomposition.formula);
+    written = WrittenPolygon{};
     const std::string bounding_box = bounding_box_line(vertices, vertex_text);
     if (!written_problem.empty()) {
       // Everything that needs the usual text is written by now.
