@@ -4,16 +4,9 @@
 #include <vector>
 
 #include "check/model_program.h"
+#include "geometry/box.h"
 
 namespace polyfrep {
-
-// An axis-parallel box, closed on every side.
-struct Box {
-  double x_low = 0;
-  double x_high = 0;
-  double y_low = 0;
-  double y_high = 0;
-};
 
 // Bounds of an expression over a box. `magnitude` bounds the size of the
 // terms summed on the way, which bounds the rounding error of evaluating the

@@ -62,13 +62,7 @@ void add_midpoint_pairs(std::span<const Point> vertices, double offset,
 }  // namespace
 
 Box sampling_box(std::span<const Point> vertices) {
-  Box box{vertices[0].x, vertices[0].x, vertices[0].y, vertices[0].y};
-  for (const Point& p : vertices) {
-    box.x_low = std::min(box.x_low, p.x);
-    box.x_high = std::max(box.x_high, p.x);
-    box.y_low = std::min(box.y_low, p.y);
-    box.y_high = std::max(box.y_high, p.y);
-  }
+  Box box = bounding_box(vertices);
   double margin = 0.05 * std::max(box.x_high - box.x_low, box.y_high - box.y_low);
   if (!(margin > 0)) margin = std::max(1.0, std::fabs(box.x_low) + std::fabs(box.y_low));
   box.x_low -= margin;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "geometry/box.h"
 #include "geometry/exact.h"
 
 namespace polyfrep {
@@ -116,14 +117,8 @@ bool lower_half(Point centre, Point p) {
 
 std::optional<Point> kernel_point(std::span<const Point> vertices) {
   if (vertices.size() < 3) return std::nullopt;
-  double x_low = vertices[0].x, x_high = vertices[0].x;
-  double y_low = vertices[0].y, y_high = vertices[0].y;
-  for (const Point& p : vertices) {
-    x_low = std::min(x_low, p.x);
-    x_high = std::max(x_high, p.x);
-    y_low = std::min(y_low, p.y);
-    y_high = std::max(y_high, p.y);
-  }
+  const Box box = bounding_box(vertices);
+  const double x_low = box.x_low, x_high = box.x_high, y_low = box.y_low, y_high = box.y_high;
   Program program{vertices,
                   {{1, 0, x_low}, {-1, 0, -x_high}, {0, 1, y_low}, {0, -1, -y_high}},
                   std::vector<int>(vertices.size())};
