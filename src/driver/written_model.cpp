@@ -1,6 +1,7 @@
 #include "driver/written_model.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "driver/formula_choice.h"
 #include "formula/cut_certificate.h"
@@ -54,6 +55,11 @@ WrittenPolygon read_written_polygon(std::span<const Point> vertices, const Verte
   written.differs = !same_points(written.vertices, vertices);
   if (!written.differs) {
     written.vertices = {};
+    return written;
+  }
+  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+  if (!std::all_of(written.vertices.begin(), written.vertices.end(), finite)) {
+    written.problem = "a coordinate would exceed the largest number";
     return written;
   }
   // Lost edges first: they are found in one pass, crossings take a sweep.

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <future>
+#include <limits>
 #include <system_error>
 
 #include "io/number_format.h"
@@ -73,9 +74,18 @@ VertexText format_vertex_text_concurrently(std::span<const Point> points, Number
 
 namespace {
 
+// As a reader of the text gets it: a text beyond the largest double, which
+// rounding near it can give, reads as an infinity.
 double read_back(std::string_view text) {
   double value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec == std::errc::result_out_of_range && !text.empty()) {
+    // Below the smallest subnormal it reads as zero, above the largest
+    // double as an infinity; the exponent's sign tells which.
+    const bool tiny = text.find("e-") != std::string_view::npos;
+    const double magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    value = text.front() == '-' ? -magnitude : magnitude;
+  }
   return value;
 }
 

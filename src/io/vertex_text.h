@@ -34,7 +34,8 @@ VertexText format_vertex_text(std::span<const Point> points, NumberStyle style =
 VertexText format_vertex_text_concurrently(std::span<const Point> points, NumberStyle style);
 
 // The points as any reader of their text reads them back: every coordinate
-// correctly rounded to a double.
+// correctly rounded to a double, and a text beyond the largest double read
+// as an infinity.
 std::vector<Point> read_back_points(const VertexText& text);
 
 // The text of points[first], points[first + 1], ... (wrapping after the last

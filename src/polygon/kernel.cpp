@@ -140,7 +140,10 @@ std::optional<Point> kernel_point(std::span<const Point> vertices) {
     x += corner.x;
     y += corner.y;
   }
-  return Point{x / 4, y / 4};
+  const Point centre{x / 4, y / 4};
+  // Coordinates near the largest doubles can make the mean overflow.
+  if (!std::isfinite(centre.x) || !std::isfinite(centre.y)) return std::nullopt;
+  return centre;
 }
 
 bool winds_once_around(std::span<const Point> vertices, Point centre) {

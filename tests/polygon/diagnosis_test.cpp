@@ -24,6 +24,8 @@ TEST(DiagnosePolygon, FindsOrientationRepeatsAndCrossings) {
       // Twice the area is (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60, which
       // products rounded to doubles make 0.
       {"sliver", {{0, 0}, {1 + 0x1p-30, 1}, {1 + 0x1p-29, 1 + 0x1p-30}}, 1, {}, false},
+      // Coordinates near the largest double: a mean of them overflows.
+      {"huge", {{1.7976931348623157e308, 0}, {1e30, 0}, {1e30, 0}}, 0, {1}, true},
   };
   for (const auto& c : cases) {
     const PolygonDiagnosis swept = diagnose_polygon(c.vertices, 2 * 3, 1);
