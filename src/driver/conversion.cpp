@@ -237,6 +237,26 @@ void note(const char* input_name, const std::string& what) {
   std::fprintf(stderr, "polyfrep: %s: note: %s\n", input_name, what.c_str());
 }
 
+// Writes "Formula.txt" and the model. The model keeps the coordinates of
+// `vertex_text` when the formula describes the polygon they give; otherwise
+// it gets exact ones. Returns why it did not keep them, or nothing.
+std::string write_formula_and_model_as_written(RunReport& run, std::span<const Point> vertices,
+                                               VertexText& vertex_text, WrittenPolygon& written,
+                                               Formula formula, const char* model_name,
+                                               int digits) {
+  std::string problem = written_formula_problem(written, formula);
+  written = WrittenPolygon{};
+  const std::string bounding_box = bounding_box_line(vertices, vertex_text);
+  if (!problem.empty()) {
+    // Everything that needs the usual text is written by now.
+    vertex_text = VertexText{};
+    vertex_text = format_vertex_text_concurrently(vertices, NumberStyle{digits, true});
+  }
+  write_formula_and_model(run, vertices.size(), bounding_box, vertex_text, std::move(formula),
+                          model_name);
+  return problem;
+}
+
 int convert(const char* input_name, const char* model_name, const ConversionOptions& options) {
   RunReport run;
   const std::optional<PolygonInput> input = read_input(run, input_name, model_name);
@@ -260,16 +280,9 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
            "the outline never turns left; it may run clockwise or be degenerate, so no formula "
            "and no model were written");
   } else {
-    written_problem = written_formula_problem(written, decomposition.formula);
-    written = WrittenPolygon{};
-    const std::string bounding_box = bounding_box_line(vertices, vertex_text);
-    if (!written_problem.empty()) {
-      // Everything that needs the usual text is written by now.
-      vertex_text = VertexText{};
-      vertex_text = format_vertex_text_concurrently(vertices, NumberStyle{options.digits, true});
-    }
-    write_formula_and_model(run, vertices.size(), bounding_box, vertex_text,
-                            std::move(decomposition.formula), model_name);
+    written_problem = write_formula_and_model_as_written(run, vertices, vertex_text, written,
+                                                         std::move(decomposition.formula),
+                                                         model_name, options.digits);
   }
   report_short_input(run, input_name, diagnosis);
   if (formula_built) {
