@@ -10,6 +10,7 @@
 
 #include "check/edge_functions.h"
 #include "check/model_formula.h"
+#include "check/model_loading.h"
 #include "check/model_program.h"
 #include "check/model_syntax.h"
 #include "check/report_text.h"
@@ -101,18 +102,10 @@ std::string position_text(const std::string& path, SourcePosition where) {
   return path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column);
 }
 
-struct LoadedModel {
-  ModelSyntax syntax;
-  CompiledModel model;
-};
-
 LoadedModel load_model(const std::string& path) {
   const std::string text = read_text_file(path);
   try {
-    LoadedModel loaded;
-    loaded.syntax = parse_model(text);
-    loaded.model = compile_model(loaded.syntax);
-    return loaded;
+    return load_model_text(text);
   } catch (const ModelError& error) {
     throw CheckError(position_text(path, error.where) + ": " + error.what());
   }
@@ -220,7 +213,7 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
                                 const CheckOptions& options, const std::string& model_path,
                                 std::span<const Point> vertices) {
   ExactOutcome outcome;
-  const ModelFormula formula = extract_formula(loaded.syntax, loaded.model);
+  const ModelFormula& formula = loaded.formula;
   if (!formula.complete) {
     add_failure(
         findings, "exact check",
@@ -349,9 +342,6 @@ int run_check(const CheckOptions& options, std::string& report) {
   report_model_problems(findings, loaded.model, model_path);
   const double largest_shift = report_edge_functions(findings, loaded.model, vertices);
   const ExactOutcome exact = report_exact_check(findings, loaded, options, model_path, vertices);
-  // Nothing after the exact check reads the syntax tree, the largest thing a
-  // big model holds; sampling gets its memory.
-  loaded.syntax = ModelSyntax{};
   const SamplingResult sampling =
       report_sampling(findings, loaded.model, vertices, options, largest_shift);
   add_line(findings, "verdict", verdict_text(findings));

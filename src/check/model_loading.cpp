@@ -1,0 +1,17 @@
+#include "check/model_loading.h"
+
+#include "check/model_syntax.h"
+
+namespace polyfrep {
+
+LoadedModel load_model_text(std::string_view text) {
+  LoadedModel loaded;
+  // The syntax tree, the largest thing a big model holds, is let go as soon
+  // as the compiled model and the formula are made from it.
+  const ModelSyntax syntax = parse_model(text);
+  loaded.model = compile_model(syntax);
+  loaded.formula = extract_formula(syntax, loaded.model);
+  return loaded;
+}
+
+}  // namespace polyfrep
