@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -309,9 +310,35 @@ bool polygon_cut_holds(std::span<const Point> vertices, const TurnTable& turns,
   return polygon_cut_is_valid(vertices, turns, a, b, extreme.is_extreme(a), extreme.is_extreme(b));
 }
 
+// Pairs of corners tried at most when no pair of hull entries makes a sound
+// top-level cut: each test may walk the whole outline.
+constexpr long long kCornerPairsTried = 20000;
+
+// The first sound top-level cut between two convex corners, or nullopt. The
+// hull, computed in floating point, can miss corners when the coordinates'
+// products overflow, and then none of its pairs may be sound.
+std::optional<std::pair<int, int>> sound_corner_pair(std::span<const Point> vertices,
+                                                     const TurnTable& turns,
+                                                     ExtremePoints& extreme) {
+  std::vector<int> corners;
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    if (turns.turn_sign[i] > 0) corners.push_back(static_cast<int>(i));
+  }
+  long long tried = 0;
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    for (std::size_t j = i + 1; j < corners.size() && tried < kCornerPairsTried; ++j, ++tried) {
+      if (polygon_cut_holds(vertices, turns, extreme, corners[i], corners[j])) {
+        return std::pair{corners[i], corners[j]};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 // The top-level cut (a, b): the chosen one when it is sound or nothing is
 // checked; when repairing an unsound one, the first sound pair with a taken
-// over the hull entries in order and b over them by distance from the middle.
+// over the hull entries in order and b over them by distance from the middle,
+// or else of convex corners.
 std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
                                         std::span<const int> hull_positions, int a, int b,
                                         CutCheck* check) {
@@ -329,7 +356,7 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
       }
     }
   }
-  return {a, b};
+  return sound_corner_pair(vertices, *check->turns, extreme).value_or(std::pair{a, b});
 }
 
 // Writes the formula of `first` into the first sink and that of `second`

@@ -94,6 +94,17 @@ TEST(CorrectFormula, JoinsFollowTheExactTurn) {
   }
 }
 
+// Products of coordinates near 1e300 overflow in the floating-point hull,
+// which then lists reflex vertices and misses corners: no pair of its
+// entries is a sound top-level cut, and the repair looks among the convex
+// corners.
+TEST(CorrectFormula, TopLevelCutFoundWhenTheHullMissesCorners) {
+  const std::vector<Point> outline = {
+      {0, 0}, {3, 4}, {1e300, 1e300}, {-1e31, 300}, {-1e300, 111e30}};
+  EXPECT_FALSE(describes(outline, formula_of(outline, false)));
+  EXPECT_TRUE(describes(outline, formula_of(outline, true)));
+}
+
 // The edge index only rejects cuts sooner: with or without it, every cut of
 // every chain gets the same verdict.
 TEST(CutValidity, EdgeIndexChangesNoVerdict) {
