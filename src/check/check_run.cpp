@@ -1,8 +1,11 @@
 #include "check/check_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -12,11 +15,12 @@
 #include "check/model_formula.h"
 #include "check/model_loading.h"
 #include "check/model_program.h"
+#include "check/model_proof.h"
 #include "check/model_syntax.h"
 #include "check/report_text.h"
 #include "check/svg_picture.h"
 #include "formula/formula.h"
-#include "formula/formula_check.h"
+#include "geometry/segments.h"
 #include "io/model_name.h"
 #include "io/number_format.h"
 #include "io/polygon_file.h"
@@ -29,6 +33,9 @@ namespace {
 
 // Lists of problems show this many entries.
 constexpr std::size_t kListed = 5;
+
+// A full exact check expected to take this long is announced.
+constexpr double kSecondsWorthAnnouncing = 3;
 
 // Sample points are skipped within this share of the outline's size of it,
 // and at least twice the largest rounding shift of a vertex.
@@ -209,9 +216,61 @@ struct ExactOutcome {
   Point point{0, 0};
 };
 
+std::string method_text(FormulaProof::Method method) {
+  return method == FormulaProof::Method::kCertificate ? "the chain certificate"
+                                                      : "the full exact check";
+}
+
+// Says, on standard error, how long a long full check will take, and shows
+// how far it is when standard error is a terminal.
+ProofOptions proof_options(const CheckOptions& options, const PolygonDiagnosis& diagnosis) {
+  ProofOptions proof;
+  proof.exact_limit = options.exact_limit;
+  proof.centre_hint = diagnosis.star_centre;
+  proof.announce = [](double seconds) {
+    if (seconds < kSecondsWorthAnnouncing) return;
+    std::fprintf(stderr, "polyfrep-check: the full exact check will take about %.0f s\n", seconds);
+  };
+  if (isatty(STDERR_FILENO) != 0) {
+    proof.progress = [](int done, int total) {
+      std::fprintf(stderr, "\rpolyfrep-check: exact check %d%%", 100 * done / total);
+      if (done == total) std::fprintf(stderr, "\n");
+    };
+  }
+  return proof;
+}
+
+// The formula on the input's own coordinates, when the model's differ: one
+// line that tells, without counting against the model.
+void report_input_coordinates(Findings& findings, std::span<const Point> vertices,
+                              std::span<const Point> written, const Formula& formula,
+                              const ProofOptions& options) {
+  if (std::equal(vertices.begin(), vertices.end(), written.begin(), written.end(), same_point)) {
+    return;
+  }
+  ProofOptions quiet = options;
+  quiet.announce = {};
+  quiet.progress = {};
+  const FormulaProof proof = prove_formula(vertices, formula, quiet);
+  if (proof.outcome == FormulaProof::Outcome::kProven) {
+    add_line(findings, "on the input",
+             "the formula describes the input's own polygon too (proven by " +
+                 method_text(proof.method) + ")");
+  } else if (proof.outcome == FormulaProof::Outcome::kRefuted) {
+    add_line(findings, "on the input",
+             "the formula does not describe the input's own polygon: " + proof.reason);
+  } else {
+    add_line(findings, "on the input",
+             "not proven that the formula describes the input's own polygon: " + proof.reason);
+  }
+}
+
+// The exact verdict on the model as written: whether the formula describes
+// the polygon of the model's own edge blocks.
 ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
                                 const CheckOptions& options, const std::string& model_path,
-                                std::span<const Point> vertices) {
+                                std::span<const Point> vertices,
+                                const PolygonDiagnosis& diagnosis) {
   ExactOutcome outcome;
   const ModelFormula& formula = loaded.formula;
   if (!formula.complete) {
@@ -221,15 +280,6 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
     return outcome;
   }
   const int count = static_cast<int>(vertices.size());
-  if (count > options.exact_limit) {
-    add_line(findings, "exact check",
-             "skipped: " + std::to_string(count) + " vertices exceed the limit of " +
-                 std::to_string(options.exact_limit) +
-                 " (its time grows with the square of the vertex count; --exact-limit N raises "
-                 "the limit)");
-    findings.exact_check_skipped = true;
-    return outcome;
-  }
   for (const int node : formula.formula.nodes) {
     if (!is_operator(node) && node >= count) {
       add_failure(findings, "exact check",
@@ -238,18 +288,34 @@ ExactOutcome report_exact_check(Findings& findings, const LoadedModel& loaded,
       return outcome;
     }
   }
-  const FormulaVerdict verdict = check_formula(vertices, formula.formula);
-  if (verdict.holds) {
-    add_line(findings, "exact check", "the formula describes the polygon");
-    outcome.holds = true;
+  const WrittenOutline written = written_outline(loaded.model, count);
+  if (written.vertices.empty()) {
+    add_failure(findings, "exact check",
+                "not possible: the edge blocks give no outline: " + written.problem);
     return outcome;
   }
-  std::string text = "the formula does not describe the polygon: " + verdict.reason;
-  if (verdict.edge >= 0) text += " (edge " + std::to_string(verdict.edge) + ")";
-  text += "; first failure at " + text_of(verdict.witness);
-  add_failure(findings, "exact check", text);
-  outcome.has_point = true;
-  outcome.point = verdict.witness;
+  const ProofOptions proof_settings = proof_options(options, diagnosis);
+  const FormulaProof proof = prove_formula(written.vertices, formula.formula, proof_settings);
+  switch (proof.outcome) {
+    case FormulaProof::Outcome::kProven:
+      add_line(findings, "exact check",
+               "proven by " + method_text(proof.method) +
+                   ": the formula describes the polygon as written");
+      outcome.holds = true;
+      break;
+    case FormulaProof::Outcome::kNotProven:
+      add_line(findings, "exact check", "not proven: " + proof.reason);
+      findings.exact_check_skipped = true;
+      break;
+    case FormulaProof::Outcome::kRefuted:
+      add_failure(findings, "exact check",
+                  "the formula does not describe the polygon as written: " + proof.reason +
+                      (proof.witness ? "; first failure at " + text_of(*proof.witness) : ""));
+      outcome.has_point = proof.witness.has_value();
+      outcome.point = proof.witness.value_or(Point{0, 0});
+      break;
+  }
+  report_input_coordinates(findings, vertices, written.vertices, formula.formula, proof_settings);
   return outcome;
 }
 
@@ -292,7 +358,7 @@ bool proven_right(const Findings& findings) {
 
 std::string verdict_text(const Findings& findings) {
   if (proven_right(findings)) return "proven right";
-  if (findings.failed.empty()) return "not proven (the exact check was skipped)";
+  if (findings.failed.empty()) return "not proven (no exact proof; see the exact check)";
   std::string text = "not right (";
   for (std::size_t k = 0; k < findings.failed.size(); ++k) {
     if (k > 0) text += ", ";
@@ -341,7 +407,8 @@ int run_check(const CheckOptions& options, std::string& report) {
   report_self_intersections(findings, diagnosis);
   report_model_problems(findings, loaded.model, model_path);
   const double largest_shift = report_edge_functions(findings, loaded.model, vertices);
-  const ExactOutcome exact = report_exact_check(findings, loaded, options, model_path, vertices);
+  const ExactOutcome exact =
+      report_exact_check(findings, loaded, options, model_path, vertices, diagnosis);
   const SamplingResult sampling =
       report_sampling(findings, loaded.model, vertices, options, largest_shift);
   add_line(findings, "verdict", verdict_text(findings));

@@ -75,6 +75,12 @@ struct CompiledModel {
   std::vector<ModelProblem> problems;
 };
 
+// The slot of the distance variable sN for edge N, or -1 when there is none.
+inline int model_edge_slot(const CompiledModel& model, int edge) {
+  const auto found = model.edge_slots.find(edge);
+  return found == model.edge_slots.end() ? -1 : found->second;
+}
+
 // Compiles the parsed model: statements that do not depend on the point are
 // evaluated here, once; what depends on it becomes a tree over the
 // coordinates and the lazily evaluated variables. Throws ModelError for

@@ -343,7 +343,8 @@ LineOutcome check_line(int line, std::span<const Edge> edges, const EdgeLines& l
 
 }  // namespace
 
-FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula) {
+FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula,
+                             const std::function<void(int done, int total)>& progress) {
   const int vertex_count = static_cast<int>(vertices.size());
   if (vertex_count < 3) {
     return failure(
@@ -376,8 +377,10 @@ FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& for
 
   LineWork work;
   std::optional<LineOutcome> first_line;
-  for (int line = 0; line < static_cast<int>(lines.groups.size()); ++line) {
+  const int line_count = static_cast<int>(lines.groups.size());
+  for (int line = 0; line < line_count; ++line) {
     LineOutcome outcome = check_line(line, edges, lines, program, work);
+    if (progress) progress(line + 1, line_count);
     if (outcome.failure) return *outcome.failure;
     if (!first_line) first_line = outcome;
   }

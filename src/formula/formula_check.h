@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 
@@ -29,6 +30,11 @@ struct FormulaVerdict {
 // The two regions are compared up to their boundaries: the formula holds
 // when the open region it describes and the polygon's interior differ at most
 // on the edges' supporting lines.
-FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula);
+//
+// `progress`, when given, is told after each supporting line how many of
+// them are done and how many there are: the check of a large polygon takes
+// a while.
+FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula,
+                             const std::function<void(int done, int total)>& progress = {});
 
 }  // namespace polyfrep
