@@ -265,6 +265,11 @@ TEST(CheckerCommandLine, ShortInputIsReported) {
 TEST(CheckerCommandLine, UsageAndFileErrors) {
   std::string missing_semicolon(kTriangleModel);
   missing_semicolon.erase(missing_semicolon.find("];\np1 = [1, 0]") + 1, 1);
+  const std::string triangle(kTriangleModel);
+  const std::size_t formula_line = triangle.find("polygon = ");
+  const std::string no_formula_line =
+      triangle.substr(0, formula_line) + triangle.substr(triangle.find("}", formula_line));
+  const std::string empty_formula = triangle.substr(0, formula_line) + "polygon = ;\n}\n";
   const struct {
     std::string name;
     std::vector<std::string> arguments;
@@ -305,12 +310,25 @@ TEST(CheckerCommandLine, UsageAndFileErrors) {
        {"empty.txt", "tri.hf"},
        std::string(kTriangleModel),
        "polyfrep-check: empty.txt: the file does not begin with a vertex count\n"},
+      {"no formula line",
+       {"tri.txt", "tri.hf"},
+       no_formula_line,
+       "polyfrep-check: tri.hf:2:1: the object 'polygon' is never given a value"},
+      {"empty formula",
+       {"tri.txt", "tri.hf"},
+       empty_formula,
+       "polyfrep-check: tri.hf:20:11: expected a number, a name or '('"},
+      {"too many vertices",
+       {"huge.txt", "tri.hf"},
+       std::string(kTriangleModel),
+       "polyfrep-check: huge.txt: the vertex count 999999999 is too large"},
   };
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir / "tri.txt", "3\n0 0\n1 0\n0 1\n");
     write_file(dir / "two.txt", "2\n0 0\n1 0\n");
     write_file(dir / "empty.txt", "");
+    write_file(dir / "huge.txt", "999999999\n0 0\n");
     if (!c.model.empty()) write_file(dir / "tri.hf", c.model);
     const CommandResult result = run_checker(dir, c.arguments);
     EXPECT_EQ(result.exit_code, 2) << c.name;
