@@ -84,6 +84,39 @@ AffineForm product(const AffineForm& a, const AffineForm& b) {
   return not_affine();
 }
 
+// The form of an arithmetic node from its operands' forms.
+AffineForm arithmetic_form(Operation operation, const AffineForm& a, const AffineForm& b) {
+  if (!a.affine || !b.affine) return not_affine();
+  switch (operation) {
+    case Operation::Add:
+      return sum(a, b, 1);
+    case Operation::Subtract:
+      return sum(a, b, -1);
+    case Operation::Multiply:
+      return product(a, b);
+    case Operation::Divide:
+      return divided(a, b);
+    default:
+      return not_affine();
+  }
+}
+
+// The distance line's form, made from its operations as from the tree the
+// same line compiles to, so that its bounds and their error allowance are
+// the same.
+AffineForm edge_distance_form(const WrittenEdge& edge) {
+  const AffineForm across = arithmetic_form(
+      Operation::Multiply,
+      arithmetic_form(Operation::Subtract, coordinate_form(0), constant_form(edge.start.x)),
+      constant_form(edge.start.y - edge.end.y));
+  const AffineForm along = arithmetic_form(
+      Operation::Multiply,
+      arithmetic_form(Operation::Subtract, coordinate_form(1), constant_form(edge.start.y)),
+      constant_form(edge.end.x - edge.start.x));
+  return arithmetic_form(Operation::Divide, arithmetic_form(Operation::Add, across, along),
+                         constant_form(edge.length));
+}
+
 // The form of one node from those of its children, which `found` gives
 // (nullptr when not affine or not yet found).
 template <typename Found>
@@ -113,6 +146,8 @@ AffineForm form_of(const CompiledModel& model, std::size_t node_index, Found fou
       negated.offset = -negated.offset;
       return negated;
     }
+    case Operation::EdgeDistance:
+      return edge_distance_form(model.written_edges[static_cast<std::size_t>(node.index)]);
     default:
       break;
   }
@@ -120,16 +155,7 @@ AffineForm form_of(const CompiledModel& model, std::size_t node_index, Found fou
   const AffineForm* a = ready(node.left);
   const AffineForm* b = ready(node.right);
   if (!a || !b) return not_affine();
-  switch (node.operation) {
-    case Operation::Add:
-      return sum(*a, *b, 1);
-    case Operation::Subtract:
-      return sum(*a, *b, -1);
-    case Operation::Multiply:
-      return product(*a, *b);
-    default:
-      return divided(*a, *b);
-  }
+  return arithmetic_form(node.operation, *a, *b);
 }
 
 }  // namespace
@@ -161,7 +187,8 @@ std::vector<char> needed_nodes(const CompiledModel& model, std::span<const int> 
     const ExpressionNode& node = model.nodes[static_cast<std::size_t>(index)];
     if (node.operation == Operation::Variable) {
       pending.push_back(model.slots[static_cast<std::size_t>(node.index)].root);
-    } else if (node.operation != Operation::Constant && node.operation != Operation::Coordinate) {
+    } else if (node.operation != Operation::Constant && node.operation != Operation::Coordinate &&
+               node.operation != Operation::EdgeDistance) {
       pending.push_back(node.left);
       pending.push_back(node.right);
     }

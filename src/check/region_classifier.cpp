@@ -58,6 +58,10 @@ Interval quotient(const Interval& a, const Interval& b) {
                   a.magnitude / smallest_divisor * (1 + b.magnitude / smallest_divisor));
 }
 
+Interval constant_interval(double value) {
+  return finished(value, value, std::fabs(value));
+}
+
 Interval combine(Operation operation, const Interval& a, const Interval& b) {
   switch (operation) {
     case Operation::Add:
@@ -77,6 +81,29 @@ Interval combine(Operation operation, const Interval& a, const Interval& b) {
     default:
       return unknown();
   }
+}
+
+// The bounds of an operation on two bounded operands.
+Interval arithmetic_interval(Operation operation, const Interval& a, const Interval& b) {
+  if (!a.known || !b.known) return unknown();
+  return combine(operation, a, b);
+}
+
+// The distance line's bounds, made from its operations as from the tree the
+// same line compiles to.
+Interval edge_distance_interval(const WrittenEdge& edge, const Box& box) {
+  const Interval across =
+      arithmetic_interval(Operation::Multiply,
+                          arithmetic_interval(Operation::Subtract, coordinate_interval(0, box),
+                                              constant_interval(edge.start.x)),
+                          constant_interval(edge.start.y - edge.end.y));
+  const Interval along =
+      arithmetic_interval(Operation::Multiply,
+                          arithmetic_interval(Operation::Subtract, coordinate_interval(1, box),
+                                              constant_interval(edge.start.y)),
+                          constant_interval(edge.end.x - edge.start.x));
+  return arithmetic_interval(Operation::Divide, arithmetic_interval(Operation::Add, across, along),
+                             constant_interval(edge.length));
 }
 
 // What a formula, or a part of it, is throughout a box.
@@ -353,6 +380,7 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
     switch (node.operation) {
       case Operation::Constant:
       case Operation::Coordinate:
+      case Operation::EdgeDistance:
       case Operation::SquareRoot:
         return 0;
       case Operation::Variable:
@@ -362,12 +390,16 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
         return 2;
     }
   };
-  const auto finish = [&box](const ExpressionNode& node, std::span<const Interval> operands) {
+  const auto finish = [&model, &box](const ExpressionNode& node,
+                                     std::span<const Interval> operands) {
     switch (node.operation) {
       case Operation::Constant:
-        return finished(node.value, node.value, std::fabs(node.value));
+        return constant_interval(node.value);
       case Operation::Coordinate:
         return coordinate_interval(node.index, box);
+      case Operation::EdgeDistance:
+        return edge_distance_interval(model.written_edges[static_cast<std::size_t>(node.index)],
+                                      box);
       case Operation::Variable:
         return operands[0];
       case Operation::Negate: {
@@ -379,8 +411,7 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
       default:
         break;
     }
-    if (!operands[0].known || !operands[1].known) return unknown();
-    return combine(node.operation, operands[0], operands[1]);
+    return arithmetic_interval(node.operation, operands[0], operands[1]);
   };
   return fold_expression<Interval>(model, node_index, needed, finish);
 }

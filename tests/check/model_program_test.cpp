@@ -44,8 +44,8 @@ TEST(ModelProgram, EdgeFunctionsAreSignedDistances) {
     const std::string text = model_text(edge, "s0");
     const CompiledModel model = compile_text(text);
     // The model holds the edge rounded to six digits, as written.
-    const Point start = model.slots[0].edge_start;
-    const Point end = model.slots[0].edge_end;
+    const Point start = slot_edge(model, model.slots[0])->start;
+    const Point end = slot_edge(model, model.slots[0])->end;
     EXPECT_NEAR(start.x, edge[0].x, 1e-5 * std::fabs(edge[0].x) + 1e-300);
     for (int k = 0; k < 20; ++k) {
       const Point q{coordinate(random), coordinate(random)};
@@ -368,11 +368,11 @@ TEST(RegionClassifier, AgreesWithPointwiseEvaluation) {
         random_outline(random, round % 10 == 0 ? 23000 : 3000, spread * 1.2);
     std::uniform_real_distribution<double> along(0, 1);
     for (int i = 0; i < 2000; ++i) {
-      const VariableSlot& slot = model.slots[random() % model.slots.size()];
+      const WrittenEdge& edge = model.written_edges[random() % model.written_edges.size()];
       const double t = along(random);
       const double off = (along(random) - 0.5) * spread * 1e-12;
-      points.push_back({slot.edge_start.x + t * (slot.edge_end.x - slot.edge_start.x) + off,
-                        slot.edge_start.y + t * (slot.edge_end.y - slot.edge_start.y) - off});
+      points.push_back({edge.start.x + t * (edge.end.x - edge.start.x) + off,
+                        edge.start.y + t * (edge.end.y - edge.start.y) - off});
     }
     const std::vector<char> inside = classify_points(model, points);
     int mismatches = 0;
