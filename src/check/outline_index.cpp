@@ -14,6 +14,11 @@ namespace {
 // a few per edge; the cap bounds the tree for huge outlines.
 constexpr int kMaxSlabs = 1 << 22;
 
+// An edge's x at a height (x_at) is off by at most about 11 units of
+// roundoff of the outline's extent; two of them compared, and the sum with
+// the separation, stay well within this many machine epsilons of it.
+constexpr double kSeparationRoundoffs = 64;
+
 Point edge_start(const OutlineIndex& index, int edge) {
   return index.vertices[static_cast<std::size_t>(edge)];
 }
@@ -208,12 +213,13 @@ EdgeVerdict examine_edge(const OutlineIndex& index, int edge, Point p) {
 }
 
 // Whether the sorted long edges of a node lie apart from one another all
-// through its widened height: each lies left of the next by more than the
-// margin at the bottom and at the top, hence everywhere between.
+// through its widened height: each lies left of the next at the bottom and
+// at the top, hence everywhere between, by more than the separation, which
+// the rounding of the x values compared cannot make up.
 bool edges_apart(std::span<const LongEdge> edges, std::span<const double> x_bottom,
-                 std::span<const double> x_top, double margin) {
+                 std::span<const double> x_top, double separation) {
   for (std::size_t k = 1; k < edges.size(); ++k) {
-    if (!(x_bottom[k - 1] + margin < x_bottom[k] && x_top[k - 1] + margin < x_top[k])) {
+    if (!(x_bottom[k - 1] + separation < x_bottom[k] && x_top[k - 1] + separation < x_top[k])) {
       return false;
     }
   }
@@ -264,7 +270,7 @@ void fill_node(OutlineIndex& index, const Listing& long_lists, int node) {
     x_bottom[k] = entries[k].x_bottom;
     x_top[k] = entries[k].x_top;
   }
-  const bool apart = edges_apart(ranges, x_bottom, x_top, index.margin);
+  const bool apart = edges_apart(ranges, x_bottom, x_top, index.separation);
   index.node_ordered[static_cast<std::size_t>(node)] = apart ? 1 : 0;
   if (!apart) {
     std::sort(ranges.begin(), ranges.end(), [](const LongEdge& left, const LongEdge& right) {
@@ -322,7 +328,10 @@ OutlineIndex make_outline_index(std::span<const Point> vertices, double toleranc
   }
   index.y_low -= tolerance;
   index.y_high += tolerance;
-  index.margin = 1e-9 * outline_extent(vertices, tolerance) + std::numeric_limits<double>::min();
+  const double extent = outline_extent(vertices, tolerance);
+  index.margin = 1e-9 * extent + std::numeric_limits<double>::min();
+  index.separation = kSeparationRoundoffs * std::numeric_limits<double>::epsilon() * extent +
+                     std::numeric_limits<double>::min();
   const double height = index.y_high - index.y_low;
   index.slab_count = choose_slab_count(vertices.size(), height, tolerance, index.margin);
   index.slab_height = height / index.slab_count;

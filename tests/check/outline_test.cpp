@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <span>
 #include <vector>
@@ -264,6 +265,14 @@ TEST(EvenOdd, BothKindsOfNodeOccur) {
   EXPECT_EQ(count_nodes(simple, 0), 0);
   const OutlineIndex tangled = make_outline_index(tangled_star_outline(random, 2000), 0.0);
   EXPECT_GT(count_nodes(tangled, 0), 10);
+  // Neighbouring edges of a dense zigzag meet at tiny angles, just beyond
+  // many nodes: they lie apart all the same.
+  std::vector<Point> zigzag;
+  for (int k = 0; k < 20000; ++k) {
+    const double angle = 2 * std::numbers::pi * k / 20000, radius = k % 2 ? 1.0 : 0.25;
+    zigzag.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+  }
+  EXPECT_EQ(count_nodes(make_outline_index(zigzag, 0.0), 0), 0);
 }
 
 // Every edge's midpoint is sampled up to the limit, and beyond it the
