@@ -13,6 +13,7 @@ namespace {
 // range, absolute.
 constexpr double kUnitRoundoff = std::numeric_limits<double>::epsilon() / 2;
 constexpr double kSmallestStep = std::numeric_limits<double>::denorm_min();
+constexpr double kSmallestNormal = std::numeric_limits<double>::min();
 
 // Roundings spent by affine_interval itself: the two products, two sums and
 // the magnitude, with room to spare.
@@ -230,10 +231,14 @@ Interval affine_interval(const AffineForm& form, const Box& box) {
   const double magnitude = form.x_size * x_reach + form.y_size * y_reach + form.offset_size;
   // Each rounding of the evaluation, of the scales and of this bound moves
   // the value by at most one unit roundoff of the magnitude; twice the count
-  // leaves room for the rounding of the count's own arithmetic.
+  // leaves room for the rounding of the count's own arithmetic. Underflow
+  // adds 4 * underflow and a smallest step per rounding here, which
+  // 8 * max(underflow, smallest normal) covers: arithmetic on subnormal
+  // numbers, as underflow often is, takes a hundred times as long, and
+  // classifying points calls this for every edge near every box.
   const double steps = 2.0 * (form.rounding_steps + kBoundSteps);
   const double error =
-      steps * kUnitRoundoff * magnitude * 2 + 4 * form.underflow + kBoundSteps * kSmallestStep;
+      steps * kUnitRoundoff * magnitude * 2 + 8 * std::max(form.underflow, kSmallestNormal);
   const double x_low = std::min(form.x_scale * box.x_low, form.x_scale * box.x_high);
   const double x_high = std::max(form.x_scale * box.x_low, form.x_scale * box.x_high);
   const double y_low = std::min(form.y_scale * box.y_low, form.y_scale * box.y_high);
