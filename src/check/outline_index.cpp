@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "check/side_thread.h"
 #include "geometry/exact.h"
 
 namespace polyfrep {
@@ -18,6 +19,9 @@ constexpr int kMaxSlabs = 1 << 22;
 // roundoff of the outline's extent; two of them compared, and the sum with
 // the separation, stay well within this many machine epsilons of it.
 constexpr double kSeparationRoundoffs = 64;
+
+// Long-edge entries from which their nodes are filled on two threads.
+constexpr std::size_t kEntriesForTwoThreads = 1 << 16;
 
 Point edge_start(const OutlineIndex& index, int edge) {
   return index.vertices[static_cast<std::size_t>(edge)];
@@ -285,12 +289,27 @@ void fill_node(OutlineIndex& index, const Listing& long_lists, int node) {
   }
 }
 
+// Nodes are filled independently, each into its own part of long_edges: for
+// a large outline two threads take the nodes before and after the one where
+// half the entries are, so that the sorting is shared between them.
 void fill_long_edges(OutlineIndex& index, const Listing& long_lists) {
   index.node_begin = long_lists.begin;
   index.long_edges.resize(long_lists.items.size());
   index.node_ordered.assign(2 * static_cast<std::size_t>(index.slab_count), 0);
-  for (int node = 1; node < 2 * index.slab_count; ++node)
-    fill_node(index, long_lists, node);
+  const int node_end = 2 * index.slab_count;
+  const auto half_way =
+      std::lower_bound(index.node_begin.begin() + 1, index.node_begin.begin() + node_end,
+                       static_cast<int>(long_lists.items.size() / 2));
+  const int middle = static_cast<int>(half_way - index.node_begin.begin());
+  const auto fill_nodes = [&](int first, int end) {
+    for (int node = first; node < end; ++node)
+      fill_node(index, long_lists, node);
+  };
+  if (long_lists.items.size() < kEntriesForTwoThreads) {
+    fill_nodes(1, node_end);
+    return;
+  }
+  run_side_by_side([&] { fill_nodes(middle, node_end); }, [&] { fill_nodes(1, middle); });
 }
 
 double outline_extent(std::span<const Point> vertices, double tolerance) {
