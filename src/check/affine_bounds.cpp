@@ -13,6 +13,7 @@ namespace {
 // range, absolute.
 constexpr double kUnitRoundoff = std::numeric_limits<double>::epsilon() / 2;
 constexpr double kSmallestStep = std::numeric_limits<double>::denorm_min();
+constexpr double kSmallestNormal = std::numeric_limits<double>::min();
 
 // Roundings spent by affine_interval itself: the two products, two sums and
 // the magnitude, with room to spare.
@@ -84,6 +85,39 @@ AffineForm product(const AffineForm& a, const AffineForm& b) {
   return not_affine();
 }
 
+// The form of an arithmetic node from its operands' forms.
+AffineForm arithmetic_form(Operation operation, const AffineForm& a, const AffineForm& b) {
+  if (!a.affine || !b.affine) return not_affine();
+  switch (operation) {
+    case Operation::Add:
+      return sum(a, b, 1);
+    case Operation::Subtract:
+      return sum(a, b, -1);
+    case Operation::Multiply:
+      return product(a, b);
+    case Operation::Divide:
+      return divided(a, b);
+    default:
+      return not_affine();
+  }
+}
+
+// The distance line's form, made from its operations as from the tree the
+// same line compiles to, so that its bounds and their error allowance are
+// the same.
+AffineForm edge_distance_form(const WrittenEdge& edge) {
+  const AffineForm across = arithmetic_form(
+      Operation::Multiply,
+      arithmetic_form(Operation::Subtract, coordinate_form(0), constant_form(edge.start.x)),
+      constant_form(edge.start.y - edge.end.y));
+  const AffineForm along = arithmetic_form(
+      Operation::Multiply,
+      arithmetic_form(Operation::Subtract, coordinate_form(1), constant_form(edge.start.y)),
+      constant_form(edge.end.x - edge.start.x));
+  return arithmetic_form(Operation::Divide, arithmetic_form(Operation::Add, across, along),
+                         constant_form(edge.length));
+}
+
 // The form of one node from those of its children, which `found` gives
 // (nullptr when not affine or not yet found).
 template <typename Found>
@@ -113,6 +147,8 @@ AffineForm form_of(const CompiledModel& model, std::size_t node_index, Found fou
       negated.offset = -negated.offset;
       return negated;
     }
+    case Operation::EdgeDistance:
+      return edge_distance_form(model.written_edges[static_cast<std::size_t>(node.index)]);
     default:
       break;
   }
@@ -120,16 +156,7 @@ AffineForm form_of(const CompiledModel& model, std::size_t node_index, Found fou
   const AffineForm* a = ready(node.left);
   const AffineForm* b = ready(node.right);
   if (!a || !b) return not_affine();
-  switch (node.operation) {
-    case Operation::Add:
-      return sum(*a, *b, 1);
-    case Operation::Subtract:
-      return sum(*a, *b, -1);
-    case Operation::Multiply:
-      return product(*a, *b);
-    default:
-      return divided(*a, *b);
-  }
+  return arithmetic_form(node.operation, *a, *b);
 }
 
 }  // namespace
@@ -161,7 +188,8 @@ std::vector<char> needed_nodes(const CompiledModel& model, std::span<const int> 
     const ExpressionNode& node = model.nodes[static_cast<std::size_t>(index)];
     if (node.operation == Operation::Variable) {
       pending.push_back(model.slots[static_cast<std::size_t>(node.index)].root);
-    } else if (node.operation != Operation::Constant && node.operation != Operation::Coordinate) {
+    } else if (node.operation != Operation::Constant && node.operation != Operation::Coordinate &&
+               node.operation != Operation::EdgeDistance) {
       pending.push_back(node.left);
       pending.push_back(node.right);
     }
@@ -203,10 +231,14 @@ Interval affine_interval(const AffineForm& form, const Box& box) {
   const double magnitude = form.x_size * x_reach + form.y_size * y_reach + form.offset_size;
   // Each rounding of the evaluation, of the scales and of this bound moves
   // the value by at most one unit roundoff of the magnitude; twice the count
-  // leaves room for the rounding of the count's own arithmetic.
+  // leaves room for the rounding of the count's own arithmetic. Underflow
+  // adds 4 * underflow and a smallest step per rounding here, which
+  // 8 * max(underflow, smallest normal) covers: arithmetic on subnormal
+  // numbers, as underflow often is, takes a hundred times as long, and
+  // classifying points calls this for every edge near every box.
   const double steps = 2.0 * (form.rounding_steps + kBoundSteps);
   const double error =
-      steps * kUnitRoundoff * magnitude * 2 + 4 * form.underflow + kBoundSteps * kSmallestStep;
+      steps * kUnitRoundoff * magnitude * 2 + 8 * std::max(form.underflow, kSmallestNormal);
   const double x_low = std::min(form.x_scale * box.x_low, form.x_scale * box.x_high);
   const double x_high = std::max(form.x_scale * box.x_low, form.x_scale * box.x_high);
   const double y_low = std::min(form.y_scale * box.y_low, form.y_scale * box.y_high);

@@ -329,15 +329,22 @@ SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
                                double largest_shift) {
   SampleSettings settings;
   settings.random_count = options.random_samples;
+  settings.midpoint_edges = options.midpoint_edges;
   settings.max_listed = kListed;
   const double tolerance = std::max(2 * largest_shift, kToleranceShare * outline_size(vertices));
   SamplingResult result = compare_samples(model, vertices, settings, tolerance);
+  const std::size_t sampled_edges = sampled_edge_count(vertices.size(), settings);
+  const std::string midpoints = sampled_edges == vertices.size()
+                                    ? "2 beside each edge's midpoint"
+                                    : "2 beside the midpoints of " + std::to_string(sampled_edges) +
+                                          " of the " + std::to_string(vertices.size()) +
+                                          " edges, evenly spread";
   const std::string text =
       std::to_string(result.disagreeing) + " of " + std::to_string(result.compared) +
       " points disagree (grid " + std::to_string(settings.grid_per_side) + "x" +
       std::to_string(settings.grid_per_side) + ", " + std::to_string(settings.random_count) +
-      " random, 2 beside each edge's midpoint; " + std::to_string(result.skipped) +
-      " skipped within " + text_of(tolerance) + " of the outline)";
+      " random, " + midpoints + "; " + std::to_string(result.skipped) + " skipped within " +
+      text_of(tolerance) + " of the outline)";
   if (result.disagreeing == 0) {
     add_line(findings, "sampling", text);
     return result;

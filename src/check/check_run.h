@@ -14,6 +14,7 @@ struct CheckOptions {
   std::string model_path;  // the model file; derive_model_name(input_path) when empty
   std::string svg_path;    // where to draw the picture; none when empty
   int random_samples = kDefaultRandomSamples;
+  int midpoint_edges = kDefaultMidpointEdges;  // edges sampled beside their midpoints
   // The exact check's time grows with the square of the vertex count; it is
   // skipped for outlines of more vertices than this, and the model is then
   // not proven right.

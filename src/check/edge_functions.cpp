@@ -71,30 +71,31 @@ void check_edge(EdgeCheck& check, int edge, const VariableSlot& slot) {
   const std::size_t count = check.vertices.size();
   const Point start = check.vertices[static_cast<std::size_t>(edge)];
   const Point end = check.vertices[(static_cast<std::size_t>(edge) + 1) % count];
-  if (!slot.has_edge) {
-    add_problem(check, slot.name + " is not written for an edge (no p0 and p1 pairs before it)");
+  const std::string name(slot_name(*check.model, slot));
+  const WrittenEdge* written = slot_edge(*check.model, slot);
+  if (written == nullptr) {
+    add_problem(check, name + " is not written for an edge (no p0 and p1 pairs before it)");
     return;
   }
-  if (!point_within_rounding(slot.edge_start, start) ||
-      !point_within_rounding(slot.edge_end, end)) {
-    add_problem(check, slot.name + " is written for the edge " + text_of(slot.edge_start) + " to " +
-                           text_of(slot.edge_end) + ", but edge " + std::to_string(edge) +
-                           " of the input runs from " + text_of(start) + " to " + text_of(end));
+  const Point a = written->start;
+  const Point b = written->end;
+  if (!point_within_rounding(a, start) || !point_within_rounding(b, end)) {
+    add_problem(check, name + " is written for the edge " + text_of(a) + " to " + text_of(b) +
+                           ", but edge " + std::to_string(edge) + " of the input runs from " +
+                           text_of(start) + " to " + text_of(end));
     return;
   }
-  note_vertex_shift(check, edge, slot.edge_start);
-  const Point a = slot.edge_start;
-  const Point b = slot.edge_end;
+  note_vertex_shift(check, edge, a);
   if (a.x == b.x && a.y == b.y) return;  // zero length as written: reported as a division
   const LinearForm form = linear_form(*check.model, slot.root);
   if (!form.linear) {
-    add_problem(check, slot.name + " is not a linear function of the point");
+    add_problem(check, name + " is not a linear function of the point");
     return;
   }
   // The left normal of a -> b must point to where the function grows.
   const double growth = form.x * -(b.y - a.y) + form.y * (b.x - a.x);
   if (!vanishes_at(form, a) || !vanishes_at(form, b) || !(growth > 0)) {
-    add_problem(check, slot.name + " is not zero on the line through " + text_of(a) + " and " +
+    add_problem(check, name + " is not zero on the line through " + text_of(a) + " and " +
                            text_of(b) + " and positive on its left");
   }
 }
@@ -104,6 +105,51 @@ void check_edge(EdgeCheck& check, int edge, const VariableSlot& slot) {
 bool within_rounding(double written, double exact) {
   return std::fabs(written - exact) <= kRoundingShare * std::fabs(exact);
 }
+
+namespace {
+
+// The form of an arithmetic node from its operands' forms.
+LinearForm arithmetic_form(Operation operation, const LinearForm& left, const LinearForm& right) {
+  const LinearForm not_linear;
+  if (!left.linear || !right.linear) return not_linear;
+  switch (operation) {
+    case Operation::Add:
+    case Operation::Subtract: {
+      const LinearForm added = operation == Operation::Subtract ? scaled(right, -1) : right;
+      return LinearForm{true, left.constant + added.constant, left.x + added.x, left.y + added.y};
+    }
+    case Operation::Multiply:
+      if (is_constant_form(left)) return scaled(right, left.constant);
+      if (is_constant_form(right)) return scaled(left, right.constant);
+      return not_linear;
+    case Operation::Divide:
+      if (!is_constant_form(right) || right.constant == 0) return not_linear;
+      return scaled(left, 1 / right.constant);
+    default:
+      return not_linear;
+  }
+}
+
+LinearForm constant_form(double value) {
+  return LinearForm{std::isfinite(value), value, 0, 0};
+}
+
+// The distance line's form, made from its operations as from the tree the
+// same line compiles to, so that both give the same coefficients.
+LinearForm edge_distance_form(const WrittenEdge& edge) {
+  const LinearForm x{true, 0, 1, 0};
+  const LinearForm y{true, 0, 0, 1};
+  const LinearForm across = arithmetic_form(
+      Operation::Multiply, arithmetic_form(Operation::Subtract, x, constant_form(edge.start.x)),
+      constant_form(edge.start.y - edge.end.y));
+  const LinearForm along = arithmetic_form(
+      Operation::Multiply, arithmetic_form(Operation::Subtract, y, constant_form(edge.start.y)),
+      constant_form(edge.end.x - edge.start.x));
+  return arithmetic_form(Operation::Divide, arithmetic_form(Operation::Add, across, along),
+                         constant_form(edge.length));
+}
+
+}  // namespace
 
 LinearForm linear_form(const CompiledModel& model, int node_index) {
   // Roots, "&" and "|" are never linear; their operands need no look.
@@ -121,38 +167,23 @@ LinearForm linear_form(const CompiledModel& model, int node_index) {
         return 0;
     }
   };
-  const auto finish = [](const ExpressionNode& node, std::span<const LinearForm> operands) {
-    const LinearForm not_linear;
+  const auto finish = [&model](const ExpressionNode& node, std::span<const LinearForm> operands) {
     switch (node.operation) {
       case Operation::Constant:
-        return LinearForm{std::isfinite(node.value), node.value, 0, 0};
+        return constant_form(node.value);
       case Operation::Coordinate:
         return LinearForm{true, 0, node.index == 0 ? 1.0 : 0.0, node.index == 1 ? 1.0 : 0.0};
       case Operation::Variable:
         return operands[0];
       case Operation::Negate:
         return scaled(operands[0], -1);
+      case Operation::EdgeDistance:
+        return edge_distance_form(model.written_edges[static_cast<std::size_t>(node.index)]);
       default:
         break;
     }
-    if (!is_arithmetic(node.operation)) return not_linear;
-    const LinearForm& left = operands[0];
-    const LinearForm& right = operands[1];
-    if (!left.linear || !right.linear) return not_linear;
-    switch (node.operation) {
-      case Operation::Add:
-      case Operation::Subtract: {
-        const LinearForm added = node.operation == Operation::Subtract ? scaled(right, -1) : right;
-        return LinearForm{true, left.constant + added.constant, left.x + added.x, left.y + added.y};
-      }
-      case Operation::Multiply:
-        if (is_constant_form(left)) return scaled(right, left.constant);
-        if (is_constant_form(right)) return scaled(left, right.constant);
-        return not_linear;
-      default:
-        if (!is_constant_form(right) || right.constant == 0) return not_linear;
-        return scaled(left, 1 / right.constant);
-    }
+    if (!is_arithmetic(node.operation)) return LinearForm{};
+    return arithmetic_form(node.operation, operands[0], operands[1]);
   };
   return fold_expression<LinearForm>(model, node_index, needed, finish);
 }
@@ -161,20 +192,20 @@ EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<co
                                         std::size_t max_listed) {
   EdgeCheck check{&model, vertices, max_listed, {}};
   const int edge_count = static_cast<int>(vertices.size());
+  // The distance variables are sorted by edge: one pass meets each edge's.
+  auto next = model.edge_slots.begin();
   for (int edge = 0; edge < edge_count; ++edge) {
-    const auto found = model.edge_slots.find(edge);
-    if (found == model.edge_slots.end()) {
+    if (next == model.edge_slots.end() || next->edge != edge) {
       add_problem(check, distance_name(edge) + " is missing: the input has " +
                              std::to_string(edge_count) + " edges");
       continue;
     }
-    check_edge(check, edge, model.slots[static_cast<std::size_t>(found->second)]);
+    check_edge(check, edge, model.slots[static_cast<std::size_t>(next->slot)]);
+    ++next;
   }
-  for (const auto& [edge, slot] : model.edge_slots) {
-    if (edge >= edge_count) {
-      add_problem(check, distance_name(edge) + " has no edge in the input, which has " +
-                             std::to_string(edge_count));
-    }
+  for (; next != model.edge_slots.end(); ++next) {
+    add_problem(check, distance_name(next->edge) + " has no edge in the input, which has " +
+                           std::to_string(edge_count));
   }
   return check.report;
 }

@@ -17,7 +17,7 @@ ModelFormula refused(const SyntaxNode& node, const std::string& problem) {
 std::string edge_problem(const ModelSyntax& syntax, const CompiledModel& model,
                          const SyntaxNode& node, int edge) {
   if (edge < 0) return "operand '" + node_name(syntax, node) + "' is not an edge distance sN";
-  if (!model.edge_slots.contains(edge)) {
+  if (slot_of_edge(model, edge) < 0) {
     return "'" + node_name(syntax, node) + "' is not a distance that depends on the point";
   }
   return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,21 @@ struct LoadedModel {
 };
 
 // Reads and compiles a model text; throws ModelError naming the position of
-// the first syntax or compilation error.
+// the first syntax or compilation error. A text laid out exactly as the
+// converter writes it is read by load_converter_layout, any other by
+// compile_model_text; both give a model of the same meaning.
 LoadedModel load_model_text(std::string_view text);
+
+// Reads any model text through its syntax tree.
+LoadedModel compile_model_text(std::string_view text);
+
+// Reads a text laid out exactly as the converter writes it (its first line a
+// "--" comment, then the object head, one distance block per edge numbered
+// from 0, the formula line and the closing brace) straight into a compiled
+// model: one EdgeDistance node and one slot per edge, the formula's nodes
+// over them. Nothing when the text departs from that layout in any byte, or
+// when the model would have a problem to report (a number out of range, an
+// edge of zero length): those are left to compile_model_text.
+std::optional<LoadedModel> load_converter_layout(std::string_view text);
 
 }  // namespace polyfrep

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <span>
 #include <utility>
 
@@ -95,6 +96,7 @@ double apply(Operation operation, double left, double right) {
     case Operation::Constant:
     case Operation::Coordinate:
     case Operation::Variable:
+    case Operation::EdgeDistance:
       break;
   }
   return std::numeric_limits<double>::quiet_NaN();
@@ -343,7 +345,7 @@ Binding* assignable_binding(Compiler& compiler, const Statement& statement) {
 
 // The two end points a distance line refers to, when p0 and p1 hold
 // constant pairs at the time of the assignment.
-void record_edge(const Compiler& compiler, VariableSlot& slot) {
+void record_edge(Compiler& compiler, VariableSlot& slot) {
   Point ends[2];
   const char* names[2] = {"p0", "p1"};
   for (int e = 0; e < 2; ++e) {
@@ -359,9 +361,9 @@ void record_edge(const Compiler& compiler, VariableSlot& slot) {
     ends[e] = {constant_of(compiler, found->second.elements[0]),
                constant_of(compiler, found->second.elements[1])};
   }
-  slot.has_edge = true;
-  slot.edge_start = ends[0];
-  slot.edge_end = ends[1];
+  std::vector<WrittenEdge>& edges = compiler.model.written_edges;
+  slot.edge = static_cast<int>(edges.size());
+  edges.push_back({ends[0], ends[1], written_length(ends[0], ends[1])});
 }
 
 // A value that depends on the point goes into a slot of its own, so that
@@ -369,8 +371,9 @@ void record_edge(const Compiler& compiler, VariableSlot& slot) {
 int bind_scalar_value(Compiler& compiler, const Statement& statement, int value) {
   if (is_constant(compiler, value)) return value;
   VariableSlot slot;
-  slot.name = statement.target;
-  slot.where = statement.where;
+  slot.name_begin = static_cast<int>(compiler.model.slot_names.size());
+  slot.name_size = static_cast<int>(statement.target.size());
+  compiler.model.slot_names += statement.target;
   slot.root = value;
   record_edge(compiler, slot);
   compiler.model.slots.push_back(slot);
@@ -423,8 +426,11 @@ void compile_object_definition(Compiler& compiler, const Statement& statement) {
     const int edge = edge_of_distance_name(name);
     if (edge < 0 || binding.kind != BindingKind::Scalar) continue;
     const ExpressionNode& node = model.nodes[static_cast<std::size_t>(binding.elements[0])];
-    if (node.operation == Operation::Variable) model.edge_slots[edge] = node.index;
+    if (node.operation == Operation::Variable) model.edge_slots.push_back({edge, node.index});
   }
+  // The names come in the order of their text: "s10" before "s9".
+  std::sort(model.edge_slots.begin(), model.edge_slots.end(),
+            [](const EdgeSlot& a, const EdgeSlot& b) { return a.edge < b.edge; });
 }
 
 void compile_statement(Compiler& compiler, const Statement& statement) {
@@ -467,6 +473,19 @@ void compile_statement(Compiler& compiler, const Statement& statement) {
 
 }  // namespace
 
+double written_length(Point start, Point end) {
+  const double x_difference = start.x - end.x;
+  const double y_difference = start.y - end.y;
+  return std::sqrt(x_difference * x_difference + y_difference * y_difference);
+}
+
+int slot_of_edge(const CompiledModel& model, int edge) {
+  const auto found =
+      std::lower_bound(model.edge_slots.begin(), model.edge_slots.end(), edge,
+                       [](const EdgeSlot& entry, int wanted) { return entry.edge < wanted; });
+  return found != model.edge_slots.end() && found->edge == edge ? found->slot : -1;
+}
+
 int edge_of_distance_name(const std::string& name) {
   if (name.size() < 2 || name[0] != 's' || name.size() > 11) return -1;
   if (name[1] == '0' && name.size() > 2) return -1;
@@ -498,8 +517,6 @@ CompiledModel compile_model(const ModelSyntax& syntax) {
 PointEvaluator make_point_evaluator(const CompiledModel& model) {
   PointEvaluator evaluator;
   evaluator.model = &model;
-  evaluator.slot_values.assign(model.slots.size(), 0.0);
-  evaluator.slot_stamps.assign(model.slots.size(), 0);
   return evaluator;
 }
 
@@ -525,9 +542,15 @@ bool value_at_hand(const PointEvaluator& evaluator, const ExpressionNode& node, 
       return true;
     case Operation::Variable: {
       const auto slot = static_cast<std::size_t>(node.index);
+      if (slot >= evaluator.slot_stamps.size() || evaluator.slot_stamps[slot] != evaluator.stamp)
+        return false;
       value = evaluator.slot_values[slot];
-      return evaluator.slot_stamps[slot] == evaluator.stamp;
+      return true;
     }
+    case Operation::EdgeDistance:
+      value = edge_distance(evaluator.model->written_edges[static_cast<std::size_t>(node.index)],
+                            evaluator.at);
+      return true;
     default:
       return false;
   }
@@ -562,6 +585,10 @@ int child(const PointEvaluator& evaluator, const ExpressionNode& node, int numbe
 double finish_value(PointEvaluator& evaluator, const ExpressionNode& node) {
   if (node.operation == Operation::Variable) {
     const auto slot = static_cast<std::size_t>(node.index);
+    if (evaluator.slot_stamps.empty()) {
+      evaluator.slot_values.assign(evaluator.model->slots.size(), 0.0);
+      evaluator.slot_stamps.assign(evaluator.model->slots.size(), 0);
+    }
     evaluator.slot_values[slot] = pop_value(evaluator);
     evaluator.slot_stamps[slot] = evaluator.stamp;
     return evaluator.slot_values[slot];

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/model_syntax.h"
@@ -15,6 +15,9 @@ enum class Operation : std::uint8_t {
   Constant,    // value
   Coordinate,  // the point's coordinate number `index` (0 for x[1], 1 for x[2], ...)
   Variable,    // the point-dependent variable in slot `index`
+  // The converter's distance line of written edge `index` (see
+  // edge_distance), as one node instead of the tree of its arithmetic.
+  EdgeDistance,
   Add,
   Subtract,
   Multiply,
@@ -40,17 +43,45 @@ struct ExpressionNode {
   double value = 0;
 };
 
+// The edge a distance line was written for: the values p0 and p1 held when
+// it was assigned, and the length `as` the converter's line divides by.
+struct WrittenEdge {
+  Point start{0, 0};
+  Point end{0, 0};
+  double length = 0;
+};
+
+// sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])), folded
+// operation by operation in the order the converter's line writes it, which
+// is the order compile_model folds that line in: the same bits.
+double written_length(Point start, Point end);
+
+// ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as at a point, in
+// the order the converter's line writes it, so that it has the bits of the
+// same line compiled into a tree (contraction into fused multiply-adds is
+// off throughout the build).
+inline double edge_distance(const WrittenEdge& edge, Point at) {
+  const double across = (at.x - edge.start.x) * (edge.start.y - edge.end.y);
+  const double along = (at.y - edge.start.y) * (edge.end.x - edge.start.x);
+  return (across + along) / edge.length;
+}
+
 // An assignment whose value depends on the point. It is evaluated lazily, at
-// most once per point, when something needs it.
+// most once per point, when a Variable node needs it. A large model has a
+// slot per edge, so its name lives in the model's pool of names.
 struct VariableSlot {
-  std::string name;
-  SourcePosition where;
+  int name_begin = 0;  // the name: CompiledModel::slot_names[name_begin ..][.. name_size]
+  int name_size = 0;
   int root = -1;
-  // The values of p0 and p1 when it was assigned, if both held constant
-  // pairs: the edge a distance line was written for.
-  bool has_edge = false;
-  Point edge_start{0, 0};
-  Point edge_end{0, 0};
+  // The entry of CompiledModel::written_edges for the values of p0 and p1
+  // when it was assigned, if both held constant pairs; -1 otherwise.
+  int edge = -1;
+};
+
+// A distance variable sN visible to the formula: edge N and its slot.
+struct EdgeSlot {
+  int edge = 0;
+  int slot = 0;
 };
 
 // Something the model computes that is not a finite number, such as a
@@ -65,21 +96,29 @@ struct CompiledModel {
   int coordinate_count = 0;  // size of the point parameter (3 for x[3])
   std::vector<ExpressionNode> nodes;
   std::vector<VariableSlot> slots;
+  std::string slot_names;  // every slot's name, one after another
+  std::vector<WrittenEdge> written_edges;
   int root = -1;            // the object's defining function
   int formula_syntax = -1;  // its right side in the syntax tree
   SourcePosition formula_where;
-  // The distance variables visible to the formula: edge number N of every
-  // variable named sN (no leading zeros) that holds a point-dependent value,
-  // mapped to its slot.
-  std::map<int, int> edge_slots;
+  // The distance variables visible to the formula: every variable named sN
+  // (no leading zeros) that holds a point-dependent value, sorted by N.
+  std::vector<EdgeSlot> edge_slots;
   std::vector<ModelProblem> problems;
 };
 
-// The slot of the distance variable sN for edge N, or -1 when there is none.
-inline int model_edge_slot(const CompiledModel& model, int edge) {
-  const auto found = model.edge_slots.find(edge);
-  return found == model.edge_slots.end() ? -1 : found->second;
+inline std::string_view slot_name(const CompiledModel& model, const VariableSlot& slot) {
+  return std::string_view(model.slot_names)
+      .substr(static_cast<std::size_t>(slot.name_begin), static_cast<std::size_t>(slot.name_size));
 }
+
+// The edge a slot was written for, or nullptr.
+inline const WrittenEdge* slot_edge(const CompiledModel& model, const VariableSlot& slot) {
+  return slot.edge < 0 ? nullptr : &model.written_edges[static_cast<std::size_t>(slot.edge)];
+}
+
+// The slot of distance variable s`edge`, or -1 when there is none.
+int slot_of_edge(const CompiledModel& model, int edge);
 
 // Compiles the parsed model: statements that do not depend on the point are
 // evaluated here, once; what depends on it becomes a tree over the
@@ -101,6 +140,8 @@ struct EvaluationStep {
 
 // Evaluates a compiled model at points. Variables are computed on first use
 // at the current point and then reused; the stamp marks which are current.
+// Their storage is made when the first is computed: a model whose formula
+// names distance nodes directly needs none, however many slots it has.
 struct PointEvaluator {
   const CompiledModel* model = nullptr;
   Point at{0, 0};

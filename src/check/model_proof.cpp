@@ -58,14 +58,15 @@ WrittenOutline written_outline(const CompiledModel& model, int edge_count) {
   WrittenOutline outline;
   std::vector<Point> ends;
   for (int edge = 0; edge < edge_count; ++edge) {
-    const int slot = model_edge_slot(model, edge);
-    if (slot < 0 || !model.slots[static_cast<std::size_t>(slot)].has_edge) {
+    const int slot = slot_of_edge(model, edge);
+    const WrittenEdge* written =
+        slot < 0 ? nullptr : slot_edge(model, model.slots[static_cast<std::size_t>(slot)]);
+    if (written == nullptr) {
       outline.problem = edge_name(edge) + " is not written for an edge";
       return outline;
     }
-    const VariableSlot& written = model.slots[static_cast<std::size_t>(slot)];
-    outline.vertices.push_back(written.edge_start);
-    ends.push_back(written.edge_end);
+    outline.vertices.push_back(written->start);
+    ends.push_back(written->end);
   }
   for (int edge = 0; edge < edge_count; ++edge) {
     const int next = edge + 1 == edge_count ? 0 : edge + 1;

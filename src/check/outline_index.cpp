@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "check/side_thread.h"
 #include "geometry/exact.h"
 
 namespace polyfrep {
@@ -13,6 +14,14 @@ namespace {
 // The finest slabs number about one per edge, so that short listings stay
 // a few per edge; the cap bounds the tree for huge outlines.
 constexpr int kMaxSlabs = 1 << 22;
+
+// An edge's x at a height (x_at) is off by at most about 11 units of
+// roundoff of the outline's extent; two of them compared, and the sum with
+// the separation, stay well within this many machine epsilons of it.
+constexpr double kSeparationRoundoffs = 64;
+
+// Long-edge entries from which their nodes are filled on two threads.
+constexpr std::size_t kEntriesForTwoThreads = 1 << 16;
 
 Point edge_start(const OutlineIndex& index, int edge) {
   return index.vertices[static_cast<std::size_t>(edge)];
@@ -208,12 +217,13 @@ EdgeVerdict examine_edge(const OutlineIndex& index, int edge, Point p) {
 }
 
 // Whether the sorted long edges of a node lie apart from one another all
-// through its widened height: each lies left of the next by more than the
-// margin at the bottom and at the top, hence everywhere between.
+// through its widened height: each lies left of the next at the bottom and
+// at the top, hence everywhere between, by more than the separation, which
+// the rounding of the x values compared cannot make up.
 bool edges_apart(std::span<const LongEdge> edges, std::span<const double> x_bottom,
-                 std::span<const double> x_top, double margin) {
+                 std::span<const double> x_top, double separation) {
   for (std::size_t k = 1; k < edges.size(); ++k) {
-    if (!(x_bottom[k - 1] + margin < x_bottom[k] && x_top[k - 1] + margin < x_top[k])) {
+    if (!(x_bottom[k - 1] + separation < x_bottom[k] && x_top[k - 1] + separation < x_top[k])) {
       return false;
     }
   }
@@ -264,7 +274,7 @@ void fill_node(OutlineIndex& index, const Listing& long_lists, int node) {
     x_bottom[k] = entries[k].x_bottom;
     x_top[k] = entries[k].x_top;
   }
-  const bool apart = edges_apart(ranges, x_bottom, x_top, index.margin);
+  const bool apart = edges_apart(ranges, x_bottom, x_top, index.separation);
   index.node_ordered[static_cast<std::size_t>(node)] = apart ? 1 : 0;
   if (!apart) {
     std::sort(ranges.begin(), ranges.end(), [](const LongEdge& left, const LongEdge& right) {
@@ -279,12 +289,27 @@ void fill_node(OutlineIndex& index, const Listing& long_lists, int node) {
   }
 }
 
+// Nodes are filled independently, each into its own part of long_edges: for
+// a large outline two threads take the nodes before and after the one where
+// half the entries are, so that the sorting is shared between them.
 void fill_long_edges(OutlineIndex& index, const Listing& long_lists) {
   index.node_begin = long_lists.begin;
   index.long_edges.resize(long_lists.items.size());
   index.node_ordered.assign(2 * static_cast<std::size_t>(index.slab_count), 0);
-  for (int node = 1; node < 2 * index.slab_count; ++node)
-    fill_node(index, long_lists, node);
+  const int node_end = 2 * index.slab_count;
+  const auto half_way =
+      std::lower_bound(index.node_begin.begin() + 1, index.node_begin.begin() + node_end,
+                       static_cast<int>(long_lists.items.size() / 2));
+  const int middle = static_cast<int>(half_way - index.node_begin.begin());
+  const auto fill_nodes = [&](int first, int end) {
+    for (int node = first; node < end; ++node)
+      fill_node(index, long_lists, node);
+  };
+  if (long_lists.items.size() < kEntriesForTwoThreads) {
+    fill_nodes(1, node_end);
+    return;
+  }
+  run_side_by_side([&] { fill_nodes(middle, node_end); }, [&] { fill_nodes(1, middle); });
 }
 
 double outline_extent(std::span<const Point> vertices, double tolerance) {
@@ -322,7 +347,10 @@ OutlineIndex make_outline_index(std::span<const Point> vertices, double toleranc
   }
   index.y_low -= tolerance;
   index.y_high += tolerance;
-  index.margin = 1e-9 * outline_extent(vertices, tolerance) + std::numeric_limits<double>::min();
+  const double extent = outline_extent(vertices, tolerance);
+  index.margin = 1e-9 * extent + std::numeric_limits<double>::min();
+  index.separation = kSeparationRoundoffs * std::numeric_limits<double>::epsilon() * extent +
+                     std::numeric_limits<double>::min();
   const double height = index.y_high - index.y_low;
   index.slab_count = choose_slab_count(vertices.size(), height, tolerance, index.margin);
   index.slab_height = height / index.slab_count;

@@ -43,6 +43,11 @@ struct OutlineIndex {
   // outline's extent), which dwarfs the rounding of the x-ranges and of the
   // distance test.
   double margin = 0;
+  // Long edges of a node count as lying apart when they are farther apart
+  // than this: far less than the margin, which edges of a large outline
+  // that meet just beyond a node would not clear, yet more than the
+  // rounding of the x values that show it.
+  double separation = 0;
   std::vector<int>
       short_begin;  // short edges of slab k: short_edges[short_begin[k] .. short_begin[k+1])
   std::vector<int> short_edges;

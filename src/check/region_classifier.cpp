@@ -1,7 +1,9 @@
 #include "check/region_classifier.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <numeric>
 
@@ -19,6 +21,11 @@ constexpr double kDecisionMargin = 1e-9;
 // Boxes with at most this many points, or formulas this small, are
 // evaluated point by point.
 constexpr std::size_t kDirectPointCount = 8;
+// Points classified together, one bit each of a mask, when every leaf is a
+// distance node: walking the formula once for all of them costs so little
+// per point that boxes of this many are split no further.
+using LaneMask = std::uint64_t;
+constexpr std::size_t kLanes = 64;
 constexpr std::size_t kDirectTreeSize = 3;
 constexpr int kMaxSplitDepth = 60;
 
@@ -58,6 +65,10 @@ Interval quotient(const Interval& a, const Interval& b) {
                   a.magnitude / smallest_divisor * (1 + b.magnitude / smallest_divisor));
 }
 
+Interval constant_interval(double value) {
+  return finished(value, value, std::fabs(value));
+}
+
 Interval combine(Operation operation, const Interval& a, const Interval& b) {
   switch (operation) {
     case Operation::Add:
@@ -77,6 +88,29 @@ Interval combine(Operation operation, const Interval& a, const Interval& b) {
     default:
       return unknown();
   }
+}
+
+// The bounds of an operation on two bounded operands.
+Interval arithmetic_interval(Operation operation, const Interval& a, const Interval& b) {
+  if (!a.known || !b.known) return unknown();
+  return combine(operation, a, b);
+}
+
+// The distance line's bounds, made from its operations as from the tree the
+// same line compiles to.
+Interval edge_distance_interval(const WrittenEdge& edge, const Box& box) {
+  const Interval across =
+      arithmetic_interval(Operation::Multiply,
+                          arithmetic_interval(Operation::Subtract, coordinate_interval(0, box),
+                                              constant_interval(edge.start.x)),
+                          constant_interval(edge.start.y - edge.end.y));
+  const Interval along =
+      arithmetic_interval(Operation::Multiply,
+                          arithmetic_interval(Operation::Subtract, coordinate_interval(1, box),
+                                              constant_interval(edge.start.y)),
+                          constant_interval(edge.end.x - edge.start.x));
+  return arithmetic_interval(Operation::Divide, arithmetic_interval(Operation::Add, across, along),
+                             constant_interval(edge.length));
 }
 
 // What a formula, or a part of it, is throughout a box.
@@ -118,12 +152,14 @@ struct RegionLeaf {
   AffineForm form;
   int expression = -1;
   BoxSign constant_sign = BoxSign::Mixed;  // the sign of a constant, Mixed for the rest
+  const WrittenEdge* distance = nullptr;   // the edge of a distance node
 };
 
 // The model and its leaves, by leaf number.
 struct BoundedModel {
   const CompiledModel* model = nullptr;
   std::vector<RegionLeaf> leaves;
+  bool all_distances = true;  // every leaf is a distance node
 };
 
 BoundedModel bind_leaves(const CompiledModel& model, const std::vector<int>& leaf_expressions) {
@@ -136,7 +172,11 @@ BoundedModel bind_leaves(const CompiledModel& model, const std::vector<int>& lea
     BoxSign constant_sign = BoxSign::Mixed;
     if (node.operation == Operation::Constant)
       constant_sign = node.value > 0.0 ? BoxSign::Inside : BoxSign::Outside;
-    bounded.leaves.push_back({forms[k], leaf_expressions[k], constant_sign});
+    const WrittenEdge* distance = nullptr;
+    if (node.operation == Operation::EdgeDistance)
+      distance = &model.written_edges[static_cast<std::size_t>(node.index)];
+    bounded.leaves.push_back({forms[k], leaf_expressions[k], constant_sign, distance});
+    bounded.all_distances = bounded.all_distances && distance != nullptr;
   }
   return bounded;
 }
@@ -239,14 +279,25 @@ BoxSign simplify(const BoundedModel& model, const RegionFormula& from, const Box
   return sign;
 }
 
-// A leaf's sign at the evaluator's point: from its affine form when that
-// decides it (as for a box, a point being a box without extent), otherwise
-// by evaluating the expression as written.
+// A leaf's sign at the evaluator's point: a distance node's from its value,
+// which takes fewer operations than its bounds; any other's from its affine
+// form when that decides it (as for a box, a point being a box without
+// extent), otherwise by evaluating the expression as written.
 bool leaf_inside(const BoundedModel& model, PointEvaluator& evaluator, Point at, int leaf_number) {
+  const RegionLeaf& leaf = model.leaves[static_cast<std::size_t>(leaf_number)];
+  if (leaf.distance != nullptr) return edge_distance(*leaf.distance, at) > 0.0;
   const BoxSign sign = leaf_sign_in_box(model, leaf_number, Box{at.x, at.x, at.y, at.y});
   if (sign != BoxSign::Mixed) return sign == BoxSign::Inside;
-  return node_inside(evaluator, model.leaves[static_cast<std::size_t>(leaf_number)].expression);
+  return node_inside(evaluator, leaf.expression);
 }
+
+// An operator of the formula being evaluated at several points at once.
+struct LaneStep {
+  int position = 0;
+  LaneMask active = 0;  // the points it is evaluated at
+  LaneMask left = 0;    // where its left operand holds, once known
+  bool right_started = false;
+};
 
 // The work of one thread: the model and points are shared, each thread
 // writes the answers of its own points only.
@@ -260,6 +311,7 @@ struct Classification {
   std::vector<RegionFormula> formulas_by_depth;
   std::vector<OpenOperator> open_operators;  // simplify's stack
   std::vector<int> deciding;                 // region_inside's stack
+  std::vector<LaneStep> lane_steps;          // region_lanes' stack
 };
 
 // Whether the formula holds at the point: a walk with a stack of the
@@ -300,8 +352,87 @@ Box bounding_box(const Classification& work, std::span<const int> ids) {
   return box;
 }
 
+// Where a distance node is positive, among the active points.
+LaneMask distance_lanes(const WrittenEdge& edge, const Point* at, LaneMask active) {
+  LaneMask inside = 0;
+  for (LaneMask rest = active; rest != 0; rest &= rest - 1) {
+    const int lane = std::countr_zero(rest);
+    if (edge_distance(edge, at[lane]) > 0.0) inside |= LaneMask{1} << lane;
+  }
+  return inside;
+}
+
+// Hands the lanes where a finished operand holds to the operators it
+// completes an operand of. An operator's right operand is evaluated only
+// where its left one does not decide it (fails "&", holds "|"). Returns
+// where the next operand starts, to be evaluated at `active`, or -1 when
+// `value` holds the whole formula's lanes.
+int finish_lanes(const RegionFormula& region, std::vector<LaneStep>& open, LaneMask& value,
+                 LaneMask& active) {
+  while (!open.empty()) {
+    LaneStep& op = open.back();
+    const bool intersect =
+        region.formula.nodes[static_cast<std::size_t>(op.position)] == TOKEN_INTERSECT;
+    if (!op.right_started) {
+      op.left = value;
+      const LaneMask undecided = op.active & (intersect ? value : ~value);
+      if (undecided != 0) {
+        op.right_started = true;
+        active = undecided;
+        return region.ends[static_cast<std::size_t>(op.position) + 1];
+      }
+    } else if (!intersect) {
+      value |= op.left;
+    }
+    open.pop_back();
+  }
+  return -1;
+}
+
+// Where the formula holds, at up to kLanes points, with the same short cuts
+// as region_inside takes point by point, but one walk for all of them.
+LaneMask region_lanes(Classification& work, const RegionFormula& region, const Point* at,
+                      LaneMask all) {
+  const std::vector<int>& nodes = region.formula.nodes;
+  std::vector<LaneStep>& open = work.lane_steps;
+  open.clear();
+  LaneMask active = all;
+  LaneMask value = 0;
+  int position = 0;
+  while (position >= 0) {
+    while (is_operator(nodes[static_cast<std::size_t>(position)]))
+      open.push_back({position++, active, 0, false});
+    const int leaf = nodes[static_cast<std::size_t>(position)];
+    value =
+        distance_lanes(*work.model->leaves[static_cast<std::size_t>(leaf)].distance, at, active);
+    position = finish_lanes(region, open, value, active);
+  }
+  return value;
+}
+
+// The points kLanes at a time, one lane each.
+void classify_in_lanes(Classification& work, const RegionFormula& region,
+                       std::span<const int> ids) {
+  for (std::size_t first = 0; first < ids.size(); first += kLanes) {
+    const std::span<const int> group = ids.subspan(first, std::min(kLanes, ids.size() - first));
+    Point at[kLanes];
+    for (std::size_t k = 0; k < group.size(); ++k)
+      at[k] = work.points[static_cast<std::size_t>(group[k])];
+    const LaneMask all = group.size() == kLanes ? ~LaneMask{0} : (LaneMask{1} << group.size()) - 1;
+    const LaneMask inside = region_lanes(work, region, at, all);
+    for (std::size_t k = 0; k < group.size(); ++k)
+      work.inside[static_cast<std::size_t>(group[k])] = ((inside >> k) & 1) != 0 ? 1 : 0;
+  }
+}
+
+// Point by point when a leaf may be any expression: the evaluator keeps the
+// variables computed at one point for the other leaves there.
 void classify_directly(Classification& work, const RegionFormula& region,
                        std::span<const int> ids) {
+  if (work.model->all_distances) {
+    classify_in_lanes(work, region, ids);
+    return;
+  }
   for (const int id : ids) {
     const Point at = work.points[static_cast<std::size_t>(id)];
     move_to(work.evaluator, at);
@@ -333,8 +464,9 @@ void classify_box(Classification& work, const RegionFormula& parent, std::span<i
     return;
   }
   const bool degenerate = box.x_low == box.x_high && box.y_low == box.y_high;
-  if (ids.size() <= kDirectPointCount || region.formula.nodes.size() <= kDirectTreeSize ||
-      degenerate || depth >= kMaxSplitDepth) {
+  const std::size_t direct_count = work.model->all_distances ? kLanes : kDirectPointCount;
+  if (ids.size() <= direct_count || region.formula.nodes.size() <= kDirectTreeSize || degenerate ||
+      depth >= kMaxSplitDepth) {
     classify_directly(work, region, ids);
     return;
   }
@@ -353,6 +485,7 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
     switch (node.operation) {
       case Operation::Constant:
       case Operation::Coordinate:
+      case Operation::EdgeDistance:
       case Operation::SquareRoot:
         return 0;
       case Operation::Variable:
@@ -362,12 +495,16 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
         return 2;
     }
   };
-  const auto finish = [&box](const ExpressionNode& node, std::span<const Interval> operands) {
+  const auto finish = [&model, &box](const ExpressionNode& node,
+                                     std::span<const Interval> operands) {
     switch (node.operation) {
       case Operation::Constant:
-        return finished(node.value, node.value, std::fabs(node.value));
+        return constant_interval(node.value);
       case Operation::Coordinate:
         return coordinate_interval(node.index, box);
+      case Operation::EdgeDistance:
+        return edge_distance_interval(model.written_edges[static_cast<std::size_t>(node.index)],
+                                      box);
       case Operation::Variable:
         return operands[0];
       case Operation::Negate: {
@@ -379,8 +516,7 @@ Interval node_interval(const CompiledModel& model, int node_index, const Box& bo
       default:
         break;
     }
-    if (!operands[0].known || !operands[1].known) return unknown();
-    return combine(node.operation, operands[0], operands[1]);
+    return arithmetic_interval(node.operation, operands[0], operands[1]);
   };
   return fold_expression<Interval>(model, node_index, needed, finish);
 }

@@ -43,9 +43,13 @@ void add_random(const Box& box, const SampleSettings& settings, std::vector<Poin
   }
 }
 
-void add_midpoint_pairs(std::span<const Point> vertices, double offset,
-                        std::vector<Point>& points) {
-  for (std::size_t i = 0; i < vertices.size(); ++i) {
+void add_midpoint_pairs(std::span<const Point> vertices, const SampleSettings& settings,
+                        double offset, std::vector<Point>& points) {
+  const std::size_t count = vertices.size();
+  const std::size_t sampled = sampled_edge_count(count, settings);
+  for (std::size_t k = 0; k < sampled; ++k) {
+    // k and the edge count are below 2^31: their product fits in 64 bits.
+    const std::size_t i = k * count / sampled;
     const Point a = vertices[i];
     const Point b = vertices[(i + 1) % vertices.size()];
     const double length = std::hypot(b.x - a.x, b.y - a.y);
@@ -60,6 +64,10 @@ void add_midpoint_pairs(std::span<const Point> vertices, double offset,
 }
 
 }  // namespace
+
+std::size_t sampled_edge_count(std::size_t edge_count, const SampleSettings& settings) {
+  return std::min(edge_count, static_cast<std::size_t>(std::max(settings.midpoint_edges, 0)));
+}
 
 Box sampling_box(std::span<const Point> vertices) {
   Box box = bounding_box(vertices);
@@ -77,10 +85,11 @@ std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSe
   const Box box = sampling_box(vertices);
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>(settings.grid_per_side) * settings.grid_per_side +
-                 static_cast<std::size_t>(settings.random_count) + 2 * vertices.size());
+                 static_cast<std::size_t>(settings.random_count) +
+                 2 * sampled_edge_count(vertices.size(), settings));
   add_grid(box, settings.grid_per_side, points);
   add_random(box, settings, points);
-  add_midpoint_pairs(vertices, offset, points);
+  add_midpoint_pairs(vertices, settings, offset, points);
   return points;
 }
 

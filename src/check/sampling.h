@@ -12,10 +12,16 @@ namespace polyfrep {
 
 inline constexpr int kDefaultRandomSamples = 20000;
 inline constexpr int kDefaultGridPerSide = 200;
+// Midpoint samples of every edge up to this many edges, of this many evenly
+// spread edges beyond: the grid and random points already cover the whole
+// box, and two points per edge of a million-edge outline would cost more
+// than everything else the check does.
+inline constexpr int kDefaultMidpointEdges = 20000;
 
 struct SampleSettings {
   int grid_per_side = kDefaultGridPerSide;  // grid of cell centres over the widened box
   int random_count = kDefaultRandomSamples;
+  int midpoint_edges = kDefaultMidpointEdges;
   std::uint64_t seed = 0x9e3779b97f4a7c15ULL;  // fixed, so that runs repeat
   std::size_t max_listed = 5;                  // disagreements kept in sample order, for the report
   std::size_t max_drawn = 1000;  // disagreements kept evenly spread over all, for the picture
@@ -26,10 +32,14 @@ struct SampleSettings {
 Box sampling_box(std::span<const Point> vertices);
 
 // The sample points, in this order: the grid, the random points, then for
-// every edge of non-zero length one point `offset` to its left and one to its
-// right of its midpoint.
+// every sampled edge (see sampled_edge_count) of non-zero length one point
+// `offset` to its left and one to its right of its midpoint.
 std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSettings& settings,
                                  double offset);
+
+// How many edges get midpoint samples: all of them, or midpoint_edges spread
+// evenly along the outline (edge k * edge_count / midpoint_edges for each k).
+std::size_t sampled_edge_count(std::size_t edge_count, const SampleSettings& settings);
 
 struct SampleDisagreement {
   Point at{0, 0};

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "check/edge_functions.h"
 #include "check/model_formula.h"
+#include "check/model_loading.h"
 #include "check/model_text.h"
 #include "check/region_classifier.h"
 
@@ -44,8 +46,8 @@ TEST(ModelProgram, EdgeFunctionsAreSignedDistances) {
     const std::string text = model_text(edge, "s0");
     const CompiledModel model = compile_text(text);
     // The model holds the edge rounded to six digits, as written.
-    const Point start = model.slots[0].edge_start;
-    const Point end = model.slots[0].edge_end;
+    const Point start = slot_edge(model, model.slots[0])->start;
+    const Point end = slot_edge(model, model.slots[0])->end;
     EXPECT_NEAR(start.x, edge[0].x, 1e-5 * std::fabs(edge[0].x) + 1e-300);
     for (int k = 0; k < 20; ++k) {
       const Point q{coordinate(random), coordinate(random)};
@@ -353,7 +355,10 @@ std::string random_formula(std::mt19937_64& random, std::vector<int> edges) {
 
 // The box-by-box classification must agree with evaluating every point on
 // its own, also right next to the edges where the sign is decided by
-// rounding, whether a leaf's sign comes from its bounds or its value.
+// rounding, whether a leaf's sign comes from its bounds or its value, for
+// the model compiled from its syntax tree and for the one read straight
+// from the converter's layout, whose distance nodes are evaluated at many
+// points at once.
 TEST(RegionClassifier, AgreesWithPointwiseEvaluation) {
   std::mt19937_64 random(11);
   for (int round = 0; round < 60; ++round) {
@@ -362,24 +367,29 @@ TEST(RegionClassifier, AgreesWithPointwiseEvaluation) {
     const std::vector<Point> outline = random_outline(random, count, spread);
     std::vector<int> edges(static_cast<std::size_t>(count));
     std::iota(edges.begin(), edges.end(), 0);
-    const CompiledModel model = compile_text(model_text(outline, random_formula(random, edges)));
+    const std::string text = model_text(outline, random_formula(random, edges));
+    const CompiledModel model = compile_text(text);
+    const std::optional<LoadedModel> laid_out = load_converter_layout(text);
+    ASSERT_TRUE(laid_out.has_value());
     // Every tenth round has enough points to be classified on two threads.
     std::vector<Point> points =
         random_outline(random, round % 10 == 0 ? 23000 : 3000, spread * 1.2);
     std::uniform_real_distribution<double> along(0, 1);
     for (int i = 0; i < 2000; ++i) {
-      const VariableSlot& slot = model.slots[random() % model.slots.size()];
+      const WrittenEdge& edge = model.written_edges[random() % model.written_edges.size()];
       const double t = along(random);
       const double off = (along(random) - 0.5) * spread * 1e-12;
-      points.push_back({slot.edge_start.x + t * (slot.edge_end.x - slot.edge_start.x) + off,
-                        slot.edge_start.y + t * (slot.edge_end.y - slot.edge_start.y) - off});
+      points.push_back({edge.start.x + t * (edge.end.x - edge.start.x) + off,
+                        edge.start.y + t * (edge.end.y - edge.start.y) - off});
     }
-    const std::vector<char> inside = classify_points(model, points);
-    int mismatches = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      if ((inside[i] != 0) != model_inside(model, points[i])) ++mismatches;
+    for (const CompiledModel* classified : {&model, &laid_out->model}) {
+      const std::vector<char> inside = classify_points(*classified, points);
+      int mismatches = 0;
+      for (std::size_t i = 0; i < points.size(); ++i) {
+        if ((inside[i] != 0) != model_inside(*classified, points[i])) ++mismatches;
+      }
+      EXPECT_EQ(mismatches, 0) << "round " << round;
     }
-    EXPECT_EQ(mismatches, 0) << "round " << round;
   }
 }
 

@@ -38,14 +38,16 @@ TEST(ModelSyntax, ReadsTheTriangleModel) {
     Point start, end;
   } edges[] = {{0, {0, 0}, {1, 0}}, {1, {1, 0}, {0, 1}}, {2, {0, 1}, {0, 0}}};
   for (const auto& edge : edges) {
+    ASSERT_GE(slot_of_edge(model, edge.edge), 0);
     const VariableSlot& slot =
-        model.slots[static_cast<std::size_t>(model.edge_slots.at(edge.edge))];
-    EXPECT_EQ(slot.name, "s" + std::to_string(edge.edge));
-    ASSERT_TRUE(slot.has_edge);
-    EXPECT_EQ(slot.edge_start.x, edge.start.x);
-    EXPECT_EQ(slot.edge_start.y, edge.start.y);
-    EXPECT_EQ(slot.edge_end.x, edge.end.x);
-    EXPECT_EQ(slot.edge_end.y, edge.end.y);
+        model.slots[static_cast<std::size_t>(slot_of_edge(model, edge.edge))];
+    EXPECT_EQ(slot_name(model, slot), "s" + std::to_string(edge.edge));
+    const WrittenEdge* written = slot_edge(model, slot);
+    ASSERT_NE(written, nullptr);
+    EXPECT_EQ(written->start.x, edge.start.x);
+    EXPECT_EQ(written->start.y, edge.start.y);
+    EXPECT_EQ(written->end.x, edge.end.x);
+    EXPECT_EQ(written->end.y, edge.end.y);
   }
   const ModelFormula formula = extract_formula(syntax, model);
   ASSERT_TRUE(formula.complete) << formula.problem;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,9 +22,27 @@ inline std::string g_text(double value) {
   return text;
 }
 
+// How edge blocks write coordinates: with six significant digits, with
+// seventeen, or widened as the converter widens them when six would make the
+// model wrong: the fewest digits from six on that read back as the same
+// double.
+enum class Digits { Six, Seventeen, Widened };
+
+inline std::string coordinate_text(double value, Digits digits) {
+  char text[64];
+  const int first = digits == Digits::Seventeen ? 17 : 6;
+  const int last = digits == Digits::Six ? 6 : 17;
+  for (int count = first; count <= last; ++count) {
+    std::snprintf(text, sizeof text, "%.*g", count, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
+  return text;
+}
+
 // The model of the given outline with the given formula line, edge blocks
 // s0 .. s(n-1) and the bounding-box comment.
-inline std::string model_text(std::span<const Point> vertices, std::string_view formula) {
+inline std::string model_text(std::span<const Point> vertices, std::string_view formula,
+                              Digits digits = Digits::Six) {
   double x_low = vertices[0].x, x_high = vertices[0].x;
   double y_low = vertices[0].y, y_high = vertices[0].y;
   for (const Point& p : vertices) {
@@ -38,8 +57,10 @@ inline std::string model_text(std::span<const Point> vertices, std::string_view 
   for (std::size_t i = 0; i < vertices.size(); ++i) {
     const Point& start = vertices[i];
     const Point& end = vertices[(i + 1) % vertices.size()];
-    text += "p0 = [" + g_text(start.x) + ", " + g_text(start.y) + "];\n";
-    text += "p1 = [" + g_text(end.x) + ", " + g_text(end.y) + "];\n";
+    text += "p0 = [" + coordinate_text(start.x, digits) + ", " + coordinate_text(start.y, digits) +
+            "];\n";
+    text +=
+        "p1 = [" + coordinate_text(end.x, digits) + ", " + coordinate_text(end.y, digits) + "];\n";
     text += "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \n";
     text += "s";
     text += std::to_string(i);

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <span>
 #include <vector>
 
 #include "check/outline_index.h"
+#include "check/sampling.h"
 #include "geometry/exact.h"
 #include "support/polygon_generators.h"
 
@@ -263,6 +265,45 @@ TEST(EvenOdd, BothKindsOfNodeOccur) {
   EXPECT_EQ(count_nodes(simple, 0), 0);
   const OutlineIndex tangled = make_outline_index(tangled_star_outline(random, 2000), 0.0);
   EXPECT_GT(count_nodes(tangled, 0), 10);
+  // Neighbouring edges of a dense zigzag meet at tiny angles, just beyond
+  // many nodes: they lie apart all the same.
+  std::vector<Point> zigzag;
+  for (int k = 0; k < 20000; ++k) {
+    const double angle = 2 * std::numbers::pi * k / 20000, radius = k % 2 ? 1.0 : 0.25;
+    zigzag.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+  }
+  EXPECT_EQ(count_nodes(make_outline_index(zigzag, 0.0), 0), 0);
+}
+
+// Every edge's midpoint is sampled up to the limit, and beyond it the
+// midpoints of edges spread evenly along the outline, each once: the gaps
+// between them, the last one round to the first, differ by one at most.
+TEST(Sampling, MidpointsOfEdgesUpToTheLimit) {
+  std::mt19937_64 random(3);
+  const std::vector<Point> star = testing::unit_star_outline(random, 1000);
+  for (const int limit : {0, 7, 5000}) {
+    const SampleSettings settings{.grid_per_side = 2, .random_count = 3, .midpoint_edges = limit};
+    const std::vector<Point> points = sample_points(star, settings, 1e-6);
+    const std::size_t sampled = std::min(1000, limit);
+    ASSERT_EQ(points.size(), 7 + 2 * sampled);
+    std::vector<std::size_t> edges;  // whose midpoint lies nearest each pair's middle
+    for (std::size_t k = 7; k < points.size(); k += 2) {
+      const auto distance = [&](std::size_t e) {
+        const Point a = star[e], b = star[(e + 1) % star.size()];
+        return std::hypot((a.x + b.x - points[k].x - points[k + 1].x) / 2,
+                          (a.y + b.y - points[k].y - points[k + 1].y) / 2);
+      };
+      std::size_t nearest = 0;
+      for (std::size_t e = 1; e < star.size(); ++e)
+        nearest = distance(e) < distance(nearest) ? e : nearest;
+      edges.push_back(nearest);
+    }
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+      const std::size_t next = k + 1 < edges.size() ? edges[k + 1] : edges[0] + star.size();
+      EXPECT_LE(next - edges[k], (1000 + sampled - 1) / sampled) << limit;
+      EXPECT_GE(next - edges[k], 1000 / sampled) << limit;
+    }
+  }
 }
 
 }  // namespace

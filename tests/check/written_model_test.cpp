@@ -67,9 +67,10 @@ WrittenModel read_model(const std::string& text, std::span<const Point> input) {
   const CompiledModel model = compile_model(syntax);
   WrittenModel written;
   for (std::size_t edge = 0; edge < input.size(); ++edge) {
-    const VariableSlot& slot =
-        model.slots[static_cast<std::size_t>(model.edge_slots.at(static_cast<int>(edge)))];
-    written.vertices.push_back(slot.edge_start);
+    const int slot = slot_of_edge(model, static_cast<int>(edge));
+    EXPECT_GE(slot, 0);
+    written.vertices.push_back(
+        slot_edge(model, model.slots[static_cast<std::size_t>(slot)])->start);
     const std::string line =
         "p0 = [" + testing::g_text(input[edge].x) + ", " + testing::g_text(input[edge].y) + "];";
     written.six_digit = written.six_digit && text.find(line) != std::string::npos;
