@@ -18,7 +18,11 @@ command -v gmt >/dev/null || {
   echo "gmt is not installed: apt-get install gmt gmt-dcw" >&2
   exit 1
 }
-gmt coast -E"$1" -M | awk '
+# gmt keeps a history file in the directory it runs in: run it in a
+# directory of its own.
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+(cd "$work" && gmt coast -E"$1" -M) | awk '
   function keep_largest() {
     if (n > best) { best = n; for (i = 0; i < n; i++) { bx[i] = x[i]; by[i] = y[i] } }
     n = 0

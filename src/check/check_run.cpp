@@ -327,9 +327,10 @@ double outline_size(std::span<const Point> vertices) {
 SamplingResult report_sampling(Findings& findings, const CompiledModel& model,
                                std::span<const Point> vertices, const CheckOptions& options,
                                double largest_shift) {
-  SampleSettings settings;
-  settings.random_count = options.random_samples;
-  settings.midpoint_edges = options.midpoint_edges;
+  SampleSettings settings = default_sample_settings(vertices.size());
+  settings.grid_per_side = options.grid_per_side.value_or(settings.grid_per_side);
+  settings.random_count = options.random_samples.value_or(settings.random_count);
+  settings.midpoint_edges = options.midpoint_edges.value_or(settings.midpoint_edges);
   settings.max_listed = kListed;
   const double tolerance = std::max(2 * largest_shift, kToleranceShare * outline_size(vertices));
   SamplingResult result = compare_samples(model, vertices, settings, tolerance);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -13,8 +14,10 @@ struct CheckOptions {
   std::string input_path;
   std::string model_path;  // the model file; derive_model_name(input_path) when empty
   std::string svg_path;    // where to draw the picture; none when empty
-  int random_samples = kDefaultRandomSamples;
-  int midpoint_edges = kDefaultMidpointEdges;  // edges sampled beside their midpoints
+  // Sample counts; those not given follow default_sample_settings.
+  std::optional<int> grid_per_side;
+  std::optional<int> random_samples;
+  std::optional<int> midpoint_edges;  // edges sampled beside their midpoints
   // The exact check's time grows with the square of the vertex count; it is
   // skipped for outlines of more vertices than this, and the model is then
   // not proven right.

@@ -16,20 +16,23 @@ namespace polyfrep {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--samples N] [--midpoints N]\n"
-    "                      [--exact-limit N]\n"
+    "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--grid N] [--samples N]\n"
+    "                      [--midpoints N] [--exact-limit N]\n"
     "       polyfrep-check --help | --version\n"
     "  INPUT        the polygon file given to the converter\n"
     "  MODEL        its model file (default: INPUT's name up to the first '.', then .hf)\n"
     "  --svg FILE   also draw the model's region, the outline and the findings as SVG\n"
-    "  --samples N  random sample points to compare (default 20000)\n"
+    "  --grid N     sample at the centres of an N x N grid over the outline\n"
+    "  --samples N  random sample points to compare\n"
     "  --midpoints N  sample beside the midpoints of N edges spread evenly along the\n"
-    "               outline, or of every edge when it has no more (default 20000)\n"
+    "               outline, or of every edge when it has no more\n"
+    "               (defaults 200, 20000 and 20000 up to 100000 edges, fewer beyond)\n"
     "  --exact-limit N  skip the exact check above N vertices (default 20000)\n"
     "exit status: 0 the model is proven right, 1 it is not (it is wrong, the input has a\n"
     "problem, or the exact check was skipped), 2 usage error or a file that cannot be read\n";
 
 constexpr int kMaxSamples = 100000000;
+constexpr int kMaxGridPerSide = 10000;  // a hundred million points
 
 struct UsageError {
   std::string message;
@@ -51,14 +54,16 @@ CheckOptions parse_command_line(int argc, const char* const* argv) {
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument == "--svg" || argument == "--samples" || argument == "--midpoints" ||
-        argument == "--exact-limit") {
+    if (argument == "--svg" || argument == "--grid" || argument == "--samples" ||
+        argument == "--midpoints" || argument == "--exact-limit") {
       if (i + 1 >= argc) {
         throw UsageError{std::string(argument) + " needs a value"};
       }
       const std::string_view value = argv[++i];
       if (argument == "--svg") {
         options.svg_path = value;
+      } else if (argument == "--grid") {
+        options.grid_per_side = parse_count(argument, value, kMaxGridPerSide);
       } else if (argument == "--samples") {
         options.random_samples = parse_count(argument, value, kMaxSamples);
       } else if (argument == "--midpoints") {

@@ -320,10 +320,14 @@ double outline_extent(std::span<const Point> vertices, double tolerance) {
 }
 
 // About one slab per edge, but never thinner than a few tolerances and
-// margins: an edge then lists a few short slabs at most.
-int choose_slab_count(std::size_t edge_count, double height, double tolerance, double margin) {
+// margins: an edge then lists a few short slabs at most. Never many more
+// slabs than points to locate either: slabs no point falls in cost time and
+// memory to build and save nothing.
+int choose_slab_count(std::size_t edge_count, std::size_t point_count, double height,
+                      double tolerance, double margin) {
+  const std::size_t wanted = std::min(edge_count, std::max<std::size_t>(point_count, 1));
   int count = 1;
-  while (count < kMaxSlabs && static_cast<std::size_t>(count) * 2 <= edge_count)
+  while (count < kMaxSlabs && static_cast<std::size_t>(count) * 2 <= wanted)
     count *= 2;
   while (count > 1 && !(height / count >= 4 * (tolerance + margin)))
     count /= 2;
@@ -332,7 +336,8 @@ int choose_slab_count(std::size_t edge_count, double height, double tolerance, d
 
 }  // namespace
 
-OutlineIndex make_outline_index(std::span<const Point> vertices, double tolerance) {
+OutlineIndex make_outline_index(std::span<const Point> vertices, double tolerance,
+                                std::size_t point_count) {
   OutlineIndex index;
   index.vertices.assign(vertices.begin(), vertices.end());
   index.tolerance = tolerance;
@@ -352,7 +357,8 @@ OutlineIndex make_outline_index(std::span<const Point> vertices, double toleranc
   index.separation = kSeparationRoundoffs * std::numeric_limits<double>::epsilon() * extent +
                      std::numeric_limits<double>::min();
   const double height = index.y_high - index.y_low;
-  index.slab_count = choose_slab_count(vertices.size(), height, tolerance, index.margin);
+  index.slab_count =
+      choose_slab_count(vertices.size(), point_count, height, tolerance, index.margin);
   index.slab_height = height / index.slab_count;
   if (!(index.slab_height > 0)) {
     index.slab_count = 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -62,7 +63,10 @@ struct OutlineIndex {
   std::vector<char> node_ordered;
 };
 
-OutlineIndex make_outline_index(std::span<const Point> vertices, double tolerance);
+// `point_count` is about how many points will be located: the slabs are
+// no more than they need.
+OutlineIndex make_outline_index(std::span<const Point> vertices, double tolerance,
+                                std::size_t point_count = SIZE_MAX);
 
 // Where p lies by the even-odd rule (a ray to the right crosses the outline
 // an odd number of times from inside), or NearOutline when it is within the

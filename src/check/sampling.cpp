@@ -65,6 +65,19 @@ void add_midpoint_pairs(std::span<const Point> vertices, const SampleSettings& s
 
 }  // namespace
 
+SampleSettings default_sample_settings(std::size_t edge_count) {
+  SampleSettings settings;
+  if (edge_count <= kFullSamplingEdges) return settings;
+  const double share = static_cast<double>(kFullSamplingEdges) / static_cast<double>(edge_count);
+  const auto shrunk = [share](int count, double power, int floor) {
+    return std::max(floor, static_cast<int>(std::lround(count * std::pow(share, power))));
+  };
+  settings.grid_per_side = shrunk(kDefaultGridPerSide, 1, 10);
+  settings.random_count = shrunk(kDefaultRandomSamples, 2, 100);
+  settings.midpoint_edges = shrunk(kDefaultMidpointEdges, 2, 100);
+  return settings;
+}
+
 std::size_t sampled_edge_count(std::size_t edge_count, const SampleSettings& settings) {
   return std::min(edge_count, static_cast<std::size_t>(std::max(settings.midpoint_edges, 0)));
 }
@@ -113,7 +126,7 @@ SamplingResult compare_samples(const CompiledModel& model, std::span<const Point
                                const SampleSettings& settings, double tolerance) {
   const std::vector<Point> points = sample_points(vertices, settings, 2 * tolerance);
   const std::vector<char> model_inside_at = classify_points(model, points);
-  const OutlineIndex outline = make_outline_index(vertices, tolerance);
+  const OutlineIndex outline = make_outline_index(vertices, tolerance, points.size());
   const std::vector<PointPlace> places = locate_points(outline, points);
   SamplingResult result;
   std::vector<SampleDisagreement> all;

@@ -17,6 +17,8 @@ inline constexpr int kDefaultGridPerSide = 200;
 // box, and two points per edge of a million-edge outline would cost more
 // than everything else the check does.
 inline constexpr int kDefaultMidpointEdges = 20000;
+// Outlines of up to this many edges get the default counts in full.
+inline constexpr std::size_t kFullSamplingEdges = 100000;
 
 struct SampleSettings {
   int grid_per_side = kDefaultGridPerSide;  // grid of cell centres over the widened box
@@ -26,6 +28,14 @@ struct SampleSettings {
   std::size_t max_listed = 5;                  // disagreements kept in sample order, for the report
   std::size_t max_drawn = 1000;  // disagreements kept evenly spread over all, for the picture
 };
+
+// The default counts for an outline of `edge_count` edges. Classifying a
+// point may take a walk over the whole formula, so beyond kFullSamplingEdges
+// every count shrinks with the square of the edge count (the grid's side
+// with the edge count) and the sampling costs about as much at a million
+// edges as at a hundred thousand. The model is proven exactly; sampling is
+// a smoke test of its floating-point functions.
+SampleSettings default_sample_settings(std::size_t edge_count);
 
 // The drawing and the samples cover the outline's bounding box widened by 5%
 // of its larger side on every side (10% in all).

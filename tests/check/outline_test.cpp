@@ -223,7 +223,10 @@ TEST(EvenOdd, LocationAgreesWithTestingEveryEdge) {
   for (int round = 0; round < 48; ++round) {
     const std::vector<Point> vertices = shape_for_round(random, round);
     const double tolerance = round % 12 < 6 ? 0.0 : 1e-4;
-    const OutlineIndex index = make_outline_index(vertices, tolerance);
+    // Every third index is built for fewer points than it locates: coarser
+    // slabs must give the same places.
+    const std::size_t planned_points = round % 3 == 0 ? 16 : SIZE_MAX;
+    const OutlineIndex index = make_outline_index(vertices, tolerance, planned_points);
     Point low = vertices[0], high = vertices[0];
     for (const Point& v : vertices) {
       low = {std::min(low.x, v.x), std::min(low.y, v.y)};
@@ -303,6 +306,38 @@ TEST(Sampling, MidpointsOfEdgesUpToTheLimit) {
       EXPECT_LE(next - edges[k], (1000 + sampled - 1) / sampled) << limit;
       EXPECT_GE(next - edges[k], 1000 / sampled) << limit;
     }
+  }
+}
+
+// The default sample counts are full up to kFullSamplingEdges edges; beyond,
+// they never grow with the outline, and the work of classifying them (points
+// times edges, a point may walk the whole formula) stays within that at
+// kFullSamplingEdges until the counts reach their floor (a 10 x 10 grid, 100
+// random points, 100 midpoints) and then grows only as the model does.
+TEST(Sampling, DefaultCountsShrinkWithTheOutline) {
+  const auto point_count = [](std::size_t edges) {
+    const SampleSettings s = default_sample_settings(edges);
+    return static_cast<double>(s.grid_per_side) * s.grid_per_side + s.random_count +
+           2.0 * static_cast<double>(sampled_edge_count(edges, s));
+  };
+  const SampleSettings full;
+  for (const std::size_t edges : {std::size_t{3}, std::size_t{5000}, kFullSamplingEdges}) {
+    const SampleSettings s = default_sample_settings(edges);
+    EXPECT_EQ(s.grid_per_side, full.grid_per_side);
+    EXPECT_EQ(s.random_count, full.random_count);
+    EXPECT_EQ(s.midpoint_edges, full.midpoint_edges);
+  }
+  const double floor_points = 10 * 10 + 100 + 2 * 100;
+  const double full_work = point_count(kFullSamplingEdges) * kFullSamplingEdges;
+  double previous = point_count(kFullSamplingEdges);
+  for (std::size_t edges = kFullSamplingEdges + 1; edges < 100000000; edges = edges * 3 / 2) {
+    const double points = point_count(edges);
+    EXPECT_LE(points, previous) << edges << " edges";
+    EXPECT_GE(points, floor_points) << edges << " edges";
+    if (points > floor_points) {
+      EXPECT_LE(points * static_cast<double>(edges), 1.001 * full_work) << edges << " edges";
+    }
+    previous = points;
   }
 }
 
