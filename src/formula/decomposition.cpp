@@ -10,6 +10,7 @@
 
 #include "formula/cut_validity.h"
 #include "formula/hull.h"
+#include "formula/hull_tree.h"
 
 namespace polyfrep {
 
@@ -18,6 +19,7 @@ namespace {
 // Checking (and, when repairing, replacing) the cuts of a decomposition.
 struct CutCheck {
   const TurnTable* turns = nullptr;
+  const HullTree* hulls = nullptr;  // for polygons long enough to gain from it
   bool repair = false;
   bool all_cuts_valid = true;
 };
@@ -169,7 +171,8 @@ class ChainDecomposer {
   bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr,
                     int* crossed_edge_start = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
-                              exact_join_at(chain, position), edges, crossed_edge_start);
+                              exact_join_at(chain, position), edges, crossed_edge_start,
+                              check_->hulls);
   }
 
   bool edge_in_chain(int edge_start, IndexChain chain) const {
@@ -284,23 +287,25 @@ std::vector<int> entries_by_distance(std::span<const int> entries, int middle) {
 }
 
 // Whether a vertex is a strict extreme point of the polygon, worked out on
-// first use: each answer may cost a pass over all vertices.
+// first use: each answer may cost a pass over all vertices, or a pass over
+// the hulls of the polygon's runs when there are any.
 class ExtremePoints {
  public:
-  explicit ExtremePoints(std::span<const Point> vertices)
-      : vertices_(vertices), known_(vertices.size(), -1) {}
+  ExtremePoints(std::span<const Point> vertices, const HullTree* hulls)
+      : vertices_(vertices), hulls_(hulls), known_(vertices.size(), -1) {}
 
   bool is_extreme(int vertex) {
     signed char& known = known_[static_cast<std::size_t>(vertex)];
     if (known < 0) {
       const IndexChain outline{0, static_cast<int>(vertices_.size())};
-      known = is_strict_extreme_point(vertices_, outline, vertex) ? 1 : 0;
+      known = is_strict_extreme_point(vertices_, outline, vertex, hulls_) ? 1 : 0;
     }
     return known == 1;
   }
 
  private:
   std::span<const Point> vertices_;
+  const HullTree* hulls_;
   std::vector<signed char> known_;
 };
 
@@ -343,7 +348,7 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
                                         std::span<const int> hull_positions, int a, int b,
                                         CutCheck* check) {
   if (check == nullptr) return {a, b};
-  ExtremePoints extreme(vertices);
+  ExtremePoints extreme(vertices, check->hulls);
   if (polygon_cut_holds(vertices, *check->turns, extreme, a, b)) return {a, b};
   check->all_cuts_valid = false;
   if (!check->repair) return {a, b};
@@ -369,7 +374,7 @@ bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, In
                             LastHull& last_hull) {
   const HullObserver no_observer;
   CutCheck second_check;
-  if (check != nullptr) second_check = CutCheck{check->turns, check->repair, true};
+  if (check != nullptr) second_check = CutCheck{check->turns, check->hulls, check->repair, true};
   ChainDecomposer second_decomposer(vertices, no_observer,
                                     check != nullptr ? &second_check : nullptr);
   std::future<void> second_done;
@@ -438,7 +443,13 @@ Decomposition build_polygon_formula(std::span<const Point> vertices,
   // One pass that checks every cut and repairs the unsound ones: when every
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
-  CutCheck check{&turns, true, true};
+  // A strictly convex outline needs no cut test, and short ones are quicker
+  // to walk than to build hulls for.
+  std::optional<HullTree> hulls;
+  if (vertices.size() >= kHullTreePolygonSize && !is_strictly_convex(turns)) {
+    hulls = make_hull_tree(vertices);
+  }
+  CutCheck check{&turns, hulls ? &*hulls : nullptr, true, true};
   return decompose(vertices, options, &check);
 }
 
