@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -40,20 +41,21 @@ std::span<const Point> chain_points(std::span<const Point> vertices, IndexChain 
   return copy;
 }
 
-// Positions 1 .. length - 2 of a chain, nearest to the middle first, the
-// smaller position first among equally near ones.
-std::vector<int> cut_positions_by_distance(int length) {
-  std::vector<int> positions;
+// The first of positions 1 .. length - 2 of a chain, nearest to the middle
+// first and the smaller first among equally near ones, that passes `test`;
+// -1 when none does. Positions are made as they are tried: a repair of a
+// long chain usually stops long before the ends.
+template <class Test>
+int first_position_by_distance(int length, Test&& test) {
   const int middle = length / 2;
-  for (int distance = 0; static_cast<int>(positions.size()) < length - 2; ++distance) {
-    for (int position : {middle - distance, middle + distance}) {
-      if (position >= 1 && position <= length - 2 &&
-          (distance > 0 || positions.empty() || positions.back() != position)) {
-        positions.push_back(position);
-      }
-    }
+  const int last = length - 2;
+  if (last < 1) return -1;
+  if (test(middle)) return middle;
+  for (int distance = 1; middle - distance >= 1 || middle + distance <= last; ++distance) {
+    if (middle - distance >= 1 && test(middle - distance)) return middle - distance;
+    if (middle + distance <= last && test(middle + distance)) return middle + distance;
   }
-  return positions;
+  return -1;
 }
 
 // Where a decomposer writes its formula's nodes: a stretch of the polygon's
@@ -166,7 +168,7 @@ class ChainDecomposer {
     return exact;
   }
 
-  bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr,
+  bool cut_is_valid(IndexChain chain, int position, const PolygonEdgeIndex* edges = nullptr,
                     int* crossed_edge_start = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
                               exact_join_at(chain, position), edges, crossed_edge_start);
@@ -192,11 +194,11 @@ class ChainDecomposer {
   // parts of the chain that keep that edge need not try it again. Chains
   // that wind around themselves would otherwise have every position near
   // their middle tried anew at every level.
-  bool repair_candidate_is_valid(IndexChain chain, int position, const ChainEdgeIndex& edges,
-                                 bool turns_share_one_sign, bool remember) {
+  bool repair_candidate_is_valid(IndexChain chain, int position, bool turns_share_one_sign,
+                                 bool remember) {
     if (known_unsound(chain, position, turns_share_one_sign)) return false;
     int crossed = -1;
-    if (cut_is_valid(chain, position, &edges, &crossed)) return true;
+    if (cut_is_valid(chain, position, &edge_index(), &crossed)) return true;
     if (remember && crossed >= 0) {
       if (crossed_edge_.empty()) crossed_edge_.assign(vertices_.size(), -1);
       crossed_edge_[static_cast<std::size_t>(vertex_index(chain.first, position, vertex_count()))] =
@@ -212,17 +214,21 @@ class ChainDecomposer {
     if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
-    const ChainEdgeIndex edges = make_chain_edge_index(vertices_, chain);
     const bool turns_share_one_sign = interior_turns_share_one_strict_sign(*check_->turns, chain);
     int tries = 0;
-    for (const int position : cut_positions_by_distance(chain.length)) {
+    const int sound = first_position_by_distance(chain.length, [&](int position) {
       const bool remember = ++tries > kTriesBeforeRemembering;
-      if (position != chosen &&
-          repair_candidate_is_valid(chain, position, edges, turns_share_one_sign, remember)) {
-        return position;
-      }
-    }
-    return chosen;
+      return position != chosen &&
+             repair_candidate_is_valid(chain, position, turns_share_one_sign, remember);
+    });
+    return sound >= 0 ? sound : chosen;
+  }
+
+  // The polygon's edge index, built when the first repair needs it.
+  const PolygonEdgeIndex& edge_index() {
+    if (!edge_index_)
+      edge_index_ = std::make_unique<PolygonEdgeIndex>(make_polygon_edge_index(vertices_));
+    return *edge_index_;
   }
 
   std::span<const Point> vertices_;
@@ -238,6 +244,7 @@ class ChainDecomposer {
   // within a few tries (all of a million-vertex random star's take fewer than
   // 32) and the memory would buy nothing there.
   std::vector<int> crossed_edge_;
+  std::unique_ptr<PolygonEdgeIndex> edge_index_;
   IndexChain last_split_{0, 0};
 };
 
