@@ -743,7 +743,21 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
   // pending sibling per level.
   std::array<Pending, 128> pending;
   std::size_t pending_count = 0;
-  pending[pending_count++] = {1, 0, edges.leaf_count};
+  // Each run starts at the smallest subtree that holds it, so that a short
+  // chain is not looked for from the root of a large polygon's tree.
+  const auto push_subtree_of = [&](std::size_t begin, std::size_t end) {
+    std::size_t low = begin / kEdgesPerLeaf;
+    std::size_t high = (end - 1) / kEdgesPerLeaf;
+    std::size_t span = 1;
+    while (low != high) {
+      low /= 2;
+      high /= 2;
+      span *= 2;
+    }
+    pending[pending_count++] = {edges.leaf_count / span + low, low * span, span};
+  };
+  push_subtree_of(runs.first_begin, runs.first_end);
+  if (runs.second_end > 0) push_subtree_of(0, runs.second_end);
   while (pending_count > 0) {
     const Pending at = pending[--pending_count];
     const std::size_t begin = at.first_leaf * kEdgesPerLeaf;
