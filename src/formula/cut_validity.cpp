@@ -657,7 +657,7 @@ bool is_strictly_convex(const TurnTable& turns) {
 
 namespace {
 
-constexpr std::size_t kEdgesPerLeaf = 8;
+constexpr std::size_t kEdgesPerLeaf = 32;
 
 using EdgeBox = PolygonEdgeIndex::Box;
 

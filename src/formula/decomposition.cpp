@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -17,9 +18,27 @@ namespace polyfrep {
 
 namespace {
 
+// The polygon's edge index, built when the first repair of either thread
+// needs it and then shared: it takes 64 bytes per 8 edges.
+class SharedEdgeIndex {
+ public:
+  explicit SharedEdgeIndex(std::span<const Point> vertices) : vertices_(vertices) {}
+
+  const PolygonEdgeIndex& get() {
+    std::call_once(built_, [this] { index_ = make_polygon_edge_index(vertices_); });
+    return index_;
+  }
+
+ private:
+  std::span<const Point> vertices_;
+  std::once_flag built_;
+  PolygonEdgeIndex index_;
+};
+
 // Checking (and, when repairing, replacing) the cuts of a decomposition.
 struct CutCheck {
   const TurnTable* turns = nullptr;
+  SharedEdgeIndex* edges = nullptr;
   bool repair = false;
   bool all_cuts_valid = true;
 };
@@ -238,12 +257,7 @@ class ChainDecomposer {
     return -1;
   }
 
-  // The polygon's edge index, built when the first repair needs it.
-  const PolygonEdgeIndex& edge_index() {
-    if (!edge_index_)
-      edge_index_ = std::make_unique<PolygonEdgeIndex>(make_polygon_edge_index(vertices_));
-    return *edge_index_;
-  }
+  const PolygonEdgeIndex& edge_index() { return check_->edges->get(); }
 
   std::span<const Point> vertices_;
   const HullObserver& observe_hull_;
@@ -258,7 +272,6 @@ class ChainDecomposer {
   // few tries (all of a million-vertex random star's take fewer than 32) and
   // the memory would buy nothing there.
   std::unique_ptr<CrossingMemo> memo_;
-  std::unique_ptr<PolygonEdgeIndex> edge_index_;
   IndexChain last_split_{0, 0};
 };
 
@@ -390,7 +403,7 @@ bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, In
                             LastHull& last_hull) {
   const HullObserver no_observer;
   CutCheck second_check;
-  if (check != nullptr) second_check = CutCheck{check->turns, check->repair, true};
+  if (check != nullptr) second_check = CutCheck{check->turns, check->edges, check->repair, true};
   ChainDecomposer second_decomposer(vertices, no_observer,
                                     check != nullptr ? &second_check : nullptr);
   std::future<void> second_done;
@@ -459,7 +472,8 @@ Decomposition build_polygon_formula(std::span<const Point> vertices,
   // One pass that checks every cut and repairs the unsound ones: when every
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
-  CutCheck check{&turns, true, true};
+  SharedEdgeIndex edges(vertices);
+  CutCheck check{&turns, &edges, true, true};
   return decompose(vertices, options, &check);
 }
 
