@@ -108,6 +108,10 @@ class ChainDecomposer {
   // operands. The chains still to do wait on an explicit stack: long
   // collinear or spiralling chains decompose thousands of levels deep.
   void run(IndexChain chain, NodeSink& sink) {
+    // Every chain of this run lies within `chain`; the memo numbers its
+    // vertices from there, so that it takes room for this chain only.
+    domain_ = chain;
+    memo_.reset();
     pending_.push_back(chain);
     while (!pending_.empty()) {
       const IndexChain next = pending_.back();
@@ -204,10 +208,11 @@ class ChainDecomposer {
     if (cut_is_valid(chain, position, &edge_index(), &crossed)) return true;
     if (remember && crossed >= 0) {
       if (!memo_) {
-        memo_ = std::make_unique<CrossingMemo>(vertex_count());
-        memo_->focus(chain);
+        memo_ = std::make_unique<CrossingMemo>(domain_.length);
+        memo_->focus(in_domain(chain));
       }
-      memo_->remember(vertex_index(chain.first, position, vertex_count()), crossed);
+      memo_->remember(in_domain(vertex_index(chain.first, position, vertex_count())),
+                      in_domain(crossed));
     }
     return false;
   }
@@ -219,7 +224,7 @@ class ChainDecomposer {
     if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
-    if (memo_) memo_->focus(chain);
+    if (memo_) memo_->focus(in_domain(chain));
     const bool turns_share_one_sign = interior_turns_share_one_strict_sign(*check_->turns, chain);
     // Such a chain may be cut anywhere cuttable, whatever its rays cross.
     const int sound = memo_ && !turns_share_one_sign ? first_sound_open_position(chain, chosen)
@@ -259,6 +264,12 @@ class ChainDecomposer {
 
   const PolygonEdgeIndex& edge_index() { return check_->edges->get(); }
 
+  // A vertex, and a chain, numbered from the first vertex of the run's chain.
+  int in_domain(int vertex) const {
+    return vertex_index(vertex - domain_.first + vertex_count(), 0, vertex_count());
+  }
+  IndexChain in_domain(IndexChain chain) const { return {in_domain(chain.first), chain.length}; }
+
   std::span<const Point> vertices_;
   const HullObserver& observe_hull_;
   CutCheck* check_;
@@ -266,12 +277,13 @@ class ChainDecomposer {
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
   HullWorkspace hull_work_;
-  // Cut vertices whose ray was found to cross an edge. Made (16 bytes per
-  // polygon vertex) only once a repair has tried more than
+  // Cut vertices whose ray was found to cross an edge, numbered within the
+  // run's chain. Made (16 bytes per vertex of that chain) only once a repair has tried more than
   // kTriesBeforeRemembering positions: most repairs find a sound cut within a
   // few tries (all of a million-vertex random star's take fewer than 32) and
   // the memory would buy nothing there.
   std::unique_ptr<CrossingMemo> memo_;
+  IndexChain domain_{0, 0};
   IndexChain last_split_{0, 0};
 };
 
