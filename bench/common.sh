@@ -13,33 +13,68 @@ polygon_dir="$results_dir/polygons"
 converter="$build_dir/polyfrep"
 generator="$build_dir/polyfrep-generate"
 measurer="$build_dir/polyfrep-measure"
+naive_floor="$build_dir/polyfrep-naive-floor"
 
-benchmark_families=(random-star comb spiral staircase collinear)
+benchmark_families=(random-star comb spiral staircase collinear coastline)
+# The coastline family: the largest ring of each country's coastline (see
+# bench/coastline.sh), from 212,369 (IN) to 516,561 (AU) vertices with the
+# data of gmt-dcw 2.1.1; its "size" is the country code.
+coastline_countries=(IN CN CA US AU)
 
-# The converter, generator and timer in Release, without the tests.
+# The converter, generator, timer and naive floor in Release, without the tests.
 build_tools() {
   if ! cmake -S "$repository_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=OFF >"$results_dir/build.log" 2>&1 ||
     ! cmake --build "$build_dir" -j2 --target polyfrep polyfrep-generate polyfrep-measure \
-      >>"$results_dir/build.log" 2>&1; then
+      polyfrep-naive-floor >>"$results_dir/build.log" 2>&1; then
     echo "build failed; see $results_dir/build.log" >&2
     return 1
   fi
 }
 
-polygon_path() {  # FAMILY VERTEX_COUNT
+polygon_path() {  # FAMILY SIZE (a vertex count, or a country code for coastline)
   echo "$polygon_dir/$1-$2.txt"
 }
 
-# Generates a polygon unless the cache holds one made by the current generator.
-ensure_polygon() {  # FAMILY VERTEX_COUNT
-  local path
+# True when gmt and its coastline data are there to make the coastline
+# family; installs them with apt-get when they are missing (the tests and
+# .ci/install-deps never do), saying so on standard error. False, with a
+# message, when they cannot be installed (apt-get missing or failing, or not
+# root and no password-less sudo).
+coastline_tools_ready() {
+  if command -v gmt >/dev/null &&
+    { ! command -v dpkg >/dev/null || dpkg -s gmt-dcw >/dev/null 2>&1; }; then
+    return 0
+  fi
+  echo "the coastline family needs gmt and gmt-dcw: installing them with apt-get..." >&2
+  local as_root=()
+  [[ "$(id -u)" == 0 ]] || as_root=(sudo -n)
+  if command -v apt-get >/dev/null &&
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >&2 &&
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+      apt-get install -y -qq --no-install-recommends gmt gmt-dcw >&2 &&
+    command -v gmt >/dev/null; then
+    return 0
+  fi
+  echo "could not install gmt and gmt-dcw with apt-get" >&2
+  return 1
+}
+
+# Makes a polygon unless the cache holds one made by the current generator
+# (for coastline: by the current bench/coastline.sh).
+ensure_polygon() {  # FAMILY SIZE
+  local path maker="$generator"
   path="$(polygon_path "$1" "$2")"
-  if [[ -f "$path" && ! "$generator" -nt "$path" ]]; then
+  [[ "$1" != coastline ]] || maker="$bench_dir/coastline.sh"
+  if [[ -f "$path" && ! "$maker" -nt "$path" ]]; then
     return 0
   fi
   mkdir -p "$polygon_dir"
-  "$generator" "$1" "$2" "$path.partial" && mv "$path.partial" "$path"
+  if [[ "$1" == coastline ]]; then
+    coastline_tools_ready && "$maker" "$2" "$path.partial" && mv "$path.partial" "$path"
+  else
+    "$maker" "$1" "$2" "$path.partial" && mv "$path.partial" "$path"
+  fi
 }
 
 # The scratch directory lies inside the repository, so on the repository's

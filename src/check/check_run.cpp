@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "check/edge_functions.h"
@@ -96,13 +97,26 @@ void report_short_input(Findings& findings, const PolygonDiagnosis& diagnosis) {
                   " and later repeat the last values read, as the converter takes them");
 }
 
+// Read in large blocks straight into the string, reserved at the file's
+// size when it has one: a model of hundreds of megabytes is then held once,
+// not twice as through a string stream.
 std::string read_text_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw CheckError("cannot open " + path + ": " + system_reason());
-  std::ostringstream text;
-  text << in.rdbuf();
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::string text;
+  std::error_code size_error;
+  const std::uintmax_t size = std::filesystem::file_size(path, size_error);
+  if (!size_error) text.reserve(static_cast<std::size_t>(size) + kBlock);
+  std::size_t length = 0;
+  while (in) {
+    text.resize(length + kBlock);
+    in.read(text.data() + length, static_cast<std::streamsize>(kBlock));
+    length += static_cast<std::size_t>(in.gcount());
+  }
   if (in.bad()) throw CheckError("cannot read " + path);
-  return text.str();
+  text.resize(length);
+  return text;
 }
 
 std::string position_text(const std::string& path, SourcePosition where) {

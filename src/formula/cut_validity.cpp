@@ -820,13 +820,15 @@ bool is_strictly_convex(const TurnTable& turns) {
 
 namespace {
 
-constexpr std::size_t kEdgesPerLeaf = 8;
+constexpr std::size_t kEdgesPerLeaf = 32;
 
-ChainEdgeIndex::Box box_around(Point a, Point b) {
+using EdgeBox = PolygonEdgeIndex::Box;
+
+EdgeBox box_around(Point a, Point b) {
   return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-ChainEdgeIndex::Box merged(const ChainEdgeIndex::Box& a, const ChainEdgeIndex::Box& b) {
+EdgeBox merged(const EdgeBox& a, const EdgeBox& b) {
   return {std::min(a.min_x, b.min_x), std::min(a.min_y, b.min_y), std::max(a.max_x, b.max_x),
           std::max(a.max_y, b.max_y)};
 }
@@ -834,7 +836,7 @@ ChainEdgeIndex::Box merged(const ChainEdgeIndex::Box& a, const ChainEdgeIndex::B
 // Whether the ray may meet the box: a slab test on a box grown by a small
 // margin. It may answer yes too often, which only costs time; every crossing
 // it leads to is confirmed exactly.
-bool ray_may_meet(const Ray& ray, const ChainEdgeIndex::Box& box) {
+bool ray_may_meet(const Ray& ray, const EdgeBox& box) {
   const double direction[2] = {ray.origin.x - ray.back.x, ray.origin.y - ray.back.y};
   const double origin[2] = {ray.origin.x, ray.origin.y};
   const double low[2] = {box.min_x, box.min_y};
@@ -871,25 +873,68 @@ bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
   return at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin;
 }
 
-// The position in the chain of an edge the ray crosses, or -1.
-long long crossed_edge(const Ray& ray, const ChainEdgeIndex& edges) {
-  const std::size_t edge_count = edges.points.size() - 1;
+// A chain's edges as at most two runs [begin, end) of the polygon's edge
+// numbers: the second is empty unless the chain wraps past the last vertex.
+struct EdgeRuns {
+  std::size_t first_begin, first_end, second_end;
+
+  bool overlap(std::size_t begin, std::size_t end) const {
+    return (begin < first_end && first_begin < end) || begin < second_end;
+  }
+  bool contain(std::size_t edge) const {
+    return (edge >= first_begin && edge < first_end) || edge < second_end;
+  }
+};
+
+EdgeRuns edge_runs(IndexChain chain, std::size_t edge_count) {
+  const auto begin = static_cast<std::size_t>(chain.first);
+  const std::size_t end = begin + static_cast<std::size_t>(chain.length) - 1;
+  if (end <= edge_count) return {begin, end, 0};
+  return {begin, edge_count, end - edge_count};
+}
+
+// The polygon's number of a chain edge the ray crosses, or -1. The tree's
+// nodes are visited only where their edges overlap the chain's, and within a
+// leaf only the chain's edges are tested.
+long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain chain) {
+  const std::size_t edge_count = edges.vertices.size();
+  const EdgeRuns runs = edge_runs(chain, edge_count);
+  struct Pending {
+    std::size_t node, first_leaf, leaf_count;
+  };
   // The tree is at most 64 levels deep, and a descent keeps at most one
   // pending sibling per level.
-  std::array<std::size_t, 128> pending;
+  std::array<Pending, 128> pending;
   std::size_t pending_count = 0;
-  pending[pending_count++] = 1;
+  // Each run starts at the smallest subtree that holds it, so that a short
+  // chain is not looked for from the root of a large polygon's tree.
+  const auto push_subtree_of = [&](std::size_t begin, std::size_t end) {
+    std::size_t low = begin / kEdgesPerLeaf;
+    std::size_t high = (end - 1) / kEdgesPerLeaf;
+    std::size_t span = 1;
+    while (low != high) {
+      low /= 2;
+      high /= 2;
+      span *= 2;
+    }
+    pending[pending_count++] = {edges.leaf_count / span + low, low * span, span};
+  };
+  push_subtree_of(runs.first_begin, runs.first_end);
+  if (runs.second_end > 0) push_subtree_of(0, runs.second_end);
   while (pending_count > 0) {
-    const std::size_t node = pending[--pending_count];
-    if (!ray_may_meet(ray, edges.boxes[node])) continue;
-    if (node < edges.leaf_count) {
-      pending[pending_count++] = 2 * node;
-      pending[pending_count++] = 2 * node + 1;
+    const Pending at = pending[--pending_count];
+    const std::size_t begin = at.first_leaf * kEdgesPerLeaf;
+    const std::size_t end = std::min((at.first_leaf + at.leaf_count) * kEdgesPerLeaf, edge_count);
+    if (!runs.overlap(begin, end) || !ray_may_meet(ray, edges.boxes[at.node])) continue;
+    if (at.leaf_count > 1) {
+      const std::size_t half = at.leaf_count / 2;
+      pending[pending_count++] = {2 * at.node, at.first_leaf, half};
+      pending[pending_count++] = {2 * at.node + 1, at.first_leaf + half, half};
       continue;
     }
-    const std::size_t first = (node - edges.leaf_count) * kEdgesPerLeaf;
-    for (std::size_t edge = first; edge < std::min(first + kEdgesPerLeaf, edge_count); ++edge) {
-      if (segment_crosses_ray(ray, edges.points[edge], edges.points[edge + 1])) {
+    for (std::size_t edge = begin; edge < end; ++edge) {
+      if (runs.contain(edge) &&
+          segment_crosses_ray(ray, edges.vertices[edge], edges.vertices[(edge + 1) % edge_count])) {
         return static_cast<long long>(edge);
       }
     }
@@ -899,36 +944,32 @@ long long crossed_edge(const Ray& ray, const ChainEdgeIndex& edges) {
 
 }  // namespace
 
-ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain) {
-  ChainEdgeIndex index;
-  index.chain = chain;
-  const std::size_t n = vertices.size();
-  index.points.resize(static_cast<std::size_t>(chain.length));
-  for (std::size_t k = 0; k < index.points.size(); ++k)
-    index.points[k] = vertices[(static_cast<std::size_t>(chain.first) + k) % n];
-  const std::size_t edge_count = index.points.size() - 1;
+PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices) {
+  PolygonEdgeIndex index;
+  index.vertices = vertices;
+  const std::size_t edge_count = vertices.size();
   std::size_t leaves = 1;
   while (leaves * kEdgesPerLeaf < edge_count)
     leaves *= 2;
   index.leaf_count = leaves;
   // Empty leaves get an empty box (min above max), which no ray meets.
-  const ChainEdgeIndex::Box empty{1, 1, -1, -1};
+  const EdgeBox empty{1, 1, -1, -1};
   index.boxes.assign(2 * leaves, empty);
   for (std::size_t edge = 0; edge < edge_count; ++edge) {
-    ChainEdgeIndex::Box& leaf = index.boxes[leaves + edge / kEdgesPerLeaf];
-    const ChainEdgeIndex::Box box = box_around(index.points[edge], index.points[edge + 1]);
+    EdgeBox& leaf = index.boxes[leaves + edge / kEdgesPerLeaf];
+    const EdgeBox box = box_around(vertices[edge], vertices[(edge + 1) % edge_count]);
     leaf = edge % kEdgesPerLeaf == 0 ? box : merged(leaf, box);
   }
   for (std::size_t node = leaves - 1; node >= 1; --node) {
-    const ChainEdgeIndex::Box& left = index.boxes[2 * node];
-    const ChainEdgeIndex::Box& right = index.boxes[2 * node + 1];
+    const EdgeBox& left = index.boxes[2 * node];
+    const EdgeBox& right = index.boxes[2 * node + 1];
     index.boxes[node] = right.min_x > right.max_x ? left : merged(left, right);
   }
   return index;
 }
 
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join, const ChainEdgeIndex* edges,
+                        int cut_position, int join, const PolygonEdgeIndex* edges,
                         int* crossed_edge_start, const HullTree* hulls) {
   const std::size_t index =
       (static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position)) %
@@ -951,13 +992,10 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   if (verdict.conflict) return false;
   // A cut ray that crosses an edge of the chain strictly ahead conflicts.
   if (edges != nullptr) {
-    long long crossed = crossed_edge(incoming_ray(corner), *edges);
-    if (crossed < 0) crossed = crossed_edge(outgoing_ray(corner), *edges);
+    long long crossed = crossed_edge(incoming_ray(corner), *edges, chain);
+    if (crossed < 0) crossed = crossed_edge(outgoing_ray(corner), *edges, chain);
     if (crossed >= 0) {
-      if (crossed_edge_start != nullptr) {
-        *crossed_edge_start = static_cast<int>((static_cast<long long>(chain.first) + crossed) %
-                                               static_cast<long long>(vertices.size()));
-      }
+      if (crossed_edge_start != nullptr) *crossed_edge_start = static_cast<int>(crossed);
       return false;
     }
   }

@@ -37,6 +37,21 @@ TurnTable make_turn_table(std::span<const Point> vertices);
 // Every turn strictly left: a convex polygon without straight corners.
 bool is_strictly_convex(const TurnTable& turns);
 
+// Bounding boxes over runs of the polygon's edges, so that a cut ray that
+// crosses an edge of a chain can be found without walking the whole chain.
+// Built once for the polygon and asked about one chain at a time: the repair
+// tries many cut positions in chain after chain, and most fail that way.
+struct PolygonEdgeIndex {
+  struct Box {
+    double min_x, min_y, max_x, max_y;
+  };
+  std::span<const Point> vertices;  // edge i runs from vertex i to vertex i + 1 (0 after n - 1)
+  std::vector<Box> boxes;           // a complete binary tree in array order, root at 1
+  std::size_t leaf_count = 0;       // leaves are boxes[leaf_count .. 2 * leaf_count)
+};
+
+PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices);
+
 // Whether cutting `chain` at `cut_position` (1 to length - 2) and joining the
 // two parts with `join` (TOKEN_INTERSECT or TOKEN_UNION) keeps the region on
 // the chain's left. The region of a chain is bounded by the chain extended at
@@ -44,22 +59,7 @@ bool is_strictly_convex(const TurnTable& turns);
 // (the incoming edge continued forward, the outgoing edge continued backward)
 // do not cross that extended chain, or when all of the chain's interior turns
 // have one strict sign. Decided exactly.
-// Bounding boxes over runs of a chain's edges, so that a cut ray that crosses
-// an edge of the chain can be found without walking the whole chain. The
-// repair tries many cut positions of one chain; most fail that way.
-struct ChainEdgeIndex {
-  struct Box {
-    double min_x, min_y, max_x, max_y;
-  };
-  IndexChain chain;
-  std::vector<Point> points;   // the chain's vertices in chain order
-  std::vector<Box> boxes;      // a complete binary tree in array order, root at 1
-  std::size_t leaf_count = 0;  // leaves are boxes[leaf_count .. 2 * leaf_count)
-};
-
-ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain chain);
-
-// `edges`, when given, must index `chain`; it lets a cut whose rays cross an
+// `edges`, when given, must index `vertices`; it lets a cut whose rays cross an
 // edge of the chain be rejected quickly. A cut rejected that way sets
 // `crossed_edge_start`, when given, to the vertex where the crossed edge
 // starts: the crossing depends only on the cut vertex and that edge, so the
@@ -67,7 +67,7 @@ ChainEdgeIndex make_chain_edge_index(std::span<const Point> vertices, IndexChain
 // its interior turns share one strict sign). `hulls`, when given, must be the
 // polygon's hull tree; it changes no verdict, only the time taken.
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
-                        int cut_position, int join, const ChainEdgeIndex* edges = nullptr,
+                        int cut_position, int join, const PolygonEdgeIndex* edges = nullptr,
                         int* crossed_edge_start = nullptr, const HullTree* hulls = nullptr);
 
 // Whether every interior turn of the chain (at positions 1 to length - 2) is

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "formula/crossing_memo.h"
 #include "formula/cut_validity.h"
 #include "formula/hull.h"
 #include "formula/hull_tree.h"
@@ -16,9 +19,27 @@ namespace polyfrep {
 
 namespace {
 
+// The polygon's edge index, built when the first repair of either thread
+// needs it and then shared: it takes 64 bytes per 8 edges.
+class SharedEdgeIndex {
+ public:
+  explicit SharedEdgeIndex(std::span<const Point> vertices) : vertices_(vertices) {}
+
+  const PolygonEdgeIndex& get() {
+    std::call_once(built_, [this] { index_ = make_polygon_edge_index(vertices_); });
+    return index_;
+  }
+
+ private:
+  std::span<const Point> vertices_;
+  std::once_flag built_;
+  PolygonEdgeIndex index_;
+};
+
 // Checking (and, when repairing, replacing) the cuts of a decomposition.
 struct CutCheck {
   const TurnTable* turns = nullptr;
+  SharedEdgeIndex* edges = nullptr;
   const HullTree* hulls = nullptr;  // for polygons long enough to gain from it
   bool repair = false;
   bool all_cuts_valid = true;
@@ -42,20 +63,21 @@ std::span<const Point> chain_points(std::span<const Point> vertices, IndexChain 
   return copy;
 }
 
-// Positions 1 .. length - 2 of a chain, nearest to the middle first, the
-// smaller position first among equally near ones.
-std::vector<int> cut_positions_by_distance(int length) {
-  std::vector<int> positions;
+// The first of positions 1 .. length - 2 of a chain, nearest to the middle
+// first and the smaller first among equally near ones, that passes `test`;
+// -1 when none does. Positions are made as they are tried: a repair of a
+// long chain usually stops long before the ends.
+template <class Test>
+int first_position_by_distance(int length, Test&& test) {
   const int middle = length / 2;
-  for (int distance = 0; static_cast<int>(positions.size()) < length - 2; ++distance) {
-    for (int position : {middle - distance, middle + distance}) {
-      if (position >= 1 && position <= length - 2 &&
-          (distance > 0 || positions.empty() || positions.back() != position)) {
-        positions.push_back(position);
-      }
-    }
+  const int last = length - 2;
+  if (last < 1) return -1;
+  if (test(middle)) return middle;
+  for (int distance = 1; middle - distance >= 1 || middle + distance <= last; ++distance) {
+    if (middle - distance >= 1 && test(middle - distance)) return middle - distance;
+    if (middle + distance <= last && test(middle + distance)) return middle + distance;
   }
-  return positions;
+  return -1;
 }
 
 // Where a decomposer writes its formula's nodes: a stretch of the polygon's
@@ -88,6 +110,10 @@ class ChainDecomposer {
   // operands. The chains still to do wait on an explicit stack: long
   // collinear or spiralling chains decompose thousands of levels deep.
   void run(IndexChain chain, NodeSink& sink) {
+    // Every chain of this run lies within `chain`; the memo numbers its
+    // vertices from there, so that it takes room for this chain only.
+    domain_ = chain;
+    memo_.reset();
     pending_.push_back(chain);
     while (!pending_.empty()) {
       const IndexChain next = pending_.back();
@@ -168,26 +194,11 @@ class ChainDecomposer {
     return exact;
   }
 
-  bool cut_is_valid(IndexChain chain, int position, const ChainEdgeIndex* edges = nullptr,
+  bool cut_is_valid(IndexChain chain, int position, const PolygonEdgeIndex* edges = nullptr,
                     int* crossed_edge_start = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
                               exact_join_at(chain, position), edges, crossed_edge_start,
                               check_->hulls);
-  }
-
-  bool edge_in_chain(int edge_start, IndexChain chain) const {
-    const long long offset =
-        (static_cast<long long>(edge_start) - chain.first + vertex_count()) % vertex_count();
-    return offset <= chain.length - 2;
-  }
-
-  // Whether a position is known to be unsound in this chain from an earlier
-  // repair: its cut ray crosses an edge the chain still has.
-  bool known_unsound(IndexChain chain, int position, bool turns_share_one_sign) const {
-    if (turns_share_one_sign || crossed_edge_.empty()) return false;
-    const int edge = crossed_edge_[static_cast<std::size_t>(
-        vertex_index(chain.first, position, vertex_count()))];
-    return edge >= 0 && edge_in_chain(edge, chain);
   }
 
   // Tries a position in the repair. When `remember` is set, an unsound one
@@ -195,15 +206,16 @@ class ChainDecomposer {
   // parts of the chain that keep that edge need not try it again. Chains
   // that wind around themselves would otherwise have every position near
   // their middle tried anew at every level.
-  bool repair_candidate_is_valid(IndexChain chain, int position, const ChainEdgeIndex& edges,
-                                 bool turns_share_one_sign, bool remember) {
-    if (known_unsound(chain, position, turns_share_one_sign)) return false;
+  bool repair_candidate_is_valid(IndexChain chain, int position, bool remember) {
     int crossed = -1;
-    if (cut_is_valid(chain, position, &edges, &crossed)) return true;
+    if (cut_is_valid(chain, position, &edge_index(), &crossed)) return true;
     if (remember && crossed >= 0) {
-      if (crossed_edge_.empty()) crossed_edge_.assign(vertices_.size(), -1);
-      crossed_edge_[static_cast<std::size_t>(vertex_index(chain.first, position, vertex_count()))] =
-          crossed;
+      if (!memo_) {
+        memo_ = std::make_unique<CrossingMemo>(domain_.length);
+        memo_->focus(in_domain(chain));
+      }
+      memo_->remember(in_domain(vertex_index(chain.first, position, vertex_count())),
+                      in_domain(crossed));
     }
     return false;
   }
@@ -215,18 +227,51 @@ class ChainDecomposer {
     if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
-    const ChainEdgeIndex edges = make_chain_edge_index(vertices_, chain);
+    if (memo_) memo_->focus(in_domain(chain));
     const bool turns_share_one_sign = interior_turns_share_one_strict_sign(*check_->turns, chain);
+    // Such a chain may be cut anywhere cuttable, whatever its rays cross.
+    const int sound = memo_ && !turns_share_one_sign ? first_sound_open_position(chain, chosen)
+                                                     : first_sound_position(chain, chosen);
+    return sound >= 0 ? sound : chosen;
+  }
+
+  // The repair's search, position by position from the middle outward.
+  int first_sound_position(IndexChain chain, int chosen) {
     int tries = 0;
-    for (const int position : cut_positions_by_distance(chain.length)) {
+    return first_position_by_distance(chain.length, [&](int position) {
       const bool remember = ++tries > kTriesBeforeRemembering;
-      if (position != chosen &&
-          repair_candidate_is_valid(chain, position, edges, turns_share_one_sign, remember)) {
-        return position;
+      return position != chosen && repair_candidate_is_valid(chain, position, remember);
+    });
+  }
+
+  // The same search over the positions the memo does not rule out: it finds
+  // the same position, since every position it passes over is unsound.
+  int first_sound_open_position(IndexChain chain, int chosen) {
+    const int middle = chain.length / 2;
+    const int last = chain.length - 2;
+    int below = memo_->open_at_or_below(middle);
+    int above = memo_->open_at_or_above(middle + 1, last);
+    while (below >= 1 || above <= last) {
+      // The nearer one first, the smaller among equally near ones.
+      const bool take_below = below >= 1 && (above > last || middle - below <= above - middle);
+      const int position = take_below ? below : above;
+      if (position != chosen && repair_candidate_is_valid(chain, position, true)) return position;
+      if (take_below) {
+        below = memo_->open_at_or_below(below - 1);
+      } else {
+        above = memo_->open_at_or_above(above + 1, last);
       }
     }
-    return chosen;
+    return -1;
   }
+
+  const PolygonEdgeIndex& edge_index() { return check_->edges->get(); }
+
+  // A vertex, and a chain, numbered from the first vertex of the run's chain.
+  int in_domain(int vertex) const {
+    return vertex_index(vertex - domain_.first + vertex_count(), 0, vertex_count());
+  }
+  IndexChain in_domain(IndexChain chain) const { return {in_domain(chain.first), chain.length}; }
 
   std::span<const Point> vertices_;
   const HullObserver& observe_hull_;
@@ -235,12 +280,13 @@ class ChainDecomposer {
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
   HullWorkspace hull_work_;
-  // Per vertex, the start of an edge its cut ray was found to cross, or -1.
-  // Allocated (4 bytes per polygon vertex) only once a repair has tried more
-  // than kTriesBeforeRemembering positions: most repairs find a sound cut
-  // within a few tries (all of a million-vertex random star's take fewer than
-  // 32) and the memory would buy nothing there.
-  std::vector<int> crossed_edge_;
+  // Cut vertices whose ray was found to cross an edge, numbered within the
+  // run's chain. Made (16 bytes per vertex of that chain) only once a repair has tried more than
+  // kTriesBeforeRemembering positions: most repairs find a sound cut within a
+  // few tries (all of a million-vertex random star's take fewer than 32) and
+  // the memory would buy nothing there.
+  std::unique_ptr<CrossingMemo> memo_;
+  IndexChain domain_{0, 0};
   IndexChain last_split_{0, 0};
 };
 
@@ -374,7 +420,9 @@ bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, In
                             LastHull& last_hull) {
   const HullObserver no_observer;
   CutCheck second_check;
-  if (check != nullptr) second_check = CutCheck{check->turns, check->hulls, check->repair, true};
+  if (check != nullptr) {
+    second_check = CutCheck{check->turns, check->edges, check->hulls, check->repair, true};
+  }
   ChainDecomposer second_decomposer(vertices, no_observer,
                                     check != nullptr ? &second_check : nullptr);
   std::future<void> second_done;
@@ -443,13 +491,14 @@ Decomposition build_polygon_formula(std::span<const Point> vertices,
   // One pass that checks every cut and repairs the unsound ones: when every
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
+  SharedEdgeIndex edges(vertices);
   // A strictly convex outline needs no cut test, and short ones are quicker
   // to walk than to build hulls for.
   std::optional<HullTree> hulls;
   if (vertices.size() >= kHullTreePolygonSize && !is_strictly_convex(turns)) {
     hulls = make_hull_tree(vertices);
   }
-  CutCheck check{&turns, hulls ? &*hulls : nullptr, true, true};
+  CutCheck check{&turns, &edges, hulls ? &*hulls : nullptr, true, true};
   return decompose(vertices, options, &check);
 }
 

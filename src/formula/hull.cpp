@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <numeric>
 #include <stdexcept>
 
@@ -77,17 +78,12 @@ HullDeque set_up_deque(std::span<int> slots, int start) {
   return deque;
 }
 
-// The points after the start triangle, then the points before it, as if the
-// chain were closed by a segment from its last point back to its first.
-void fill_processing_order(std::span<int> order, int start) {
-  const int point_count = static_cast<int>(order.size());
-  std::size_t next = 0;
-  for (int position = start + 2; position < point_count; ++position) {
-    order[next++] = position;
-  }
-  for (int position = 0; position <= start - 2; ++position) {
-    order[next++] = position;
-  }
+// The k-th point fed to the walk: the points after the start triangle, then
+// the points before it, as if the chain were closed by a segment from its
+// last point back to its first.
+int processing_position(int point_count, int start, int k) {
+  const int after_start = point_count - start - 2;
+  return k < after_start ? start + 2 + k : k - after_start;
 }
 
 // Whether p lies on or left of the edge from the bottom slot to the one above.
@@ -130,18 +126,20 @@ void feed_point(HullDeque& deque, std::span<const Point> points, int position) {
 }
 
 // Moves the first occurrence of every position in live to its front, in
-// order, and returns how many there are; seen holds one zeroed mark per point.
+// order, and returns how many there are; seen holds one cleared bit per point.
 // The steps leave no repeat even for degenerate chains, since a step that
 // pushes pops or overwrites a copy of the point pushed before it; this pass
 // makes distinct positions hold by construction rather than by that argument.
-std::size_t drop_repeats(std::span<int> live, std::span<int> seen) {
+std::size_t drop_repeats(std::span<int> live, std::span<std::uint64_t> seen) {
   std::size_t kept = 0;
   for (const int position : live) {
-    int& mark = seen[static_cast<std::size_t>(position)];
-    if (mark != 0) {
+    const auto index = static_cast<std::size_t>(position);
+    const std::uint64_t bit = std::uint64_t{1} << (index % 64);
+    std::uint64_t& word = seen[index / 64];
+    if ((word & bit) != 0) {
       continue;
     }
-    mark = 1;
+    word |= bit;
     live[kept++] = position;
   }
   return kept;
@@ -167,35 +165,33 @@ void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
     hull_positions.clear();
     return;
   }
-  // Positions are ints and the work array holds 3m of them.
-  if (points.size() > static_cast<std::size_t>(INT_MAX / 3)) {
+  // Positions are ints and the work array holds 2m of them.
+  if (points.size() > static_cast<std::size_t>(INT_MAX / 2)) {
     throw std::length_error("too many points for a hull");
   }
   const std::size_t point_count = points.size();
 
-  // The 2m deque slots, then the m entries of the processing order, of which
-  // the first m - 3 are used. Every entry is written before it is read.
-  if (work.size < 3 * point_count) {
+  // The 2m deque slots, every one written before it is read, and one bit
+  // per point for the pass that drops repeats.
+  if (work.size < 2 * point_count) {
     work.items.reset();
-    work.items = std::make_unique_for_overwrite<int[]>(3 * point_count);
-    work.size = 3 * point_count;
+    work.items = std::make_unique_for_overwrite<int[]>(2 * point_count);
+    work.size = 2 * point_count;
   }
   const std::span<int> slots(work.items.get(), 2 * point_count);
-  const std::span<int> order(work.items.get() + 2 * point_count, point_count);
 
   const int start = start_position(points);
   HullDeque deque = set_up_deque(slots, start);
-  fill_processing_order(order, start);
-  for (const int position : order.first(point_count - 3)) {
-    feed_point(deque, points, position);
+  const int m = static_cast<int>(point_count);
+  for (int k = 0; k < m - 3; ++k) {
+    feed_point(deque, points, processing_position(m, start, k));
   }
 
   // The hull is bottom .. top - 1; the top slot repeats the bottom slot.
-  // The processing order is spent, so its entries serve as the seen marks.
   const std::span<int> live = slots.subspan(static_cast<std::size_t>(deque.bottom),
                                             static_cast<std::size_t>(deque.top - deque.bottom));
-  std::fill(order.begin(), order.end(), 0);
-  const std::size_t hull_count = drop_repeats(live, order);
+  work.seen.assign((point_count + 63) / 64, 0);
+  const std::size_t hull_count = drop_repeats(live, work.seen);
   hull_positions.assign(live.begin(), live.begin() + static_cast<std::ptrdiff_t>(hull_count));
 }
 

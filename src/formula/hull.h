@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
@@ -24,12 +25,14 @@ int is_left_turn(Point p0, Point p1, Point p2);
 // hull_positions is replaced by a vector of exactly the result's size.
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions);
 
-// Working storage for chain_hull, 3 ints per point, kept between calls so
-// that a caller computing many hulls allocates only for the largest. Its
-// contents are never cleared: every entry is written before it is read.
+// Working storage for chain_hull, the deque's 2 ints per point and a bit
+// per point, kept between calls so that a caller computing many hulls
+// allocates only for the largest. The deque's slots are never cleared: every
+// slot is written before it is read.
 struct HullWorkspace {
   std::unique_ptr<int[]> items;
   std::size_t size = 0;
+  std::vector<std::uint64_t> seen;
 };
 
 // The same, with the working storage taken from `work`.

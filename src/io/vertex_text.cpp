@@ -23,18 +23,26 @@ std::size_t format_coordinate(double value, NumberStyle style, char* out) {
                      : format_double(value, style.digits, out);
 }
 
+// Records where the text of the next point (or the end) starts.
+void push_start(VertexText& text, std::size_t start) {
+  const std::size_t entry = text.start_offset.size();
+  if ((entry & (kPointsPerTextBlock - 1)) == 0) text.block_start.push_back(start);
+  text.start_offset.push_back(static_cast<std::uint32_t>(start - text.block_start.back()));
+}
+
 void start_points(VertexText& text, std::size_t point_count, std::size_t expected_characters) {
   text.characters.reserve(expected_characters);
-  text.point_start.reserve(point_count + 1);
+  text.block_start.reserve(point_count / kPointsPerTextBlock + 1);
+  text.start_offset.reserve(point_count + 1);
   text.x_length.reserve(point_count);
-  text.point_start.push_back(0);
+  push_start(text, 0);
 }
 
 void append_point(VertexText& text, std::string_view x, std::string_view y) {
   text.characters.insert(text.characters.end(), x.begin(), x.end());
   text.characters.insert(text.characters.end(), y.begin(), y.end());
   text.x_length.push_back(static_cast<unsigned char>(x.size()));
-  text.point_start.push_back(text.characters.size());
+  push_start(text, text.characters.size());
 }
 
 }  // namespace
@@ -67,8 +75,8 @@ VertexText format_vertex_text_concurrently(std::span<const Point> points, Number
   const std::size_t offset = text.characters.size();
   text.characters.insert(text.characters.end(), rest.characters.begin(), rest.characters.end());
   text.x_length.insert(text.x_length.end(), rest.x_length.begin(), rest.x_length.end());
-  for (std::size_t k = 1; k < rest.point_start.size(); ++k)
-    text.point_start.push_back(offset + rest.point_start[k]);
+  for (std::size_t k = 1; k < rest.start_offset.size(); ++k)
+    push_start(text, offset + text_start(rest, k));
   return text;
 }
 
@@ -105,7 +113,7 @@ VertexText select_vertex_text(const VertexText& text, std::size_t first, std::si
   std::size_t characters = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t point = (first + k) % total;
-    characters += text.point_start[point + 1] - text.point_start[point];
+    characters += text_start(text, point + 1) - text_start(text, point);
   }
   start_points(selected, count, characters);
   for (std::size_t k = 0; k < count; ++k) {

@@ -114,10 +114,10 @@ TEST(CutValidity, EdgeIndexChangesNoVerdict) {
          {testing::spiral_polygon(120, 2.5, seed), testing::untangled_polygon(40, seed),
           testing::comb_polygon(8, seed)}) {
       const TurnTable turns = make_turn_table(polygon);
+      const PolygonEdgeIndex edges = make_polygon_edge_index(polygon);
       const int n = static_cast<int>(polygon.size());
       for (const IndexChain chain :
            {IndexChain{0, n}, IndexChain{n / 3, n / 2 + 2}, IndexChain{n - 5, n / 4 + 6}}) {
-        const ChainEdgeIndex edges = make_chain_edge_index(polygon, chain);
         for (int position = 1; position <= chain.length - 2; ++position) {
           const auto at = [&](int offset) { return polygon[(chain.first + offset) % n]; };
           const int join = join_operator(at(position - 1), at(position), at(position + 1));
@@ -145,7 +145,7 @@ TEST(CutValidity, CrossedEdgesKeepCutsUnsoundInSmallerChains) {
       const TurnTable turns = make_turn_table(polygon);
       const int n = static_cast<int>(polygon.size());
       const IndexChain chain{n / 5, n - 3};
-      const ChainEdgeIndex edges = make_chain_edge_index(polygon, chain);
+      const PolygonEdgeIndex edges = make_polygon_edge_index(polygon);
       const auto join_at = [&](int vertex) {
         return join_operator(polygon[(vertex + n - 1) % n], polygon[vertex],
                              polygon[(vertex + 1) % n]);
