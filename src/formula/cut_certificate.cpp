@@ -1,5 +1,6 @@
 #include "formula/cut_certificate.h"
 
+#include <optional>
 #include <vector>
 
 #include "formula/cut_validity.h"
@@ -47,13 +48,19 @@ CutCertificate check_cut_certificate(std::span<const Point> vertices, const Form
   const std::vector<int> ends = subformula_ends(formula);
   const std::vector<int> first = first_edges(nodes);
   const TurnTable turns = make_turn_table(vertices);
+  std::optional<HullTree> hulls;
+  if (vertices.size() >= kHullTreePolygonSize && !is_strictly_convex(turns)) {
+    hulls = make_hull_tree(vertices);
+  }
+  const HullTree* hull_tree = hulls ? &*hulls : nullptr;
 
   // The top level joins the chain from a to b and the chain from b to a.
   const int a = first[1];
   const int b = first[static_cast<std::size_t>(ends[1])];
   const IndexChain outline{0, n};
-  if (!polygon_cut_is_valid(vertices, turns, a, b, is_strict_extreme_point(vertices, outline, a),
-                            is_strict_extreme_point(vertices, outline, b))) {
+  if (!polygon_cut_is_valid(vertices, turns, a, b,
+                            is_strict_extreme_point(vertices, outline, a, hull_tree),
+                            is_strict_extreme_point(vertices, outline, b, hull_tree))) {
     certificate.unsound_cut = a;
     certificate.top_level = true;
     certificate.other_vertex = b;
@@ -63,7 +70,7 @@ CutCertificate check_cut_certificate(std::span<const Point> vertices, const Form
     if (!is_operator(nodes[i])) continue;
     const IndexChain chain{first[i], leaf_count(ends, i) + 1};
     const int cut = leaf_count(ends, i + 1);
-    if (!chain_cut_is_valid(vertices, turns, chain, cut, nodes[i])) {
+    if (!chain_cut_is_valid(vertices, turns, chain, cut, nodes[i], nullptr, nullptr, hull_tree)) {
       certificate.unsound_cut = (chain.first + cut) % n;
       return certificate;
     }

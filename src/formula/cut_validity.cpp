@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -98,8 +99,8 @@ struct PieceLine {
 // both stop at the crossing and the curve closes there.
 class ExtendedChain {
  public:
-  ExtendedChain(std::span<const Point> vertices, IndexChain chain)
-      : vertices_(vertices), chain_(chain) {
+  ExtendedChain(std::span<const Point> vertices, IndexChain chain, const HullTree* hulls = nullptr)
+      : vertices_(vertices), chain_(chain), hulls_(hulls) {
     const Point first = vertex(0);
     const Point second = vertex(1);
     const Point before_last = vertex(chain.length - 2);
@@ -139,6 +140,9 @@ class ExtendedChain {
 
   const RationalPoint& crossing() const { return *crossing_; }
 
+  std::size_t run_on_side(const Ray& ray, int side, std::size_t index, int step,
+                          std::size_t limit) const;
+
  private:
   Point vertex(int position) const {
     const auto n = vertices_.size();
@@ -150,6 +154,7 @@ class ExtendedChain {
 
   std::span<const Point> vertices_;
   IndexChain chain_;
+  const HullTree* hulls_;
   Ray back_ray_;
   Ray forward_ray_;
   std::optional<RationalPoint> crossing_;
@@ -194,11 +199,128 @@ class Outline {
     return {vertices_[index], vertices_[(index + 1) % vertices_.size()]};
   }
   const RationalPoint& crossing() const { return no_crossing_; }
+  std::size_t run_on_side(const Ray&, int, std::size_t, int, std::size_t) const { return 0; }
 
  private:
   std::span<const Point> vertices_;
   RationalPoint no_crossing_;
 };
+
+// ---------------------------------------------------------------------------
+// Runs of vertices on one side of a ray's line, counted through the hull tree
+
+bool strictly_on_side(const Ray& ray, int side, std::span<const Point> points) {
+  return std::all_of(points.begin(), points.end(),
+                     [&](Point point) { return side_of(ray, point) == side; });
+}
+
+// How many of the points, taken from the front (or from the back when
+// `backwards`), lie strictly on `side` before the first that does not.
+std::size_t points_on_side(const Ray& ray, int side, std::span<const Point> points,
+                           bool backwards) {
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    if (side_of(ray, points[backwards ? points.size() - 1 - k : k]) != side) return k;
+  }
+  return points.size();
+}
+
+// The vertices of a node: whole blocks, since nodes are only asked about
+// runs of whole blocks.
+std::size_t node_vertex_count(const HullTree& tree, std::size_t node) {
+  const auto level = static_cast<std::size_t>(std::bit_width(node) - 1);
+  return (tree.leaf_count >> level) * kHullBlockSize;
+}
+
+std::span<const Point> block_vertices(const HullTree& tree, std::span<const Point> vertices,
+                                      std::size_t leaf) {
+  return vertices.subspan((leaf - tree.leaf_count) * kHullBlockSize, kHullBlockSize);
+}
+
+// Within a node known to hold a vertex off the side: the run before the
+// first such vertex, found by descending towards it.
+std::size_t run_into_node(const HullTree& tree, std::span<const Point> vertices, const Ray& ray,
+                          int side, std::size_t node, bool backwards) {
+  std::size_t run = 0;
+  while (node < tree.leaf_count) {
+    const std::size_t near = backwards ? 2 * node + 1 : 2 * node;
+    const std::size_t far = backwards ? 2 * node : 2 * node + 1;
+    if (strictly_on_side(ray, side, node_hull(tree, near))) {
+      run += node_vertex_count(tree, near);
+      node = far;
+    } else {
+      node = near;
+    }
+  }
+  return run + points_on_side(ray, side, block_vertices(tree, vertices, node), backwards);
+}
+
+// How many of vertices[begin .. end), from begin up (or from end - 1 down
+// when `backwards`), lie strictly on `side` before the first that does not.
+// A node whose hull lies strictly on the side holds only such vertices, since
+// the side is convex; the partial blocks at either end are walked.
+std::size_t run_in_range(const HullTree& tree, std::span<const Point> vertices, const Ray& ray,
+                         int side, std::size_t begin, std::size_t end, bool backwards) {
+  const std::size_t first_block = (begin + kHullBlockSize - 1) / kHullBlockSize;
+  const std::size_t end_block = end / kHullBlockSize;
+  if (first_block >= end_block) {
+    return points_on_side(ray, side, vertices.subspan(begin, end - begin), backwards);
+  }
+  const std::span<const Point> head = vertices.subspan(begin, first_block * kHullBlockSize - begin);
+  const std::span<const Point> tail =
+      vertices.subspan(end_block * kHullBlockSize, end - end_block * kHullBlockSize);
+  const std::span<const Point> near_part = backwards ? tail : head;
+  const std::span<const Point> far_part = backwards ? head : tail;
+  std::size_t run = points_on_side(ray, side, near_part, backwards);
+  if (run < near_part.size()) return run;
+  // The nodes over the whole blocks: those found from the low end come in
+  // increasing order, those from the high end in decreasing order.
+  std::array<std::size_t, 64> from_low;
+  std::array<std::size_t, 64> from_high;
+  std::size_t low_count = 0;
+  std::size_t high_count = 0;
+  for (std::size_t low = first_block + tree.leaf_count, high = end_block + tree.leaf_count;
+       low < high; low /= 2, high /= 2) {
+    if ((low & 1) != 0) from_low[low_count++] = low++;
+    if ((high & 1) != 0) from_high[high_count++] = --high;
+  }
+  const std::size_t node_count = low_count + high_count;
+  for (std::size_t k = 0; k < node_count; ++k) {
+    // Forwards: from_low in order, then from_high in reverse; backwards the
+    // other way round.
+    const std::size_t in_order = backwards ? node_count - 1 - k : k;
+    const std::size_t node =
+        in_order < low_count ? from_low[in_order] : from_high[node_count - 1 - in_order];
+    if (!strictly_on_side(ray, side, node_hull(tree, node))) {
+      return run + run_into_node(tree, vertices, ray, side, node, backwards);
+    }
+    run += node_vertex_count(tree, node);
+  }
+  return run + points_on_side(ray, side, far_part, backwards);
+}
+
+// How many of the `limit` points after point `index` in direction `step` are
+// vertices strictly on `side` of the ray's line, before the first that is
+// not. The walk below passes such points without changing its state.
+std::size_t ExtendedChain::run_on_side(const Ray& ray, int side, std::size_t index, int step,
+                                       std::size_t limit) const {
+  if (hulls_ == nullptr || limit == 0) return 0;
+  const std::size_t n = vertices_.size();
+  // Point index k >= 1 is the chain's vertex at position k - 1.
+  const std::size_t position = step > 0 ? index : index - 2;
+  std::size_t start = (static_cast<std::size_t>(chain_.first) + position) % n;
+  std::size_t run = 0;
+  while (run < limit) {
+    // The stretch of the array up to where the chain wraps.
+    const std::size_t stretch = std::min(limit - run, step > 0 ? n - start : start + 1);
+    const std::size_t begin = step > 0 ? start : start + 1 - stretch;
+    const std::size_t found =
+        run_in_range(*hulls_, vertices_, ray, side, begin, begin + stretch, step < 0);
+    run += found;
+    if (found < stretch) break;
+    start = step > 0 ? 0 : n - 1;
+  }
+  return run;
+}
 
 // ---------------------------------------------------------------------------
 // Does a cut ray cross a curve?
@@ -248,6 +370,27 @@ struct StraightOn {
   int half = 0;  // +1 the curve after the vertex, -1 the curve before it
 };
 
+// The point the walk reaches from `index` when it passes every following
+// vertex strictly on `side`, never beyond the last vertex before the
+// curve's end nor beyond `stop` on a closed curve.
+template <class Curve>
+std::size_t skip_run_on_side(const Ray& ray, const Curve& curve, int side, std::size_t index,
+                             int step, std::size_t stop) {
+  // Points 1 .. vertex_count are vertices; the closed curve's crossing, or
+  // the far ends of the open one, lie beyond them.
+  const std::size_t vertex_count = curve.size() - (curve.closed() ? 1 : 2);
+  std::size_t limit = 0;
+  if (step > 0 && index <= vertex_count) {
+    limit = vertex_count - index;
+    if (curve.closed() && stop > index) limit = std::min(limit, stop - index);
+  } else if (step < 0 && index >= 1) {
+    limit = index - 1;
+    if (curve.closed() && stop < index && stop >= 1) limit = std::min(limit, index - stop);
+  }
+  const std::size_t run = curve.run_on_side(ray, side, index, step, limit);
+  return step > 0 ? index + run : index - run;
+}
+
 // Walks one half of the curve away from the cut vertex at `start`, one step
 // of `step` at a time, up to `stop` (a point off the ray's line; ignored for
 // an open curve, whose halves end at its far ends). The ray conflicts with the
@@ -269,6 +412,10 @@ bool half_conflicts(const Ray& ray, const Curve& curve, std::size_t start, int s
   LinePosition previous_position = origin;
   std::size_t previous = start;
   while (true) {
+    if (previous_side != 0) {
+      previous = skip_run_on_side(ray, curve, previous_side, previous, step, stop);
+      if (curve.closed() && previous == stop) return false;
+    }
     if (!curve.closed() && ((step < 0 && previous == 0) || (step > 0 && previous + 1 == size))) {
       return false;
     }
@@ -617,20 +764,36 @@ class DirectionCone {
 
 }  // namespace
 
-bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position) {
+// Below this length a chain's vertices are walked directly: the hulls of its
+// runs would hold nearly as many points.
+constexpr int kHullTreeChainLength = 64;
+
+bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position,
+                             const HullTree* hulls) {
   const std::size_t n = vertices.size();
   const auto first = static_cast<std::size_t>(chain.first);
   const auto length = static_cast<std::size_t>(chain.length);
   DirectionCone cone(vertices[(first + static_cast<std::size_t>(position)) % n]);
+  const auto add_all = [&cone](std::span<const Point> points) {
+    for (const Point& point : points) {
+      if (!cone.add(point)) return false;
+    }
+    return true;
+  };
   // The chain's vertices as at most two runs of the array (it may wrap).
   const std::size_t first_run = std::min(length, n - first);
-  for (const Point& point : vertices.subspan(first, first_run)) {
-    if (!cone.add(point)) return false;
+  const std::size_t second_run = length - first_run;
+  if (hulls != nullptr && chain.length >= kHullTreeChainLength) {
+    // The cone at a vertex that holds a set of points holds their hull's
+    // corners, and conversely: a point of the set other than the apex is a
+    // mix of corners in which some corner other than the apex has weight, so
+    // it lies strictly on the far side of every line at the apex that has
+    // those corners strictly on its far side.
+    return visit_run_hulls(*hulls, vertices, first, first + first_run, add_all) &&
+           visit_run_hulls(*hulls, vertices, 0, second_run, add_all) && cone.has_direction();
   }
-  for (const Point& point : vertices.first(length - first_run)) {
-    if (!cone.add(point)) return false;
-  }
-  return cone.has_direction();
+  return add_all(vertices.subspan(first, first_run)) && add_all(vertices.first(second_run)) &&
+         cone.has_direction();
 }
 
 TurnTable make_turn_table(std::span<const Point> vertices) {
@@ -807,7 +970,7 @@ PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices) {
 
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
                         int cut_position, int join, const PolygonEdgeIndex* edges,
-                        int* crossed_edge_start) {
+                        int* crossed_edge_start, const HullTree* hulls) {
   const std::size_t index =
       (static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position)) %
       vertices.size();
@@ -836,8 +999,9 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
       return false;
     }
   }
-  if (verdict.decided && is_strict_extreme_point(vertices, chain, cut_position)) return true;
-  const ExtendedChain curve(vertices, chain);
+  if (verdict.decided && is_strict_extreme_point(vertices, chain, cut_position, hulls)) return true;
+  const ExtendedChain curve(vertices, chain,
+                            chain.length >= kHullTreeChainLength ? hulls : nullptr);
   return !cut_rays_conflict(corner, join, curve, curve.index_of_position(cut_position));
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "formula/decomposition.h"
+#include "formula/hull_tree.h"
 #include "geometry/point.h"
 
 namespace polyfrep {
@@ -14,8 +15,14 @@ namespace polyfrep {
 // of the extended chain only its end rays can meet them, and the checks below
 // skip the walk along the chain. Decided exactly, without trusting any hull
 // computed in floating point; the test stops early at most vertices that are
-// not extreme.
-bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position);
+// not extreme. `hulls`, when given, must be the polygon's hull tree: a long
+// chain is then asked through the hulls of its runs, which gives the same
+// answer in far fewer steps.
+bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position,
+                             const HullTree* hulls = nullptr);
+
+// Polygons from this many vertices are worth a hull tree for their cut tests.
+inline constexpr std::size_t kHullTreePolygonSize = 256;
 
 // Exact sign of the turn at every vertex of a polygon, with the runs of equal
 // turns so that "do all interior turns of this chain turn the same strict
@@ -57,10 +64,11 @@ PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices);
 // `crossed_edge_start`, when given, to the vertex where the crossed edge
 // starts: the crossing depends only on the cut vertex and that edge, so the
 // cut stays unsound in every part of the chain that keeps the edge (unless
-// its interior turns share one strict sign).
+// its interior turns share one strict sign). `hulls`, when given, must be the
+// polygon's hull tree; it changes no verdict, only the time taken.
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
                         int cut_position, int join, const PolygonEdgeIndex* edges = nullptr,
-                        int* crossed_edge_start = nullptr);
+                        int* crossed_edge_start = nullptr, const HullTree* hulls = nullptr);
 
 // Whether every interior turn of the chain (at positions 1 to length - 2) is
 // strictly left, or every one strictly right; such a chain may be cut

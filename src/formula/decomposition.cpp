@@ -13,6 +13,7 @@
 #include "formula/crossing_memo.h"
 #include "formula/cut_validity.h"
 #include "formula/hull.h"
+#include "formula/hull_tree.h"
 
 namespace polyfrep {
 
@@ -39,6 +40,7 @@ class SharedEdgeIndex {
 struct CutCheck {
   const TurnTable* turns = nullptr;
   SharedEdgeIndex* edges = nullptr;
+  const HullTree* hulls = nullptr;  // for polygons long enough to gain from it
   bool repair = false;
   bool all_cuts_valid = true;
 };
@@ -195,7 +197,8 @@ class ChainDecomposer {
   bool cut_is_valid(IndexChain chain, int position, const PolygonEdgeIndex* edges = nullptr,
                     int* crossed_edge_start = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
-                              exact_join_at(chain, position), edges, crossed_edge_start);
+                              exact_join_at(chain, position), edges, crossed_edge_start,
+                              check_->hulls);
   }
 
   // Tries a position in the repair. When `remember` is set, an unsound one
@@ -330,23 +333,25 @@ std::vector<int> entries_by_distance(std::span<const int> entries, int middle) {
 }
 
 // Whether a vertex is a strict extreme point of the polygon, worked out on
-// first use: each answer may cost a pass over all vertices.
+// first use: each answer may cost a pass over all vertices, or a pass over
+// the hulls of the polygon's runs when there are any.
 class ExtremePoints {
  public:
-  explicit ExtremePoints(std::span<const Point> vertices)
-      : vertices_(vertices), known_(vertices.size(), -1) {}
+  ExtremePoints(std::span<const Point> vertices, const HullTree* hulls)
+      : vertices_(vertices), hulls_(hulls), known_(vertices.size(), -1) {}
 
   bool is_extreme(int vertex) {
     signed char& known = known_[static_cast<std::size_t>(vertex)];
     if (known < 0) {
       const IndexChain outline{0, static_cast<int>(vertices_.size())};
-      known = is_strict_extreme_point(vertices_, outline, vertex) ? 1 : 0;
+      known = is_strict_extreme_point(vertices_, outline, vertex, hulls_) ? 1 : 0;
     }
     return known == 1;
   }
 
  private:
   std::span<const Point> vertices_;
+  const HullTree* hulls_;
   std::vector<signed char> known_;
 };
 
@@ -389,7 +394,7 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
                                         std::span<const int> hull_positions, int a, int b,
                                         CutCheck* check) {
   if (check == nullptr) return {a, b};
-  ExtremePoints extreme(vertices);
+  ExtremePoints extreme(vertices, check->hulls);
   if (polygon_cut_holds(vertices, *check->turns, extreme, a, b)) return {a, b};
   check->all_cuts_valid = false;
   if (!check->repair) return {a, b};
@@ -415,7 +420,9 @@ bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, In
                             LastHull& last_hull) {
   const HullObserver no_observer;
   CutCheck second_check;
-  if (check != nullptr) second_check = CutCheck{check->turns, check->edges, check->repair, true};
+  if (check != nullptr) {
+    second_check = CutCheck{check->turns, check->edges, check->hulls, check->repair, true};
+  }
   ChainDecomposer second_decomposer(vertices, no_observer,
                                     check != nullptr ? &second_check : nullptr);
   std::future<void> second_done;
@@ -485,7 +492,13 @@ Decomposition build_polygon_formula(std::span<const Point> vertices,
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
   SharedEdgeIndex edges(vertices);
-  CutCheck check{&turns, &edges, true, true};
+  // A strictly convex outline needs no cut test, and short ones are quicker
+  // to walk than to build hulls for.
+  std::optional<HullTree> hulls;
+  if (vertices.size() >= kHullTreePolygonSize && !is_strictly_convex(turns)) {
+    hulls = make_hull_tree(vertices);
+  }
+  CutCheck check{&turns, &edges, hulls ? &*hulls : nullptr, true, true};
   return decompose(vertices, options, &check);
 }
 

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "geometry/point.h"
+
+namespace polyfrep {
+
+// The exact convex hulls of runs of consecutive polygon vertices, built once
+// for the whole polygon, so that a question about every vertex of a chain can
+// be asked of a few hulls instead of all of the chain's vertices.
+//
+// The vertices are grouped in blocks of kHullBlockSize; the nodes form a
+// complete binary tree over the blocks in array order (root at 1, leaves at
+// leaf_count + block), and each node holds the hull of all of its blocks'
+// vertices: its strict corners (no point repeated, none on an edge between
+// two others) counter-clockwise from the smallest in (x, y) order. A hull of
+// collinear points is its two ends; of one repeated point, that point.
+struct HullTree {
+  std::size_t vertex_count = 0;
+  std::size_t leaf_count = 0;
+  // Per node, where its corners lie in `corners`.
+  std::vector<std::size_t> hull_begin;
+  std::vector<std::size_t> hull_end;
+  std::vector<Point> corners;
+};
+
+inline constexpr std::size_t kHullBlockSize = 16;
+
+// Builds every node's hull from its children's corners with exact
+// orientation tests: O(n log n) in the worst case, far less when the runs'
+// hulls are small, as they are for wiggly outlines.
+HullTree make_hull_tree(std::span<const Point> vertices);
+
+inline std::span<const Point> node_hull(const HullTree& tree, std::size_t node) {
+  return std::span<const Point>(tree.corners)
+      .subspan(tree.hull_begin[node], tree.hull_end[node] - tree.hull_begin[node]);
+}
+
+// Calls visit(points) for sets of points whose union has the convex hull of
+// vertices[begin .. end) and whose every point is one of those vertices: the
+// vertices of the partial blocks at either end as they are, and the hull
+// corners of the nodes covering the whole blocks in between. Stops as soon
+// as visit returns false, and returns false then.
+template <class Visit>
+bool visit_run_hulls(const HullTree& tree, std::span<const Point> vertices, std::size_t begin,
+                     std::size_t end, Visit&& visit) {
+  const std::size_t first_block = (begin + kHullBlockSize - 1) / kHullBlockSize;
+  const std::size_t end_block = end / kHullBlockSize;
+  if (first_block >= end_block) return visit(vertices.subspan(begin, end - begin));
+  const std::size_t whole_begin = first_block * kHullBlockSize;
+  const std::size_t whole_end = end_block * kHullBlockSize;
+  if (!visit(vertices.subspan(begin, whole_begin - begin))) return false;
+  if (!visit(vertices.subspan(whole_end, end - whole_end))) return false;
+  std::size_t low = first_block + tree.leaf_count;
+  std::size_t high = end_block + tree.leaf_count;
+  while (low < high) {
+    if ((low & 1) != 0 && !visit(node_hull(tree, low++))) return false;
+    if ((high & 1) != 0 && !visit(node_hull(tree, --high))) return false;
+    low /= 2;
+    high /= 2;
+  }
+  return true;
+}
+
+}  // namespace polyfrep
