@@ -27,7 +27,7 @@ struct HullTree {
   std::vector<Point> corners;
 };
 
-inline constexpr std::size_t kHullBlockSize = 16;
+inline constexpr std::size_t kHullBlockSize = 64;
 
 // Builds every node's hull from its children's corners with exact
 // orientation tests: O(n log n) in the worst case, far less when the runs'
