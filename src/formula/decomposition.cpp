@@ -100,6 +100,10 @@ std::size_t chain_node_count(int length) {
 // whose cut ray crosses an edge.
 constexpr int kTriesBeforeRemembering = 32;
 
+// The chain copy and hull storage of a chain this long or longer are
+// released after its hull.
+constexpr int kStorageKeptBelow = 1 << 16;
+
 class ChainDecomposer {
  public:
   ChainDecomposer(std::span<const Point> vertices, const HullObserver& observe_hull,
@@ -160,6 +164,12 @@ class ChainDecomposer {
     chain_hull(points, hull_positions_, hull_work_);
     last_split_ = chain;
     if (observe_hull_) observe_hull_(chain, points, hull_positions_);
+    // Large working storage is let go at once: the chains after this one are
+    // smaller, and holding it would keep megabytes for the whole run.
+    if (chain.length >= kStorageKeptBelow) {
+      point_copy_ = std::vector<Point>();
+      hull_work_ = HullWorkspace();
+    }
     const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
     const int join = output_join(chain, cut);
     const IndexChain left{chain.first, cut + 1};
