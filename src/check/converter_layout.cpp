@@ -6,24 +6,13 @@
 #include "check/model_syntax.h"
 #include "formula/formula.h"
 #include "formula/formula_text.h"
+#include "io/model_layout.h"
 
 namespace polyfrep {
 
 namespace {
 
-// The converter's text around the numbers: the object head after the
-// comment line, an edge block's pieces, and the formula line's.
-constexpr std::string_view kHead = "polygon(x[3], a[1])\n{\narray p0[2],p1[2];\n";
-constexpr std::string_view kStartHead = "p0 = [";
-constexpr std::string_view kEndHead = "p1 = [";
-constexpr std::string_view kBetweenCoordinates = ", ";
-constexpr std::string_view kVectorEnd = "];\n";
-constexpr std::string_view kLengthLine =
-    "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \ns";
-constexpr std::string_view kDistanceLine =
-    " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n";
-constexpr std::string_view kFormulaHead = "polygon = ";
-constexpr std::string_view kTail = ";\n}\n";
+using namespace model_layout;
 
 // The comment line and the head take four lines, a block five.
 constexpr int kHeadLines = 4;

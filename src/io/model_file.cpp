@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "io/formula_file.h"
+#include "io/model_layout.h"
 #include "io/number_format.h"
 
 namespace polyfrep {
@@ -29,15 +30,7 @@ BoundingBox bounding_box(std::span<const Point> vertices) {
   return box;
 }
 
-// The fixed text of an edge block around its coordinates and number.
-constexpr std::string_view kStartHead = "p0 = [";
-constexpr std::string_view kEndHead = "p1 = [";
-constexpr std::string_view kBetweenCoordinates = ", ";
-constexpr std::string_view kVectorEnd = "];\n";
-constexpr std::string_view kLengthLine =
-    "as=sqrt((p0[1]-p1[1])*(p0[1]-p1[1])+(p0[2]-p1[2])*(p0[2]-p1[2])); \ns";
-constexpr std::string_view kDistanceLine =
-    " = ((x[1]-p0[1])*(p0[2]-p1[2])+(x[2]-p0[2])*(p1[1]-p0[1]))/as;\n\n";
+using namespace model_layout;
 
 char* append(char* cursor, std::string_view text) {
   std::memcpy(cursor, text.data(), text.size());
@@ -67,11 +60,10 @@ void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
 }
 
 void put_formula_line(const TokenList& tokens, TextOutput& out) {
-  put(out, "polygon = ");
+  put(out, kFormulaHead);
   put_formula_tokens(
       std::span<const int>(tokens.items.get(), static_cast<std::size_t>(tokens.count)),
       kModelSpelling, out);
-  put(out, ";\n");
 }
 
 }  // namespace
@@ -95,11 +87,11 @@ std::string bounding_box_line(std::span<const Point> vertices, const VertexText&
 void write_model_text(std::string_view bounding_box, const VertexText& block_text,
                       const TokenList& tokens, TextOutput& out) {
   put(out, bounding_box);
-  put(out, "polygon(x[3], a[1])\n{\narray p0[2],p1[2];\n");
+  put(out, kHead);
   for (std::size_t edge = 0; edge < point_count(block_text); ++edge)
     put_edge_block(block_text, edge, out);
   put_formula_line(tokens, out);
-  put(out, "}\n");
+  put(out, kTail);
 }
 
 int write_model(std::string_view bounding_box, const VertexText& block_text,

@@ -28,11 +28,7 @@
 namespace polyfrep {
 namespace {
 
-double rounded_to_digits(double value, int digits) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*g", digits, value);
-  return std::strtod(text, nullptr);
-}
+using testing::rounded_to_digits;
 
 // The outline moved away from the origin and given a few more digits than
 // six, or left as generated (integers, exact in six digits).

@@ -23,11 +23,7 @@
 namespace polyfrep {
 namespace {
 
-double rounded_to_digits(double value, int digits) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*g", digits, value);
-  return std::strtod(text, nullptr);
-}
+using testing::rounded_to_digits;
 
 // The outline shrunk to a size from 0.01 to 100 and moved about 1000 to
 // 10000 away from the origin, where six digits blur more or less of its

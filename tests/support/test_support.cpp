@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -92,6 +93,12 @@ fs::path converter_path() {
 
 fs::path test_data_dir() {
   return POLYFREP_TEST_DATA_DIR;
+}
+
+double rounded_to_digits(double value, int digits) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*g", digits, value);
+  return std::strtod(text, nullptr);
 }
 
 }  // namespace polyfrep::testing

@@ -46,4 +46,8 @@ std::filesystem::path converter_path();
 // Folder of golden inputs and outputs.
 std::filesystem::path test_data_dir();
 
+// The value as a reader of it printed with `digits` significant digits gets
+// it back ("%.*g", then strtod).
+double rounded_to_digits(double value, int digits);
+
 }  // namespace polyfrep::testing
