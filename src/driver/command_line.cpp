@@ -15,11 +15,14 @@ namespace {
 
 constexpr const char* kHelp =
     "  INPUT        the polygon: a vertex count, then x and y of every vertex in boundary\n"
-    "               order (default polyIn2.txt)\n"
+    "               order (default polyIn2.txt); or a region of polygons with holes from a\n"
+    "               .geojson, .json, .shp, .gpkg, .kml or .gml file\n"
     "  MODEL        the model file to write (default: INPUT's name up to its first '.',\n"
     "               then .hf; poly.hf without INPUT)\n"
     "  --digits N   write every number with N significant digits, 6 to 17 (default 6);\n"
     "               the model gets more wherever N would make it describe another polygon\n"
+    "  --make-valid repair polygons that cross themselves, or overlap or hold holes outside\n"
+    "               them, into the valid region they enclose, and convert that\n"
     "  --help       show this text and stop\n"
     "  --version    show the version and stop\n"
     "Writes the model, and Formula.txt, poly.plt and List.txt in the current directory;\n"
@@ -53,6 +56,8 @@ CommandLine parse_command_line(int argument_count, const char* const* arguments)
     }
     if (argument == "--help") {
       line.help = true;
+    } else if (argument == "--make-valid") {
+      line.options.make_valid = true;
     } else if (argument == "--version") {
       line.version = true;
     } else if (argument == "--digits" || argument.starts_with("--digits=")) {

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "driver/formula_choice.h"
+#include "driver/region_conversion.h"
+#include "driver/run_steps.h"
 #include "driver/written_model.h"
 #include "formula/decomposition.h"
 #include "formula/formula.h"
@@ -33,41 +35,6 @@ namespace {
 // Below this many vertices the whole conversion takes about as long as
 // starting a thread, and everything runs on one.
 constexpr std::size_t kConcurrentDecompositionSize = 10000;
-
-// The run's problems, one line each on standard error; any of them makes the
-// exit status 1.
-struct RunReport {
-  bool failed = false;
-};
-
-void report(RunReport& run, const std::string& subject, const std::string& what) {
-  run.failed = true;
-  std::fprintf(stderr, "polyfrep: %s: %s\n", subject.c_str(), what.c_str());
-}
-
-void report_output_failure(RunReport& run, const char* name, int error_number) {
-  if (error_number != 0) report(run, name, std::strerror(error_number));
-}
-
-int exit_status(const RunReport& run) {
-  return run.failed ? 1 : 0;
-}
-
-// Refuses a run whose outputs would overwrite its own input, before anything
-// is written: an output name may be another path to the same file.
-bool output_overwrites_input(RunReport& run, const struct stat& input, const char* model_name) {
-  for (const char* name : {model_name, kPlotFileName, kHullListingFileName, kFormulaFileName}) {
-    struct stat output;
-    if (::stat(name, &output) == 0 && output.st_dev == input.st_dev &&
-        output.st_ino == input.st_ino) {
-      report(run, name,
-             "is the input file; nothing was written (choose another model name or "
-             "move the input out of the output directory)");
-      return true;
-    }
-  }
-  return false;
-}
 
 // Whether the input holds a polygon that may be converted; says why not.
 bool polygon_accepted(RunReport& run, const char* input_name, const PolygonInput& input) {
@@ -107,29 +74,6 @@ std::optional<PolygonInput> read_input(RunReport& run, const char* input_name,
   PolygonInput input = read_polygon_file(file);
   if (!polygon_accepted(run, input_name, input)) return std::nullopt;
   return input;
-}
-
-void write_plot_file(RunReport& run, const VertexText& vertex_text) {
-  TextOutput out;
-  if (open_text_output(out, kPlotFileName)) write_plot_geometry(vertex_text, out);
-  close_text_output(out);
-  report_output_failure(run, kPlotFileName, out.error);
-}
-
-void write_formula_file(RunReport& run, const TokenList& tokens) {
-  TextOutput out;
-  if (open_text_output(out, kFormulaFileName)) write_formula_tokens(tokens, out);
-  close_text_output(out);
-  report_output_failure(run, kFormulaFileName, out.error);
-}
-
-// The last hull the decomposition computed. Each listing would replace the one
-// before, so only the last is written, once, when the decomposition is done.
-void write_listing_file(RunReport& run, const VertexText& vertex_text, const LastHull& last) {
-  const VertexText chain_text =
-      select_vertex_text(vertex_text, static_cast<std::size_t>(last.chain.first),
-                         static_cast<std::size_t>(last.chain.length));
-  report_output_failure(run, kHullListingFileName, write_hull_listing(chain_text, last.positions));
 }
 
 void report_short_input(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
@@ -204,37 +148,14 @@ Decomposition formula_for_crossing_outline(std::span<const Point> vertices,
   return choose_polygon_formula(vertices, diagnosis);
 }
 
-// Writes "Formula.txt" and the model from the formula's flat view, room for
-// ten tokens per vertex as always. The formula itself is let go first: the
-// flat view is all the writers need.
-void write_formula_and_model(RunReport& run, std::size_t vertex_count,
-                             const std::string& bounding_box, const VertexText& block_text,
-                             Formula formula, const char* model_name) {
-  TokenList tokens = make_token_list(kTokensPerVertex * static_cast<int>(vertex_count));
-  append_tokens(formula, tokens);
-  formula = Formula{};
-  write_formula_file(run, tokens);
-  report_output_failure(run, model_name, write_model(bounding_box, block_text, tokens, model_name));
-}
-
 void report_crossing(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
   if (diagnosis.crossings.empty()) return;
   const EdgeCrossing& crossing = diagnosis.crossings.front();
   report(run, input_name,
          "the outline crosses itself (edges " + std::to_string(crossing.first_edge) + " and " +
              std::to_string(crossing.second_edge) +
-             "): it has no inside, so no model can describe one");
-}
-
-std::string digits_in_words(int digits) {
-  static constexpr const char* kWords[] = {"six",      "seven",   "eight",   "nine",
-                                           "ten",      "eleven",  "twelve",  "thirteen",
-                                           "fourteen", "fifteen", "sixteen", "seventeen"};
-  return digits >= 6 && digits <= 17 ? kWords[digits - 6] : std::to_string(digits);
-}
-
-void note(const char* input_name, const std::string& what) {
-  std::fprintf(stderr, "polyfrep: %s: note: %s\n", input_name, what.c_str());
+             "): it has no inside, so no model can describe one; --make-valid converts the "
+             "valid region it encloses");
 }
 
 // Writes "Formula.txt" and the model. The model keeps the coordinates of
@@ -257,12 +178,67 @@ std::string write_formula_and_model_as_written(RunReport& run, std::span<const P
   return problem;
 }
 
+// A vector file: its region, or why there is none to convert.
+int convert_region_file(const char* input_name, const char* model_name,
+                        const ConversionOptions& options) {
+  RunReport run;
+  struct stat status;
+  if (::stat(input_name, &status) != 0) {
+    report(run, input_name, std::strerror(errno));
+    std::fprintf(stderr, "%s\n", kUsage);
+    return exit_status(run);
+  }
+  if (output_overwrites_input(run, status, model_name)) return exit_status(run);
+  const RegionInput input = read_region_file(input_name, options.make_valid);
+  if (input.status != RegionFileStatus::kRead) {
+    report(run, input_name, input.reason + "; nothing was written");
+    return exit_status(run);
+  }
+  return convert_region(input_name, model_name, options, input);
+}
+
+// With --make-valid, an outline that crosses itself becomes the valid region
+// it encloses, converted as a region; nullopt for any other outline, which
+// is converted as it stands.
+std::optional<int> convert_made_valid(const char* input_name, const char* model_name,
+                                      const ConversionOptions& options,
+                                      std::span<const Point> vertices,
+                                      const PolygonDiagnosis& diagnosis) {
+  if (!options.make_valid || diagnosis.crossings.empty()) return std::nullopt;
+  const RegionInput input = make_valid_outline(vertices);
+  const EdgeCrossing& crossing = diagnosis.crossings.front();
+  if (input.status != RegionFileStatus::kRead) {
+    RunReport run;
+    report(run, input_name,
+           "the outline crosses itself (edges " + std::to_string(crossing.first_edge) + " and " +
+               std::to_string(crossing.second_edge) +
+               ") and encloses no area once made valid; nothing was written");
+    return exit_status(run);
+  }
+  note(input_name,
+       "the outline crosses itself (edges " + std::to_string(crossing.first_edge) + " and " +
+           std::to_string(crossing.second_edge) + "); the valid region it encloses, " +
+           std::to_string(input.region.rings.size()) +
+           (input.region.rings.size() == 1 ? " ring" : " rings") + ", is converted instead");
+  return convert_region(input_name, model_name, options, input);
+}
+
 int convert(const char* input_name, const char* model_name, const ConversionOptions& options) {
+  if (is_region_file_name(input_name)) {
+    return convert_region_file(input_name, model_name, options);
+  }
   RunReport run;
   const std::optional<PolygonInput> input = read_input(run, input_name, model_name);
   if (!input) return exit_status(run);
   const std::span<const Point> vertices = input->vertices;
   PolygonDiagnosis diagnosis = diagnose_polygon(vertices, input->coordinates_read, 0);
+  if (options.make_valid) {
+    find_crossings(vertices, 1, std::nullopt, diagnosis);
+    if (const std::optional<int> status =
+            convert_made_valid(input_name, model_name, options, vertices, diagnosis)) {
+      return *status;
+    }
+  }
 
   std::future<Decomposition> pending_decomposition = start_decomposition(vertices, diagnosis);
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});

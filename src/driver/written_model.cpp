@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "driver/formula_choice.h"
 #include "formula/cut_certificate.h"
@@ -46,12 +47,21 @@ std::string cut_problem(const CutCertificate& certificate) {
 
 WrittenPolygon read_written_polygon(std::span<const Point> vertices, const VertexText& text,
                                     const PolygonDiagnosis& diagnosis) {
+  if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
+      !diagnosis.crossings.empty()) {
+    return {};
+  }
+  return written_polygon(vertices, read_back_points(text), diagnosis);
+}
+
+WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Point> read_back,
+                               const PolygonDiagnosis& diagnosis) {
   WrittenPolygon written;
   if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
       !diagnosis.crossings.empty()) {
     return written;
   }
-  written.vertices = read_back_points(text);
+  written.vertices = std::move(read_back);
   written.differs = !same_points(written.vertices, vertices);
   if (!written.differs) {
     written.vertices = {};

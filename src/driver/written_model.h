@@ -27,6 +27,10 @@ struct WrittenPolygon {
 WrittenPolygon read_written_polygon(std::span<const Point> vertices, const VertexText& text,
                                     const PolygonDiagnosis& diagnosis);
 
+// The same for an outline whose text has been read back already.
+WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Point> read_back,
+                               const PolygonDiagnosis& diagnosis);
+
 // Why the formula does not describe the written polygon, or empty when it
 // does: every cut of the formula is sound on it, or, for polygons small
 // enough, the exact check says so.

@@ -39,8 +39,7 @@ char* append(char* cursor, std::string_view text) {
 
 // One block per edge, the bulk of a large model: its size is worked out
 // first so that the output is asked for room once, not once per piece.
-void put_edge_block(const VertexText& text, std::size_t edge, TextOutput& out) {
-  const std::size_t next = edge + 1 == point_count(text) ? 0 : edge + 1;
+void put_edge_block(const VertexText& text, std::size_t edge, std::size_t next, TextOutput& out) {
   char number[kMaxNumberText];
   const std::string_view edge_number(number, format_integer(static_cast<long long>(edge), number));
   const std::string_view pieces[] = {
@@ -85,19 +84,25 @@ std::string bounding_box_line(std::span<const Point> vertices, const VertexText&
 }
 
 void write_model_text(std::string_view bounding_box, const VertexText& block_text,
-                      const TokenList& tokens, TextOutput& out) {
+                      const TokenList& tokens, TextOutput& out, std::span<const Ring> rings) {
   put(out, bounding_box);
   put(out, kHead);
-  for (std::size_t edge = 0; edge < point_count(block_text); ++edge)
-    put_edge_block(block_text, edge, out);
+  const Ring outline{0, static_cast<int>(point_count(block_text)), 0, false};
+  for (const Ring& ring : rings.empty() ? std::span<const Ring>(&outline, 1) : rings) {
+    const auto first = static_cast<std::size_t>(ring.first);
+    const auto end = first + static_cast<std::size_t>(ring.count);
+    for (std::size_t edge = first; edge < end; ++edge)
+      put_edge_block(block_text, edge, edge + 1 == end ? first : edge + 1, out);
+  }
   put_formula_line(tokens, out);
   put(out, kTail);
 }
 
 int write_model(std::string_view bounding_box, const VertexText& block_text,
-                const TokenList& tokens, const char* model_name) {
+                const TokenList& tokens, const char* model_name, std::span<const Ring> rings) {
   TextOutput out;
-  if (open_text_output(out, model_name)) write_model_text(bounding_box, block_text, tokens, out);
+  if (open_text_output(out, model_name))
+    write_model_text(bounding_box, block_text, tokens, out, rings);
   close_text_output(out);
   return out.error;
 }

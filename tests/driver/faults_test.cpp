@@ -54,7 +54,8 @@ TEST(Faults, InputThatIsADirectoryIsRefusedWithTheUsage) {
   const auto result = run_program(testing::converter_path(), {"shape.d"}, dir.path());
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.standard_error,
-            "polyfrep: shape.d: Is a directory\nusage: polyfrep [--digits N] [--help] [--version] "
+            "polyfrep: shape.d: Is a directory\nusage: polyfrep [--digits N] [--make-valid] "
+            "[--help] [--version] "
             "[INPUT [MODEL]]\n");
 }
 
