@@ -3,6 +3,8 @@
 //
 // A folder holds:
 //   input.txt        copied into a fresh directory as "polyIn2.txt"
+//   input.*          any other input (a vector file and its companions),
+//                    copied under its own name; the arguments name it
 //   arguments        optional: the command-line arguments, one per line
 //   expected_exit    optional: the exit status (default 0)
 //   expected_stderr  optional: standard error, exactly (default empty)
@@ -26,13 +28,24 @@ namespace {
 namespace fs = std::filesystem;
 using testing::read_file;
 
-const std::set<std::string> kControlFiles = {"input.txt",       "arguments",       "expected_exit",
-                                             "expected_stderr", "expected_stdout", "existing"};
+const std::set<std::string> kControlFiles = {"arguments", "expected_exit", "expected_stderr",
+                                             "expected_stdout", "existing"};
+
+bool is_input_name(const std::string& name) {
+  return name.starts_with("input.");
+}
+
+bool has_input(const fs::path& directory) {
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    if (is_input_name(entry.path().filename().string())) return true;
+  }
+  return false;
+}
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(testing::test_data_dir())) {
-    if (entry.is_directory() && fs::exists(entry.path() / "input.txt")) {
+    if (entry.is_directory() && has_input(entry.path())) {
       names.push_back(entry.path().filename().string());
     }
   }
@@ -67,7 +80,13 @@ class GoldenCase : public ::testing::TestWithParam<std::string> {};
 TEST_P(GoldenCase, LeavesExactlyTheExpectedFiles) {
   const fs::path case_dir = testing::test_data_dir() / GetParam();
   testing::TempDir run_dir;
-  fs::copy_file(case_dir / "input.txt", run_dir / "polyIn2.txt");
+  std::set<std::string> expected_files;
+  for (const std::string& name : file_names(case_dir)) {
+    if (!is_input_name(name)) continue;
+    const std::string copy = name == "input.txt" ? "polyIn2.txt" : name;
+    fs::copy_file(case_dir / name, run_dir / copy);
+    expected_files.insert(copy);
+  }
   if (fs::exists(case_dir / "existing")) fs::copy(case_dir / "existing", run_dir.path());
   const std::vector<std::string> arguments = read_lines(case_dir / "arguments");
 
@@ -85,9 +104,8 @@ TEST_P(GoldenCase, LeavesExactlyTheExpectedFiles) {
                                           : std::string();
   EXPECT_EQ(result.standard_error, expected_stderr);
 
-  std::set<std::string> expected_files = {"polyIn2.txt"};
   for (const std::string& name : file_names(case_dir)) {
-    if (kControlFiles.count(name) != 0) continue;
+    if (kControlFiles.count(name) != 0 || is_input_name(name)) continue;
     expected_files.insert(name);
     ASSERT_TRUE(fs::exists(run_dir / name)) << name << " was not written";
     EXPECT_EQ(read_file(run_dir / name), read_file(case_dir / name)) << name << " differs";

@@ -1,0 +1,7 @@
+GEOMETRY CS = GRID T = LINE  
+1
+4
+0 0
+1 0
+0 1
+0 0
