@@ -50,10 +50,11 @@ std::string written_region_problem(const Region& region, const VertexText& text,
   for (std::size_t r = 0; r < rings.size(); ++r) {
     const Ring& ring = region.rings[r];
     const RingConversion& conversion = rings[r];
+    const OutlineNumbers numbers{&ring};
     WrittenPolygon ring_written = written_polygon(
-        conversion.points, counter_clockwise_points(written, ring), conversion.diagnosis);
+        conversion.points, counter_clockwise_points(written, ring), conversion.diagnosis, numbers);
     const std::string problem =
-        written_formula_problem(ring_written, conversion.decomposition.formula);
+        written_formula_problem(ring_written, conversion.decomposition.formula, numbers);
     if (!problem.empty()) return ring_name(region, static_cast<int>(r)) + ": " + problem;
   }
   return {};
@@ -67,11 +68,11 @@ void report_rings(RunReport& run, const char* input_name, const Region& region,
     const PolygonDiagnosis& diagnosis = rings[r].diagnosis;
     const std::string name = ring_name(region, static_cast<int>(r));
     if (!diagnosis.crossings.empty()) {
-      const EdgeCrossing crossing = diagnosis.crossings.front();
+      const int first = region_edge(ring, diagnosis.crossings.front().first_edge);
+      const int second = region_edge(ring, diagnosis.crossings.front().second_edge);
       report(run, input_name,
-             name + " crosses itself (edges " +
-                 std::to_string(region_edge(ring, crossing.first_edge)) + " and " +
-                 std::to_string(region_edge(ring, crossing.second_edge)) +
+             name + " crosses itself (edges " + std::to_string(std::min(first, second)) + " and " +
+                 std::to_string(std::max(first, second)) +
                  "); --make-valid converts the valid region it encloses");
       return;
     }
@@ -121,10 +122,11 @@ int convert_region(const char* input_name, const char* model_name, const Convers
   }
   report_rings(run, input_name, region, rings);
   if (input.skipped_geometries > 0) {
-    note(input_name,
-         std::to_string(input.skipped_geometries) +
-             (input.skipped_geometries == 1 ? " geometry that is" : " geometries that are") +
-             " not a polygon " + (input.skipped_geometries == 1 ? "was" : "were") + " left out");
+    const bool one = input.skipped_geometries == 1;
+    note(input_name, std::to_string(input.skipped_geometries) +
+                         (one ? " geometry that is not a polygon was"
+                              : " geometries that are not polygons were") +
+                         " left out");
   }
   if (input.dropped_rings > 0) {
     note(input_name, std::to_string(input.dropped_rings) +

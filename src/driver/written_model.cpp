@@ -19,28 +19,32 @@ bool same_points(std::span<const Point> a, std::span<const Point> b) {
 
 // Why the written outline itself cannot be described: it lost an edge,
 // crosses itself or turned round. Empty when none of these.
-std::string outline_problem(const PolygonDiagnosis& written) {
+std::string outline_problem(const PolygonDiagnosis& written, const OutlineNumbers& numbers) {
   if (!written.zero_length_edges.empty()) {
     const int edge = written.zero_length_edges.front();
     const int next = edge + 1 == written.vertex_count ? 0 : edge + 1;
-    return "vertices " + std::to_string(edge) + " and " + std::to_string(next) + " would coincide";
+    return "vertices " + std::to_string(numbers.vertex(edge)) + " and " +
+           std::to_string(numbers.vertex(next)) + " would coincide";
   }
   if (!written.crossings.empty()) {
-    return "edges " + std::to_string(written.crossings.front().first_edge) + " and " +
-           std::to_string(written.crossings.front().second_edge) + " would cross";
+    const int first = numbers.edge(written.crossings.front().first_edge);
+    const int second = numbers.edge(written.crossings.front().second_edge);
+    return "edges " + std::to_string(std::min(first, second)) + " and " +
+           std::to_string(std::max(first, second)) + " would cross";
   }
   if (written.orientation < 0) return "the outline would run clockwise";
   if (written.orientation == 0) return "the outline would enclose no area";
   return {};
 }
 
-std::string cut_problem(const CutCertificate& certificate) {
+std::string cut_problem(const CutCertificate& certificate, const OutlineNumbers& numbers) {
   if (!certificate.chain_shaped) return "the formula would not describe it";
   if (certificate.top_level) {
-    return "the cut at vertices " + std::to_string(certificate.unsound_cut) + " and " +
-           std::to_string(certificate.other_vertex) + " would be unsound";
+    return "the cut at vertices " + std::to_string(numbers.vertex(certificate.unsound_cut)) +
+           " and " + std::to_string(numbers.vertex(certificate.other_vertex)) + " would be unsound";
   }
-  return "the cut at vertex " + std::to_string(certificate.unsound_cut) + " would be unsound";
+  return "the cut at vertex " + std::to_string(numbers.vertex(certificate.unsound_cut)) +
+         " would be unsound";
 }
 
 }  // namespace
@@ -55,7 +59,7 @@ WrittenPolygon read_written_polygon(std::span<const Point> vertices, const Verte
 }
 
 WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Point> read_back,
-                               const PolygonDiagnosis& diagnosis) {
+                               const PolygonDiagnosis& diagnosis, const OutlineNumbers& numbers) {
   WrittenPolygon written;
   if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
       !diagnosis.crossings.empty()) {
@@ -80,11 +84,12 @@ WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Poin
     // usually serves the written outline too.
     find_crossings(written.vertices, 1, diagnosis.star_centre, written_diagnosis);
   }
-  written.problem = outline_problem(written_diagnosis);
+  written.problem = outline_problem(written_diagnosis, numbers);
   return written;
 }
 
-std::string written_formula_problem(const WrittenPolygon& written, const Formula& formula) {
+std::string written_formula_problem(const WrittenPolygon& written, const Formula& formula,
+                                    const OutlineNumbers& numbers) {
   if (!written.differs) return {};
   if (!written.problem.empty()) return written.problem;
   const CutCertificate certificate = check_cut_certificate(written.vertices, formula);
@@ -95,7 +100,7 @@ std::string written_formula_problem(const WrittenPolygon& written, const Formula
       check_formula(written.vertices, formula).holds) {
     return {};
   }
-  return cut_problem(certificate);
+  return cut_problem(certificate, numbers);
 }
 
 }  // namespace polyfrep

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "formula/region_formula.h"
 #include "io/vertex_text.h"
 #include "polygon/diagnosis.h"
 
@@ -16,6 +17,14 @@ namespace polyfrep {
 // Decided exactly, for counter-clockwise simple outlines without zero-length
 // edges (the model of any other outline describes no polygon anyway), in two
 // steps: the written outline alone, then the formula on it.
+// How the problems found name vertices and edges: as they stand, or as the
+// region's numbers of a ring's counter-clockwise points.
+struct OutlineNumbers {
+  const Ring* ring = nullptr;
+  int vertex(int local) const { return ring ? region_vertex(*ring, local) : local; }
+  int edge(int local) const { return ring ? region_edge(*ring, local) : local; }
+};
+
 struct WrittenPolygon {
   bool differs = false;         // some coordinate reads back as another double
   std::vector<Point> vertices;  // as read back, when they differ
@@ -29,11 +38,13 @@ WrittenPolygon read_written_polygon(std::span<const Point> vertices, const Verte
 
 // The same for an outline whose text has been read back already.
 WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Point> read_back,
-                               const PolygonDiagnosis& diagnosis);
+                               const PolygonDiagnosis& diagnosis,
+                               const OutlineNumbers& numbers = {});
 
 // Why the formula does not describe the written polygon, or empty when it
 // does: every cut of the formula is sound on it, or, for polygons small
 // enough, the exact check says so.
-std::string written_formula_problem(const WrittenPolygon& written, const Formula& formula);
+std::string written_formula_problem(const WrittenPolygon& written, const Formula& formula,
+                                    const OutlineNumbers& numbers = {});
 
 }  // namespace polyfrep

@@ -61,6 +61,10 @@ std::vector<Point> counter_clockwise_points(const Region& region, const Ring& ri
   return points;
 }
 
+int region_vertex(const Ring& ring, int local) {
+  return ring.first + (ring.hole && local > 0 ? ring.count - local : local);
+}
+
 int region_edge(const Ring& ring, int local) {
   return ring.first + (ring.hole ? ring.count - 1 - local : local);
 }

@@ -14,6 +14,10 @@ namespace polyfrep {
 // count of the hole.
 std::vector<Point> counter_clockwise_points(const Region& region, const Ring& ring);
 
+// The region's vertex that point `local` of the ring's counter-clockwise
+// points is.
+int region_vertex(const Ring& ring, int local);
+
 // The region's edge that edge `local` of the ring's counter-clockwise points
 // lies on: the edge itself for an exterior ring; for a hole, the hole's edge
 // that runs the other way along it.
