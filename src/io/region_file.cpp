@@ -82,9 +82,9 @@ bool add_polygons(const OGRGeometry& geometry, std::vector<RawPolygon>& polygons
   return false;
 }
 
-// The valid polygons of a geometry, each repaired, as one multipolygon.
-void add_repaired_parts(const OGRGeometry& geometry, OGRMultiPolygon& parts) {
-  const GeometryHandle valid(geometry.MakeValid());
+// Adds the valid polygons that repairing one polygon gives.
+void add_repaired_polygon(const OGRPolygon& polygon, OGRMultiPolygon& parts) {
+  const GeometryHandle valid(polygon.MakeValid());
   if (!valid) return;
   const OGRwkbGeometryType type = wkbFlatten(valid->getGeometryType());
   if (type == wkbPolygon) {
@@ -93,6 +93,18 @@ void add_repaired_parts(const OGRGeometry& geometry, OGRMultiPolygon& parts) {
     for (const OGRGeometry* part : *valid->toGeometryCollection()) {
       if (wkbFlatten(part->getGeometryType()) == wkbPolygon) parts.addGeometry(part);
     }
+  }
+}
+
+// Each polygon of a geometry repaired on its own: repairing a multipolygon
+// as a whole would make the overlaps of its parts holes.
+void add_repaired_parts(const OGRGeometry& geometry, OGRMultiPolygon& parts) {
+  const OGRwkbGeometryType type = wkbFlatten(geometry.getGeometryType());
+  if (type == wkbPolygon) {
+    add_repaired_polygon(*geometry.toPolygon(), parts);
+  } else if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
+    for (const OGRGeometry* part : *geometry.toGeometryCollection())
+      add_repaired_parts(*part, parts);
   }
 }
 
