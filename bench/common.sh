@@ -15,11 +15,15 @@ generator="$build_dir/polyfrep-generate"
 measurer="$build_dir/polyfrep-measure"
 naive_floor="$build_dir/polyfrep-naive-floor"
 
-benchmark_families=(random-star comb spiral staircase collinear coastline)
+benchmark_families=(random-star comb spiral staircase collinear coastline region)
 # The coastline family: the largest ring of each country's coastline (see
 # bench/coastline.sh), from 212,369 (IN) to 516,561 (AU) vertices with the
 # data of gmt-dcw 2.1.1; its "size" is the country code.
 coastline_countries=(IN CN CA US AU)
+# The region family: a country's whole coastline as a GeoJSON region (see
+# bench/coast_region.sh); ID, 2,022 parts and 98,055 points with gmt-dcw
+# 2.1.1, one of which crosses itself.
+region_countries=(ID)
 
 # The converter, generator, timer and naive floor in Release, without the tests.
 build_tools() {
@@ -32,8 +36,30 @@ build_tools() {
   fi
 }
 
-polygon_path() {  # FAMILY SIZE (a vertex count, or a country code for coastline)
-  echo "$polygon_dir/$1-$2.txt"
+polygon_path() {  # FAMILY SIZE (a vertex count, or a country code for coastline and region)
+  if [[ "$1" == region ]]; then
+    echo "$polygon_dir/$1-$2.geojson"
+  else
+    echo "$polygon_dir/$1-$2.txt"
+  fi
+}
+
+# The vertex list the naive floor reads for an input: the input itself, or
+# for a region every point of its rings in one list (the closing points
+# included), so that the floor reads, formats and writes as many numbers.
+floor_input_path() {  # INPUT
+  if [[ "$1" == *.geojson ]]; then
+    echo "${1%.geojson}.txt"
+  else
+    echo "$1"
+  fi
+}
+
+# Every [x, y] pair of a GeoJSON file as a vertex list.
+geojson_vertex_list() {  # INPUT OUTPUT
+  grep -o '\[ *-\{0,1\}[0-9][^][]*\]' "$1" | tr -d '[],' | awk '
+    { x[NR] = $1; y[NR] = $2 }
+    END { print NR; for (i = 1; i <= NR; i++) print x[i], y[i] }' >"$2"
 }
 
 # True when gmt and its coastline data are there to make the coastline
@@ -66,12 +92,17 @@ ensure_polygon() {  # FAMILY SIZE
   local path maker="$generator"
   path="$(polygon_path "$1" "$2")"
   [[ "$1" != coastline ]] || maker="$bench_dir/coastline.sh"
+  [[ "$1" != region ]] || maker="$bench_dir/coast_region.sh"
   if [[ -f "$path" && ! "$maker" -nt "$path" ]]; then
     return 0
   fi
   mkdir -p "$polygon_dir"
   if [[ "$1" == coastline ]]; then
     coastline_tools_ready && "$maker" "$2" "$path.partial" && mv "$path.partial" "$path"
+  elif [[ "$1" == region ]]; then
+    coastline_tools_ready && "$maker" "$2" "$path.partial" &&
+      geojson_vertex_list "$path.partial" "$(floor_input_path "$path")" &&
+      mv "$path.partial" "$path"
   else
     "$maker" "$1" "$2" "$path.partial" && mv "$path.partial" "$path"
   fi

@@ -5,7 +5,7 @@
 #
 # --quick          sizes up to 100,000 only (coastline keeps its five countries)
 # --families LIST  comma-separated, from:
-#                  random-star,comb,spiral,staircase,collinear,coastline
+#                  random-star,comb,spiral,staircase,collinear,coastline,region
 # --runs N         runs per case (default 5); the table gives the median
 # --timeout S      limit of one run in seconds (default 30)
 #
@@ -15,7 +15,7 @@
 # the timeout, so a slow case costs about one timeout at most; the "runs"
 # column says how many runs the medians are taken over. A run past the
 # timeout is killed and the case reads "timeout"; larger sizes of that family
-# are then skipped. The coastline family needs gmt and gmt-dcw, which are
+# are then skipped. The coastline and region families need gmt and gmt-dcw, which are
 # installed with apt-get when missing; if that fails, the family is skipped.
 set -euo pipefail
 # shellcheck source=bench/common.sh
@@ -65,6 +65,8 @@ done
 sizes_of() {  # FAMILY
   if [[ "$1" == coastline ]]; then
     echo "${coastline_countries[@]}"  # by vertex count, 212,369 to 516,561
+  elif [[ "$1" == region ]]; then
+    echo "${region_countries[@]}"
   elif [[ "$1" == collinear ]]; then
     echo 1000 10000 20000  # quadratic by nature of the cut rule
   elif ((quick)); then
@@ -128,7 +130,7 @@ copy_floor() {  # INPUT
 # linear and always finishes, so it has a limit of its own, 300 s, not --timeout.
 naive_floor_once() {  # INPUT
   fresh_directory "$scratch_dir"
-  measure_once "$scratch_dir" 300 "$naive_floor" "$1" poly.hf
+  measure_once "$scratch_dir" 300 "$naive_floor" "$(floor_input_path "$1")" poly.hf
   [[ -z "$(run_failure)" ]] || {
     echo "naive floor failed on $1: $(run_failure)" >&2
     return 1
@@ -177,10 +179,10 @@ kept_families=()
 for family in "${families[@]}"; do
   made=1
   for size in $(sizes_of "$family"); do
-    if [[ "$family" == coastline ]]; then
+    if [[ "$family" == coastline || "$family" == region ]]; then
       # Without gmt and gmt-dcw (a message says why), the family is left out.
       ensure_polygon "$family" "$size" || {
-        echo "the coastline family is skipped: no polygon for $size" >&2
+        echo "the $family family is skipped: no polygon for $size" >&2
         made=0
         break
       }
@@ -214,9 +216,9 @@ for family in "${families[@]}"; do
   skip_reason=""
   for size in $(sizes_of "$family"); do
     input="$(polygon_path "$family" "$size")"
-    n="$(head -n 1 "$input" | tr -d '[:space:]')"
+    n="$(head -n 1 "$(floor_input_path "$input")" | tr -d '[:space:]')"
     label="$n"
-    [[ "$family" != coastline ]] || label="$size $n"
+    [[ "$family" != coastline && "$family" != region ]] || label="$size $n"
     input_size="$(format_bytes "$(stat -c %s "$input")")"
     floor="$(format_seconds "$(copy_floor "$input")")"
     if [[ -n "$skip_reason" ]]; then
@@ -237,7 +239,7 @@ for family in "${families[@]}"; do
         [[ "$case_failure" != timeout ]] || outcome="timeout (> ${timeout_seconds} s)"
         row="| $family | $label | $input_size | $floor | $naive | $outcome | – | ${#case_walls[@]} | – | – |"
         skip_reason="$label: $case_failure"
-        [[ "$family" == coastline ]] || skip_reason="n=$skip_reason"
+        [[ "$family" == coastline || "$family" == region ]] || skip_reason="n=$skip_reason"
       else
         wall="$(median "${case_walls[@]}")"
         peak_kib="$(maximum "${case_peaks[@]}")"
