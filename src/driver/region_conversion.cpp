@@ -1,7 +1,9 @@
 #include "driver/region_conversion.h"
 
 #include <algorithm>
+#include <future>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,10 @@ namespace polyfrep {
 
 namespace {
 
+// Below this many vertices a region takes about as long as starting a
+// thread, and its rings are all converted on one.
+constexpr std::size_t kConcurrentRegionSize = 10000;
+
 // One ring's formula, built on its counter-clockwise points.
 struct RingConversion {
   std::vector<Point> points;  // counter-clockwise
@@ -31,6 +37,33 @@ RingConversion convert_ring(const Region& region, const Ring& ring) {
       diagnose_polygon(conversion.points, 2LL * static_cast<long long>(ring.count), 1);
   conversion.decomposition = choose_polygon_formula(conversion.points, conversion.diagnosis);
   return conversion;
+}
+
+// Every ring's formula. Rings of many vertices are worked on in two halves
+// of about as many vertices each, the second on a thread of its own; the
+// results are the same as one after the other.
+std::vector<RingConversion> convert_rings(const Region& region) {
+  std::vector<RingConversion> rings(region.rings.size());
+  const auto convert_range = [&region, &rings](std::size_t begin, std::size_t end) {
+    for (std::size_t r = begin; r < end; ++r)
+      rings[r] = convert_ring(region, region.rings[r]);
+  };
+  std::size_t split = 0;
+  for (std::size_t half = 0; split < rings.size() && 2 * half < region.vertices.size(); ++split)
+    half += static_cast<std::size_t>(region.rings[split].count);
+  if (region.vertices.size() < kConcurrentRegionSize || split == rings.size()) {
+    convert_range(0, rings.size());
+    return rings;
+  }
+  std::future<void> second_half;
+  try {
+    second_half = std::async(std::launch::async, convert_range, split, rings.size());
+  } catch (const std::system_error&) {
+    second_half = std::async(std::launch::deferred, convert_range, split, rings.size());
+  }
+  convert_range(0, split);
+  second_half.get();
+  return rings;
 }
 
 std::string ring_name(const Region& region, int r) {
@@ -90,13 +123,11 @@ int convert_region(const char* input_name, const char* model_name, const Convers
                    const RegionInput& input) {
   RunReport run;
   const Region& region = input.region;
-  std::vector<RingConversion> rings;
-  rings.reserve(region.rings.size());
+  const std::vector<RingConversion> rings = convert_rings(region);
   std::vector<Formula> ring_formulas;
-  for (const Ring& ring : region.rings) {
-    rings.push_back(convert_ring(region, ring));
-    ring_formulas.push_back(rings.back().decomposition.formula);
-  }
+  ring_formulas.reserve(rings.size());
+  for (const RingConversion& ring : rings)
+    ring_formulas.push_back(ring.decomposition.formula);
 
   VertexText vertex_text = format_vertex_text(region.vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text, region.rings);
