@@ -104,6 +104,13 @@ constexpr int kTriesBeforeRemembering = 32;
 // released after its hull.
 constexpr int kStorageKeptBelow = 1 << 16;
 
+// Chains shorter than this get their hulls from chain_hull: its walk costs
+// less than keeping a replay's record.
+constexpr int kReplayedChainLength = 1024;
+// A chain that has lost at most this share (1 / value) of the one before it
+// at one end starts a replay.
+constexpr int kReplayedShareDropped = 8;
+
 class ChainDecomposer {
  public:
   ChainDecomposer(std::span<const Point> vertices, const HullObserver& observe_hull,
@@ -160,10 +167,12 @@ class ChainDecomposer {
   // near its middle; position 1 is the initial choice, so the cut is never at
   // an end and both parts are shorter than the chain.
   void split(IndexChain chain, NodeSink& sink) {
-    const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
-    chain_hull(points, hull_positions_, hull_work_);
+    if (!replayed_hull(chain)) {
+      const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
+      chain_hull(points, hull_positions_, hull_work_);
+      if (observe_hull_) observe_hull_(chain, points, hull_positions_);
+    }
     last_split_ = chain;
-    if (observe_hull_) observe_hull_(chain, points, hull_positions_);
     // Large working storage is let go at once: the chains after this one are
     // smaller, and holding it would keep megabytes for the whole run.
     if (chain.length >= kStorageKeptBelow) {
@@ -178,6 +187,25 @@ class ChainDecomposer {
     append(sink, join);
     pending_.push_back(right);
     pending_.push_back(left);
+  }
+
+  // chain_hull's result for a long chain that the replay can give, taken
+  // from it. A chain a little shorter at one end than the one before it
+  // becomes the replay's base: a chain winding around itself is often cut
+  // near an end level after level.
+  bool replayed_hull(IndexChain chain) {
+    if (observe_hull_ || chain.length < kReplayedChainLength) return false;
+    if (replay_chain_hull(replay_, chain, hull_positions_)) return true;
+    if (!shrinks_at_one_end(last_split_, chain)) return false;
+    start_hull_replay(replay_, vertices_, chain);
+    return replay_chain_hull(replay_, chain, hull_positions_);
+  }
+
+  bool shrinks_at_one_end(IndexChain before, IndexChain chain) const {
+    const int dropped = before.length - chain.length;
+    if (dropped <= 0 || dropped > before.length / kReplayedShareDropped) return false;
+    const int offset = in_domain(chain.first) - in_domain(before.first);
+    return offset == 0 || offset == dropped;
   }
 
   int join_at(IndexChain chain, int position) const {
@@ -290,6 +318,7 @@ class ChainDecomposer {
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
   HullWorkspace hull_work_;
+  HullReplay replay_;
   // Cut vertices whose ray was found to cross an edge, numbered within the
   // run's chain. Made (16 bytes per vertex of that chain) only once a repair has tried more than
   // kTriesBeforeRemembering positions: most repairs find a sound cut within a

@@ -196,3 +196,220 @@ void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
 }
 
 }  // namespace polyfrep
+
+namespace polyfrep {
+
+namespace {
+
+// A step of the replayed walk could not be taken as chain_hull takes it: it
+// would read a slot that only chain_hull's set-up has written, or leave the
+// slots.
+struct ReplayFailed {};
+
+std::size_t polygon_size(const HullReplay& replay) {
+  return replay.vertices.size();
+}
+
+// The polygon vertex at a base position.
+int base_vertex(const HullReplay& replay, int position) {
+  const long long index = static_cast<long long>(replay.base_first) + position;
+  return static_cast<int>(index % static_cast<long long>(polygon_size(replay)));
+}
+
+int base_position(const HullReplay& replay, int vertex) {
+  const auto n = static_cast<long long>(polygon_size(replay));
+  return static_cast<int>((vertex - replay.base_first + n) % n);
+}
+
+int replay_slot(const HullReplay& replay, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= replay.slots.size()) throw ReplayFailed{};
+  const int vertex = replay.slots[static_cast<std::size_t>(index)];
+  if (vertex < 0) throw ReplayFailed{};
+  return vertex;
+}
+
+Point replay_point(const HullReplay& replay, int index) {
+  return replay.vertices[static_cast<std::size_t>(replay_slot(replay, index))];
+}
+
+bool replay_left_of_bottom_edge(const HullReplay& replay, Point p) {
+  return is_left_turn(replay_point(replay, replay.bottom), replay_point(replay, replay.bottom + 1),
+                      p) == 1;
+}
+
+bool replay_left_of_top_edge(const HullReplay& replay, Point p) {
+  return is_left_turn(replay_point(replay, replay.top - 1), replay_point(replay, replay.top), p) ==
+         1;
+}
+
+void write_slot(HullReplay& replay, int index, int vertex) {
+  replay.slots[static_cast<std::size_t>(index)] = vertex;
+}
+
+// feed_point on the replay's slots, recording what it changes.
+HullStep replay_feed(HullReplay& replay, int vertex) {
+  const Point p = replay.vertices[static_cast<std::size_t>(vertex)];
+  HullStep step{replay.bottom, replay.top, replay.bottom, replay.top, -1, -1, -1};
+  if (replay_left_of_bottom_edge(replay, p) && replay_left_of_top_edge(replay, p)) return step;
+  while (replay.bottom <= replay.top - 1 && !replay_left_of_bottom_edge(replay, p)) {
+    ++replay.bottom;
+  }
+  --replay.bottom;
+  while (replay.top >= replay.bottom && !replay_left_of_top_edge(replay, p)) {
+    --replay.top;
+  }
+  ++replay.top;
+  if (replay.bottom < 0 || static_cast<std::size_t>(replay.top) >= replay.slots.size()) {
+    throw ReplayFailed{};
+  }
+  step.bottom_after = replay.bottom;
+  step.top_after = replay.top;
+  step.position = vertex;
+  step.bottom_overwritten = replay.slots[static_cast<std::size_t>(replay.bottom)];
+  write_slot(replay, replay.bottom, vertex);
+  step.top_overwritten = replay.slots[static_cast<std::size_t>(replay.top)];
+  write_slot(replay, replay.top, vertex);
+  return step;
+}
+
+// Steps are undone in the reverse of the order they were taken in.
+void undo_step(HullReplay& replay, const HullStep& step) {
+  if (step.position >= 0) {
+    write_slot(replay, step.top_after, step.top_overwritten);
+    write_slot(replay, step.bottom_after, step.bottom_overwritten);
+  }
+  replay.bottom = step.bottom_before;
+  replay.top = step.top_before;
+}
+
+void redo_step(HullReplay& replay, const HullStep& step) {
+  if (step.position >= 0) {
+    write_slot(replay, step.bottom_after, step.position);
+    write_slot(replay, step.top_after, step.position);
+  }
+  replay.bottom = step.bottom_after;
+  replay.top = step.top_after;
+}
+
+void undo_wrap_steps(HullReplay& replay) {
+  for (auto step = replay.wrap_steps.rbegin(); step != replay.wrap_steps.rend(); ++step) {
+    undo_step(replay, *step);
+  }
+  replay.wrap_steps.clear();
+}
+
+// The base's first strict left turn, as start_position finds it, or -1.
+int replay_start(const HullReplay& replay) {
+  for (int i = 1; i <= replay.base_length - 2; ++i) {
+    const Point before = replay.vertices[static_cast<std::size_t>(base_vertex(replay, i - 1))];
+    const Point here = replay.vertices[static_cast<std::size_t>(base_vertex(replay, i))];
+    const Point after = replay.vertices[static_cast<std::size_t>(base_vertex(replay, i + 1))];
+    if (cross_product(here.x - before.x, here.y - before.y, after.x - here.x, after.y - here.y) >
+        0.0) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// The chain's hull read off the deque, as chain_hull reads it: bottom to
+// top - 1, each vertex once, as positions in the chain that starts at base
+// position `offset`.
+void read_replayed_hull(HullReplay& replay, int offset, std::vector<int>& hull_positions) {
+  hull_positions.clear();
+  if (++replay.stamp == 0) {
+    std::fill(replay.seen_stamp.begin(), replay.seen_stamp.end(), 0U);
+    replay.stamp = 1;
+  }
+  for (int index = replay.bottom; index < replay.top; ++index) {
+    const int position = base_position(replay, replay_slot(replay, index));
+    unsigned& seen = replay.seen_stamp[static_cast<std::size_t>(position)];
+    if (seen == replay.stamp) continue;
+    seen = replay.stamp;
+    hull_positions.push_back(position - offset);
+  }
+}
+
+}  // namespace
+
+void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, IndexChain chain) {
+  replay.vertices = vertices;
+  replay.base_first = chain.first;
+  replay.base_length = chain.length;
+  replay.steps.clear();
+  replay.wrap_steps.clear();
+  replay.start = chain.length >= 3 ? replay_start(replay) : -1;
+  if (replay.start < 0) {
+    // Without a strict left turn chain_hull reads slots of its set-up.
+    replay.base_length = 0;
+    return;
+  }
+  const auto length = static_cast<std::size_t>(chain.length);
+  replay.slots.assign(2 * length, -1);
+  replay.seen_stamp.assign(length, 0U);
+  replay.stamp = 0;
+  // The start triangle as set_up_deque lays it out.
+  const int middle = chain.length;
+  replay.bottom = middle - 1;
+  replay.top = middle + 2;
+  write_slot(replay, middle - 1, base_vertex(replay, replay.start + 1));
+  write_slot(replay, middle, base_vertex(replay, replay.start - 1));
+  write_slot(replay, middle + 1, base_vertex(replay, replay.start));
+  write_slot(replay, middle + 2, base_vertex(replay, replay.start + 1));
+  // The points after it, as far as they can be replayed.
+  try {
+    for (int position = replay.start + 2; position < chain.length; ++position) {
+      replay.steps.push_back(replay_feed(replay, base_vertex(replay, position)));
+    }
+  } catch (const ReplayFailed&) {
+    // The failed step left no trace: it throws before writing a slot, but
+    // may have moved bottom and top.
+    if (replay.steps.empty()) {
+      replay.bottom = middle - 1;
+      replay.top = middle + 2;
+    } else {
+      replay.bottom = replay.steps.back().bottom_after;
+      replay.top = replay.steps.back().top_after;
+    }
+  }
+  replay.steps_applied = replay.steps.size();
+}
+
+bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& hull_positions) {
+  if (replay.base_length == 0 || chain.length < 3) return false;
+  const int offset = base_position(replay, chain.first);
+  const int last = offset + chain.length - 1;
+  // Within the base, with the base's start triangle strictly inside.
+  if (last >= replay.base_length || offset >= replay.start || last <= replay.start) return false;
+  // Its points after the start triangle: base positions start + 2 .. last.
+  const auto wanted = static_cast<std::size_t>(last - replay.start - 1);
+  if (wanted > replay.steps.size()) return false;
+  while (replay.steps_applied > wanted)
+    undo_step(replay, replay.steps[--replay.steps_applied]);
+  while (replay.steps_applied < wanted)
+    redo_step(replay, replay.steps[replay.steps_applied++]);
+  // chain_hull lays out the deque in the middle of 2m slots, the base in the
+  // middle of 2 * base_length: the same slots, shifted.
+  try {
+    for (int position = offset; position <= replay.start - 2; ++position) {
+      const int bottom = replay.bottom;
+      const int top = replay.top;
+      try {
+        replay.wrap_steps.push_back(replay_feed(replay, base_vertex(replay, position)));
+      } catch (const ReplayFailed&) {
+        replay.bottom = bottom;
+        replay.top = top;
+        throw;
+      }
+    }
+    read_replayed_hull(replay, offset, replay.read_positions);
+  } catch (const ReplayFailed&) {
+    undo_wrap_steps(replay);
+    return false;
+  }
+  undo_wrap_steps(replay);
+  hull_positions.assign(replay.read_positions.begin(), replay.read_positions.end());
+  return true;
+}
+
+}  // namespace polyfrep

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "formula/decomposition.h"
 #include "geometry/point.h"
 
 namespace polyfrep {
@@ -38,5 +39,47 @@ struct HullWorkspace {
 // The same, with the working storage taken from `work`.
 void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
                 HullWorkspace& work);
+
+// The hulls of chains of a polygon that lie within one longer chain, the
+// base, and have the base's first strict left turn as theirs: exactly what
+// chain_hull returns for each, without redoing the whole walk. chain_hull
+// feeds the points after the start triangle up to the chain's last point,
+// then the points before it; for such a chain the first stretch is a prefix
+// of the base's, so its steps are recorded once with what they overwrite and
+// undone or redone as the chain's end moves, and only the points before the
+// start triangle are fed anew (and undone) for each chain. Decompositions
+// that cut a few vertices off one end of a long chain at every level would
+// otherwise walk the whole chain again every time.
+struct HullStep {
+  int bottom_before, top_before;
+  int bottom_after, top_after;
+  int position;  // the vertex pushed, or -1 when the point changed nothing
+  int bottom_overwritten, top_overwritten;
+};
+
+struct HullReplay {
+  std::span<const Point> vertices;  // the polygon
+  int base_first = 0;
+  int base_length = 0;  // 0 while there is no base
+  int start = 0;        // base position of the start triangle's middle
+  // The deque's slots, as polygon vertices; -1 marks a slot no step has
+  // written, whose content chain_hull would take from its set-up instead.
+  std::vector<int> slots;
+  int bottom = 0;
+  int top = 0;
+  std::vector<HullStep> steps;  // the base's points after the start triangle
+  std::size_t steps_applied = 0;
+  std::vector<HullStep> wrap_steps;  // the current chain's points before it
+  std::vector<unsigned> seen_stamp;  // by base position, for dropping repeats
+  unsigned stamp = 0;
+  std::vector<int> read_positions;
+};
+
+// Makes `chain` (of at least three vertices of `vertices`) the base.
+void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, IndexChain chain);
+
+// Sets hull_positions to chain_hull's result for `chain` and returns true
+// when the base allows it; returns false, changing nothing, otherwise.
+bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& hull_positions);
 
 }  // namespace polyfrep
