@@ -415,6 +415,7 @@ int lower_first_segment(const RegionSweep& sweep, int corner) {
 void place_new_rings(RegionSweep& sweep, std::vector<int>& new_corners) {
   const Segments& segments = *sweep.segments;
   std::vector<std::pair<int, int>> lowest;  // corner, its ring's lower segment
+  lowest.reserve(new_corners.size());
   for (const int corner : new_corners)
     lowest.emplace_back(corner, lower_first_segment(sweep, corner));
   std::sort(lowest.begin(), lowest.end(), [&sweep](const auto& a, const auto& b) {
