@@ -8,14 +8,11 @@
 #include "geometry/exact.h"
 #include "geometry/segments.h"
 #include "polygon/kernel.h"
+#include "polygon/sweep_order.h"
 
 namespace polyfrep {
 
 namespace {
-
-bool lexicographically_before(Point a, Point b) {
-  return a.x < b.x || (a.x == b.x && a.y < b.y);
-}
 
 // The outline without its zero-length edges, as corners: corner k is a vertex
 // whose edge has length, and segment k runs from it to corner k + 1 (the
@@ -100,15 +97,8 @@ struct BelowOnSweep {
     const int first = first_entry.segment;
     const int second = second_entry.segment;
     if (first == second) return false;
-    const Point s_left = first_entry.left, s_right = first_entry.right;
-    const Point t_left = second_entry.left, t_right = second_entry.right;
-    const bool s_later = !lexicographically_before(s_left, t_left);
-    int side = s_later ? orientation_sign(t_left, t_right, s_left)
-                       : -orientation_sign(s_left, s_right, t_left);
-    if (side == 0) {
-      side = s_later ? orientation_sign(t_left, t_right, s_right)
-                     : -orientation_sign(s_left, s_right, t_right);
-    }
+    const int side =
+        sweep_side(first_entry.left, first_entry.right, second_entry.left, second_entry.right);
     if (side == 0) return first < second;  // collinear: a conflict, any fixed order
     return side < 0;
   }
