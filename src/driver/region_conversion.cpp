@@ -1,6 +1,7 @@
 #include "driver/region_conversion.h"
 
 #include <algorithm>
+#include <cmath>
 #include <future>
 #include <string>
 #include <system_error>
@@ -14,6 +15,7 @@
 #include "geometry/segments.h"
 #include "io/model_file.h"
 #include "polygon/diagnosis.h"
+#include "polygon/region_validity.h"
 
 namespace polyfrep {
 
@@ -30,11 +32,28 @@ struct RingConversion {
   Decomposition decomposition;
 };
 
-RingConversion convert_ring(const Region& region, const Ring& ring) {
+// Whether the region's check has shown every ring simple: it looks at each
+// ring on its own before it looks at two together.
+bool rings_shown_simple(const RegionProblem& problem) {
+  switch (problem.kind) {
+    case RegionProblemKind::kNone:
+    case RegionProblemKind::kRingsCross:
+    case RegionProblemKind::kHoleOutsideExterior:
+    case RegionProblemKind::kHolesOverlap:
+    case RegionProblemKind::kPolygonsOverlap:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A ring's formula. A ring the region's check has not shown simple is swept
+// for crossings of its own, which decide how it is decomposed.
+RingConversion convert_ring(const Region& region, const Ring& ring, bool simple) {
   RingConversion conversion;
   conversion.points = counter_clockwise_points(region, ring);
   conversion.diagnosis =
-      diagnose_polygon(conversion.points, 2LL * static_cast<long long>(ring.count), 1);
+      diagnose_polygon(conversion.points, 2LL * static_cast<long long>(ring.count), simple ? 0 : 1);
   conversion.decomposition = choose_polygon_formula(conversion.points, conversion.diagnosis);
   return conversion;
 }
@@ -42,11 +61,11 @@ RingConversion convert_ring(const Region& region, const Ring& ring) {
 // Every ring's formula. Rings of many vertices are worked on in two halves
 // of about as many vertices each, the second on a thread of its own; the
 // results are the same as one after the other.
-std::vector<RingConversion> convert_rings(const Region& region) {
+std::vector<RingConversion> convert_rings(const Region& region, bool simple) {
   std::vector<RingConversion> rings(region.rings.size());
-  const auto convert_range = [&region, &rings](std::size_t begin, std::size_t end) {
+  const auto convert_range = [&region, &rings, simple](std::size_t begin, std::size_t end) {
     for (std::size_t r = begin; r < end; ++r)
-      rings[r] = convert_ring(region, region.rings[r]);
+      rings[r] = convert_ring(region, region.rings[r], simple);
   };
   std::size_t split = 0;
   for (std::size_t half = 0; split < rings.size() && 2 * half < region.vertices.size(); ++split)
@@ -74,11 +93,15 @@ std::string ring_name(const Region& region, int r) {
 // every ring, read back from its text, must still be described by its own
 // formula, as a polygon's outline must.
 std::string written_region_problem(const Region& region, const VertexText& text,
-                                   const std::vector<RingConversion>& rings) {
+                                   const std::vector<RingConversion>& rings, bool valid) {
   Region written{read_back_points(text), region.rings};
   if (std::equal(written.vertices.begin(), written.vertices.end(), region.vertices.begin(),
                  region.vertices.end(), same_point)) {
     return {};
+  }
+  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+  if (!std::all_of(written.vertices.begin(), written.vertices.end(), finite)) {
+    return "a coordinate would exceed the largest number";
   }
   for (std::size_t r = 0; r < rings.size(); ++r) {
     const Ring& ring = region.rings[r];
@@ -90,31 +113,15 @@ std::string written_region_problem(const Region& region, const VertexText& text,
         written_formula_problem(ring_written, conversion.decomposition.formula, numbers);
     if (!problem.empty()) return ring_name(region, static_cast<int>(r)) + ": " + problem;
   }
-  return {};
-}
-
-// The rings' own problems, each named by the region's edge numbers.
-void report_rings(RunReport& run, const char* input_name, const Region& region,
-                  const std::vector<RingConversion>& rings) {
-  for (std::size_t r = 0; r < rings.size(); ++r) {
-    const Ring& ring = region.rings[r];
-    const PolygonDiagnosis& diagnosis = rings[r].diagnosis;
-    const std::string name = ring_name(region, static_cast<int>(r));
-    if (!diagnosis.crossings.empty()) {
-      const int first = region_edge(ring, diagnosis.crossings.front().first_edge);
-      const int second = region_edge(ring, diagnosis.crossings.front().second_edge);
-      report(run, input_name,
-             name + " crosses itself (edges " + std::to_string(std::min(first, second)) + " and " +
-                 std::to_string(std::max(first, second)) +
-                 "); --make-valid converts the valid region it encloses");
-      return;
-    }
-    if (diagnosis.orientation == 0) {
-      report(run, input_name,
-             name + " encloses no area; --make-valid converts the valid region it encloses");
-      return;
+  // A valid region must stay one: rings that would cross, or a hole that
+  // would leave its polygon, make the written region another.
+  if (valid) {
+    const RegionProblem problem = first_region_problem(written);
+    if (problem.kind != RegionProblemKind::kNone) {
+      return "the region would not be valid: " + region_problem_text(problem);
     }
   }
+  return {};
 }
 
 }  // namespace
@@ -123,7 +130,8 @@ int convert_region(const char* input_name, const char* model_name, const Convers
                    const RegionInput& input) {
   RunReport run;
   const Region& region = input.region;
-  const std::vector<RingConversion> rings = convert_rings(region);
+  const RegionProblem problem = first_region_problem(region);
+  const std::vector<RingConversion> rings = convert_rings(region, rings_shown_simple(problem));
   std::vector<Formula> ring_formulas;
   ring_formulas.reserve(rings.size());
   for (const RingConversion& ring : rings)
@@ -143,7 +151,8 @@ int convert_region(const char* input_name, const char* model_name, const Convers
            "a ring never turns left, so no formula and no model were written; --make-valid "
            "converts the valid region the rings enclose");
   } else {
-    written_problem = written_region_problem(region, vertex_text, rings);
+    written_problem = written_region_problem(region, vertex_text, rings,
+                                             problem.kind == RegionProblemKind::kNone);
     const std::string bounding_box = bounding_box_line(region.vertices, vertex_text);
     if (!written_problem.empty()) {
       vertex_text = format_vertex_text(region.vertices, NumberStyle{options.digits, true});
@@ -151,7 +160,11 @@ int convert_region(const char* input_name, const char* model_name, const Convers
     write_formula_and_model(run, region.vertices.size(), bounding_box, vertex_text,
                             std::move(formula), model_name, region.rings);
   }
-  report_rings(run, input_name, region, rings);
+  if (problem.kind != RegionProblemKind::kNone) {
+    report(run, input_name,
+           "the region is not valid: " + region_problem_text(problem) +
+               "; --make-valid converts the valid region it encloses");
+  }
   if (input.skipped_geometries > 0) {
     const bool one = input.skipped_geometries == 1;
     note(input_name, std::to_string(input.skipped_geometries) +

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -140,7 +141,11 @@ RegionInput region_of(std::vector<RawPolygon> polygons) {
     }
     ++polygon_number;
   }
-  if (input.region.rings.empty()) {
+  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+  if (!std::all_of(input.region.vertices.begin(), input.region.vertices.end(), finite)) {
+    input.status = RegionFileStatus::kCannotOpen;
+    input.reason = "a coordinate is not a finite number";
+  } else if (input.region.rings.empty()) {
     input.status = RegionFileStatus::kNoPolygon;
     input.reason = "the file holds no polygon with an area";
   } else {
