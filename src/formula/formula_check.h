@@ -45,12 +45,12 @@ struct EdgeSegment {
 
 // The same decision for a region bounded by any number of rings, given as
 // its edges: edge i's half-plane is the open half-plane strictly left of
-// edges[i].start -> edges[i].end. The formula holds when its region and the
+// segments[i].start -> segments[i].end. The formula holds when its region and the
 // one whose inside lies left of every edge (where the rings' winding
 // numbers add up to 1, which must be 0 or 1 everywhere) differ at most on
 // the edges' supporting lines. Failures read as check_formula's, with the
 // region in place of the polygon.
-FormulaVerdict check_region_formula(std::span<const EdgeSegment> edges, const Formula& formula,
+FormulaVerdict check_region_formula(std::span<const EdgeSegment> segments, const Formula& formula,
                                     const std::function<void(int done, int total)>& progress = {});
 
 }  // namespace polyfrep
