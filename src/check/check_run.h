@@ -22,6 +22,9 @@ struct CheckOptions {
   // skipped for outlines of more vertices than this, and the model is then
   // not proven right.
   int exact_limit = kDefaultExactLimit;
+  // Check against the valid region that the converter's --make-valid makes
+  // of a vector file's polygons or of an outline that crosses itself.
+  bool make_valid = false;
 };
 
 // A check that cannot be carried out: an unreadable or malformed file, or an

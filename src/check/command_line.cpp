@@ -17,9 +17,10 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: polyfrep-check INPUT [MODEL] [--svg FILE] [--grid N] [--samples N]\n"
-    "                      [--midpoints N] [--exact-limit N]\n"
+    "                      [--midpoints N] [--exact-limit N] [--make-valid]\n"
     "       polyfrep-check --help | --version\n"
-    "  INPUT        the polygon file given to the converter\n"
+    "  INPUT        the polygon file given to the converter, or its region file\n"
+    "               (.geojson, .json, .shp, .gpkg, .kml, .gml)\n"
     "  MODEL        its model file (default: INPUT's name up to the first '.', then .hf)\n"
     "  --svg FILE   also draw the model's region, the outline and the findings as SVG\n"
     "  --grid N     sample at the centres of an N x N grid over the outline\n"
@@ -28,6 +29,7 @@ constexpr std::string_view kUsage =
     "               outline, or of every edge when it has no more\n"
     "               (defaults 200, 20000 and 20000 up to 100000 edges, fewer beyond)\n"
     "  --exact-limit N  skip the exact check above N vertices (default 20000)\n"
+    "  --make-valid check against the valid region the converter's --make-valid made\n"
     "exit status: 0 the model is proven right, 1 it is not (it is wrong, the input has a\n"
     "problem, or the exact check was skipped), 2 usage error or a file that cannot be read\n";
 
@@ -71,6 +73,8 @@ CheckOptions parse_command_line(int argc, const char* const* argv) {
       } else {
         options.exact_limit = parse_count(argument, value, std::numeric_limits<int>::max());
       }
+    } else if (argument == "--make-valid") {
+      options.make_valid = true;
     } else if (argument.size() > 1 && argument[0] == '-') {
       throw UsageError{"unknown option '" + std::string(argument) + "'"};
     } else {

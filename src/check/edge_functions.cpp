@@ -42,6 +42,7 @@ bool vanishes_at(const LinearForm& form, Point p) {
 struct EdgeCheck {
   const CompiledModel* model = nullptr;
   std::span<const Point> vertices;
+  std::vector<int> successors;  // the vertex each edge ends at
   std::size_t max_listed = 0;
   EdgeFunctionReport report;
 };
@@ -68,9 +69,9 @@ void note_vertex_shift(EdgeCheck& check, int vertex, Point written) {
 }
 
 void check_edge(EdgeCheck& check, int edge, const VariableSlot& slot) {
-  const std::size_t count = check.vertices.size();
   const Point start = check.vertices[static_cast<std::size_t>(edge)];
-  const Point end = check.vertices[(static_cast<std::size_t>(edge) + 1) % count];
+  const Point end =
+      check.vertices[static_cast<std::size_t>(check.successors[static_cast<std::size_t>(edge)])];
   const std::string name(slot_name(*check.model, slot));
   const WrittenEdge* written = slot_edge(*check.model, slot);
   if (written == nullptr) {
@@ -189,8 +190,8 @@ LinearForm linear_form(const CompiledModel& model, int node_index) {
 }
 
 EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<const Point> vertices,
-                                        std::size_t max_listed) {
-  EdgeCheck check{&model, vertices, max_listed, {}};
+                                        std::size_t max_listed, std::span<const Ring> rings) {
+  EdgeCheck check{&model, vertices, edge_successors(vertices.size(), rings), max_listed, {}};
   const int edge_count = static_cast<int>(vertices.size());
   // The distance variables are sorted by edge: one pass meets each edge's.
   auto next = model.edge_slots.begin();

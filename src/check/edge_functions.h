@@ -6,6 +6,7 @@
 
 #include "check/model_program.h"
 #include "geometry/point.h"
+#include "geometry/region.h"
 
 namespace polyfrep {
 
@@ -24,8 +25,10 @@ struct EdgeFunctionReport {
   int largest_shift_vertex = -1;
 };
 
+// With `rings`, edge N ends at its ring's successor of vertex N, as a
+// region's edges do; without, at vertex N + 1 of one outline.
 EdgeFunctionReport check_edge_functions(const CompiledModel& model, std::span<const Point> vertices,
-                                        std::size_t max_listed);
+                                        std::size_t max_listed, std::span<const Ring> rings = {});
 
 // Whether `written` can be `exact` written with six significant digits.
 bool within_rounding(double written, double exact);

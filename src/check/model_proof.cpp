@@ -4,8 +4,11 @@
 
 #include "formula/cut_certificate.h"
 #include "formula/formula_check.h"
+#include "formula/region_certificate.h"
+#include "formula/region_formula.h"
 #include "geometry/segments.h"
 #include "polygon/diagnosis.h"
+#include "polygon/region_layout.h"
 
 namespace polyfrep {
 
@@ -52,9 +55,70 @@ std::string certificate_failure(const CutCertificate& certificate) {
   return "the cut at vertex " + std::to_string(certificate.unsound_cut) + " is not sound";
 }
 
+std::string ring_name(const Region& region, int r) {
+  return (region.rings[static_cast<std::size_t>(r)].hole ? "hole ring " : "ring ") +
+         std::to_string(r);
+}
+
+// Why a ring of the region can have no inside, or empty: as outline_problem
+// on its counter-clockwise points, with the region's edge numbers.
+std::string ring_problem(const Region& region, int r) {
+  const Ring& ring = region.rings[static_cast<std::size_t>(r)];
+  const std::vector<Point> points = counter_clockwise_points(region, ring);
+  PolygonDiagnosis diagnosis = diagnose_polygon(points, 2 * (long long)points.size(), 0);
+  find_crossings(points, 1, std::nullopt, diagnosis);
+  const std::string name = ring_name(region, r);
+  if (!diagnosis.crossings.empty()) {
+    const EdgeCrossing crossing = diagnosis.crossings.front();
+    const int first = region_edge(ring, crossing.first_edge);
+    const int second = region_edge(ring, crossing.second_edge);
+    return name + " crosses itself (edges " + std::to_string(std::min(first, second)) + " and " +
+           std::to_string(std::max(first, second)) + "), so it has no inside";
+  }
+  if (diagnosis.orientation < 0) {
+    return name + (ring.hole ? " runs counter-clockwise, so its edges' left sides are inside it"
+                             : " runs clockwise, so its edges' left sides are outside it");
+  }
+  if (diagnosis.orientation == 0) return name + " encloses no area";
+  return {};
+}
+
+std::string region_certificate_failure(const Region& region, const RegionCertificate& certificate) {
+  if (!certificate.region_shaped) {
+    return "the formula does not join the rings as the converter does (" +
+           certificate.shape_problem + ")";
+  }
+  return ring_name(region, certificate.failed_ring) +
+         "'s subformula is not certified: " + certificate_failure(certificate.ring_certificate);
+}
+
+// The region's edges, each from its vertex to its ring's next one.
+std::vector<EdgeSegment> region_segments(const Region& region) {
+  std::vector<EdgeSegment> segments;
+  segments.reserve(region.vertices.size());
+  for (const Ring& ring : region.rings) {
+    for (int edge = ring.first; edge < ring.first + ring.count; ++edge) {
+      segments.push_back({region.vertices[static_cast<std::size_t>(edge)],
+                          region.vertices[static_cast<std::size_t>(ring_successor(ring, edge))]});
+    }
+  }
+  return segments;
+}
+
+FormulaProof not_proven(std::string reason) {
+  return {FormulaProof::Outcome::kNotProven, FormulaProof::Method::kNone, std::move(reason), {}};
+}
+
+std::string exact_limit_text(int exact_limit) {
+  return "the full exact check is skipped above " + std::to_string(exact_limit) +
+         " vertices (its time grows with the square of the vertex count; --exact-limit N "
+         "raises the limit)";
+}
+
 }  // namespace
 
-WrittenOutline written_outline(const CompiledModel& model, int edge_count) {
+WrittenOutline written_outline(const CompiledModel& model, int edge_count,
+                               std::span<const Ring> rings) {
   WrittenOutline outline;
   std::vector<Point> ends;
   for (int edge = 0; edge < edge_count; ++edge) {
@@ -68,8 +132,9 @@ WrittenOutline written_outline(const CompiledModel& model, int edge_count) {
     outline.vertices.push_back(written->start);
     ends.push_back(written->end);
   }
+  const std::vector<int> successors = edge_successors(static_cast<std::size_t>(edge_count), rings);
   for (int edge = 0; edge < edge_count; ++edge) {
-    const int next = edge + 1 == edge_count ? 0 : edge + 1;
+    const int next = successors[static_cast<std::size_t>(edge)];
     if (!same_point(ends[static_cast<std::size_t>(edge)],
                     outline.vertices[static_cast<std::size_t>(next)])) {
       outline.problem = edge_name(edge) + " does not end where " + edge_name(next) + " starts";
@@ -100,14 +165,58 @@ FormulaProof prove_formula(std::span<const Point> vertices, const Formula& formu
   if (vertices.size() > static_cast<std::size_t>(options.exact_limit)) {
     return {FormulaProof::Outcome::kNotProven,
             FormulaProof::Method::kNone,
-            why_no_certificate + ", and the full exact check is skipped above " +
-                std::to_string(options.exact_limit) +
-                " vertices (its time grows with the square of the vertex count; --exact-limit N "
-                "raises the limit)",
+            why_no_certificate + ", and " + exact_limit_text(options.exact_limit),
             {}};
   }
   if (options.announce) options.announce(full_check_seconds(vertices.size()));
   const FormulaVerdict verdict = check_formula(vertices, formula, options.progress);
+  if (verdict.holds) {
+    return {FormulaProof::Outcome::kProven, FormulaProof::Method::kFullCheck, {}, {}};
+  }
+  std::string reason = verdict.reason;
+  if (verdict.edge >= 0) reason += " (edge " + std::to_string(verdict.edge) + ")";
+  return refuted(std::move(reason), verdict.witness);
+}
+
+FormulaProof prove_region_formula(const Region& region, const Formula& formula,
+                                  const ProofOptions& options) {
+  bool certifiable = true;
+  int zero_length_ring = -1;
+  for (int r = 0; r < static_cast<int>(region.rings.size()); ++r) {
+    if (std::string problem = ring_problem(region, r); !problem.empty()) {
+      return refuted("no formula describes the region: " + problem);
+    }
+    // A zero-length edge leaves the ring to the full check, which takes
+    // its half-plane as empty.
+    if (certifiable && !zero_length_edges(counter_clockwise_points(
+                                              region, region.rings[static_cast<std::size_t>(r)]))
+                            .empty()) {
+      certifiable = false;
+      zero_length_ring = r;
+    }
+  }
+  std::string why_no_certificate;
+  if (certifiable) {
+    const RegionCertificate certificate = check_region_certificate(region, formula);
+    if (certifies(certificate)) {
+      return {FormulaProof::Outcome::kProven, FormulaProof::Method::kRingCertificates, {}, {}};
+    }
+    why_no_certificate = region_certificate_failure(region, certificate);
+  } else {
+    why_no_certificate = ring_name(region, zero_length_ring) + " has an edge of zero length";
+  }
+  if (region.vertices.size() > static_cast<std::size_t>(options.exact_limit)) {
+    return not_proven(why_no_certificate + ", and " + exact_limit_text(options.exact_limit));
+  }
+  // The full check compares the formula with what the edges bound, which
+  // is the region only where the rings lie as a region's should.
+  if (std::string layout = region_layout_problem(region); !layout.empty()) {
+    return not_proven(why_no_certificate +
+                      ", and the full exact check cannot stand in for it: " + layout);
+  }
+  if (options.announce) options.announce(full_check_seconds(region.vertices.size()));
+  const FormulaVerdict verdict =
+      check_region_formula(region_segments(region), formula, options.progress);
   if (verdict.holds) {
     return {FormulaProof::Outcome::kProven, FormulaProof::Method::kFullCheck, {}, {}};
   }

@@ -8,6 +8,7 @@
 
 #include "check/model_program.h"
 #include "geometry/point.h"
+#include "geometry/region.h"
 
 namespace polyfrep {
 
@@ -19,12 +20,15 @@ struct WrittenOutline {
   std::string problem;          // why they do not
 };
 
-WrittenOutline written_outline(const CompiledModel& model, int edge_count);
+// With `rings`, a region's: each sN ends where the block of its ring's next
+// vertex starts.
+WrittenOutline written_outline(const CompiledModel& model, int edge_count,
+                               std::span<const Ring> rings = {});
 
 // How a formula was shown to describe a polygon, or why it was not.
 struct FormulaProof {
   enum class Outcome { kProven, kRefuted, kNotProven };
-  enum class Method { kNone, kCertificate, kFullCheck };
+  enum class Method { kNone, kCertificate, kRingCertificates, kFullCheck };
   Outcome outcome = Outcome::kNotProven;
   Method method = Method::kNone;
   std::string reason;            // why refuted or not proven
@@ -51,6 +55,14 @@ struct ProofOptions {
 // check, up to the limit.
 FormulaProof prove_formula(std::span<const Point> vertices, const Formula& formula,
                            const ProofOptions& options);
+
+// Proves or refutes exactly that the formula describes the region: every
+// ring simple, running as its kind should, then either the formula joined
+// as region_formula joins rings, each ring's subformula with a sound chain
+// certificate, or the full exact check over all the region's edges, up to
+// the limit, where the rings lie so that their edges alone tell the region.
+FormulaProof prove_region_formula(const Region& region, const Formula& formula,
+                                  const ProofOptions& options);
 
 // About how long the full exact check of an outline of this many edges
 // takes on this kind of machine.

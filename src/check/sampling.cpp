@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 #include "check/outline_index.h"
 #include "check/region_classifier.h"
@@ -44,14 +45,15 @@ void add_random(const Box& box, const SampleSettings& settings, std::vector<Poin
 }
 
 void add_midpoint_pairs(std::span<const Point> vertices, const SampleSettings& settings,
-                        double offset, std::vector<Point>& points) {
+                        double offset, std::span<const Ring> rings, std::vector<Point>& points) {
   const std::size_t count = vertices.size();
   const std::size_t sampled = sampled_edge_count(count, settings);
+  const std::vector<int> successors = edge_successors(count, rings);
   for (std::size_t k = 0; k < sampled; ++k) {
     // k and the edge count are below 2^31: their product fits in 64 bits.
     const std::size_t i = k * count / sampled;
     const Point a = vertices[i];
-    const Point b = vertices[(i + 1) % vertices.size()];
+    const Point b = vertices[static_cast<std::size_t>(successors[i])];
     const double length = std::hypot(b.x - a.x, b.y - a.y);
     if (!(length > 0)) continue;
     const Point middle{a.x + (b.x - a.x) / 2, a.y + (b.y - a.y) / 2};
@@ -94,7 +96,7 @@ Box sampling_box(std::span<const Point> vertices) {
 }
 
 std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSettings& settings,
-                                 double offset) {
+                                 double offset, std::span<const Ring> rings) {
   const Box box = sampling_box(vertices);
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>(settings.grid_per_side) * settings.grid_per_side +
@@ -102,7 +104,7 @@ std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSe
                  2 * sampled_edge_count(vertices.size(), settings));
   add_grid(box, settings.grid_per_side, points);
   add_random(box, settings, points);
-  add_midpoint_pairs(vertices, settings, offset, points);
+  add_midpoint_pairs(vertices, settings, offset, rings, points);
   return points;
 }
 
@@ -120,14 +122,85 @@ std::vector<PointPlace> locate_points(const OutlineIndex& outline, std::span<con
   return places;
 }
 
+// The points, by index, within the ring's box widened by the tolerance:
+// a binary search among the points sorted by x, then a look at y.
+std::vector<std::size_t> points_near_box(std::span<const Point> points,
+                                         std::span<const std::size_t> by_x, Box box,
+                                         double tolerance) {
+  const auto x_of = [points](std::size_t index) { return points[index].x; };
+  const auto first =
+      std::lower_bound(by_x.begin(), by_x.end(), box.x_low - tolerance,
+                       [&x_of](std::size_t index, double x) { return x_of(index) < x; });
+  std::vector<std::size_t> near;
+  for (auto it = first; it != by_x.end() && x_of(*it) <= box.x_high + tolerance; ++it) {
+    const double y = points[*it].y;
+    if (y >= box.y_low - tolerance && y <= box.y_high + tolerance) near.push_back(*it);
+  }
+  return near;
+}
+
+// Where every point lies in the region. Each ring is indexed on its own and
+// asked only about the points near its box; a polygon's holes only about
+// the points inside its exterior.
+std::vector<PointPlace> locate_in_region(std::span<const Point> vertices,
+                                         std::span<const Ring> rings, std::span<const Point> points,
+                                         double tolerance) {
+  std::vector<PointPlace> places(points.size(), PointPlace::Outside);
+  std::vector<std::size_t> by_x(points.size());
+  for (std::size_t i = 0; i < by_x.size(); ++i)
+    by_x[i] = i;
+  std::sort(by_x.begin(), by_x.end(),
+            [points](std::size_t a, std::size_t b) { return points[a].x < points[b].x; });
+  // Per point, the last polygon whose exterior it is inside, and whether
+  // one of that polygon's holes holds it.
+  std::vector<int> exterior_of(points.size(), -1);
+  std::vector<char> in_hole(points.size(), 0);
+  std::vector<std::size_t> in_exterior;
+  const auto settle_polygon = [&] {
+    for (const std::size_t i : in_exterior) {
+      if (in_hole[i] == 0 && places[i] != PointPlace::NearOutline) places[i] = PointPlace::Inside;
+    }
+    in_exterior.clear();
+  };
+  for (const Ring& ring : rings) {
+    if (!ring.hole) settle_polygon();
+    const std::span<const Point> ring_points = vertices.subspan(
+        static_cast<std::size_t>(ring.first), static_cast<std::size_t>(ring.count));
+    const std::vector<std::size_t> near =
+        points_near_box(points, by_x, bounding_box(ring_points), tolerance);
+    if (near.empty()) continue;
+    const OutlineIndex outline = make_outline_index(ring_points, tolerance, near.size());
+    for (const std::size_t i : near) {
+      const PointPlace place = locate_point(outline, points[i]);
+      if (place == PointPlace::NearOutline) {
+        places[i] = PointPlace::NearOutline;
+      } else if (place == PointPlace::Inside && !ring.hole) {
+        exterior_of[i] = ring.polygon;
+        in_hole[i] = 0;
+        in_exterior.push_back(i);
+      } else if (place == PointPlace::Inside && exterior_of[i] == ring.polygon) {
+        in_hole[i] = 1;
+      }
+    }
+  }
+  settle_polygon();
+  return places;
+}
+
 }  // namespace
 
 SamplingResult compare_samples(const CompiledModel& model, std::span<const Point> vertices,
-                               const SampleSettings& settings, double tolerance) {
-  const std::vector<Point> points = sample_points(vertices, settings, 2 * tolerance);
+                               const SampleSettings& settings, double tolerance,
+                               std::span<const Ring> rings) {
+  const std::vector<Point> points = sample_points(vertices, settings, 2 * tolerance, rings);
   const std::vector<char> model_inside_at = classify_points(model, points);
-  const OutlineIndex outline = make_outline_index(vertices, tolerance, points.size());
-  const std::vector<PointPlace> places = locate_points(outline, points);
+  std::vector<PointPlace> places;
+  if (rings.empty()) {
+    const OutlineIndex outline = make_outline_index(vertices, tolerance, points.size());
+    places = locate_points(outline, points);
+  } else {
+    places = locate_in_region(vertices, rings, points, tolerance);
+  }
   SamplingResult result;
   std::vector<SampleDisagreement> all;
   for (std::size_t i = 0; i < points.size(); ++i) {

@@ -7,6 +7,7 @@
 #include "check/model_program.h"
 #include "check/region_classifier.h"
 #include "geometry/point.h"
+#include "geometry/region.h"
 
 namespace polyfrep {
 
@@ -44,8 +45,9 @@ Box sampling_box(std::span<const Point> vertices);
 // The sample points, in this order: the grid, the random points, then for
 // every sampled edge (see sampled_edge_count) of non-zero length one point
 // `offset` to its left and one to its right of its midpoint.
+// With `rings`, each edge runs to its ring's next vertex.
 std::vector<Point> sample_points(std::span<const Point> vertices, const SampleSettings& settings,
-                                 double offset);
+                                 double offset, std::span<const Ring> rings = {});
 
 // How many edges get midpoint samples: all of them, or midpoint_edges spread
 // evenly along the outline (edge k * edge_count / midpoint_edges for each k).
@@ -66,8 +68,12 @@ struct SamplingResult {
 
 // Compares the model's sign with the even-odd rule on the input outline at
 // every sample point farther than `tolerance` from the outline; midpoint
-// samples are placed at twice the tolerance from their edge.
+// samples are placed at twice the tolerance from their edge. With `rings`,
+// the input is a region: a point is inside when, for some polygon, it is
+// inside the exterior and inside none of the holes, each ring by the
+// even-odd rule on its own; points near any ring are skipped.
 SamplingResult compare_samples(const CompiledModel& model, std::span<const Point> vertices,
-                               const SampleSettings& settings, double tolerance);
+                               const SampleSettings& settings, double tolerance,
+                               std::span<const Ring> rings = {});
 
 }  // namespace polyfrep

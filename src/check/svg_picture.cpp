@@ -289,7 +289,15 @@ std::string svg_picture(const PictureContent& content) {
   put_pixels(out, view.height);
   out += "\"/>\n";
   put_region(out, view, *content.model);
-  put_outline(out, view, content.vertices);
+  if (content.rings.empty()) {
+    put_outline(out, view, content.vertices);
+  } else {
+    for (const Ring& ring : content.rings) {
+      put_outline(out, view,
+                  content.vertices.subspan(static_cast<std::size_t>(ring.first),
+                                           static_cast<std::size_t>(ring.count)));
+    }
+  }
   put_disagreements(out, view, content.disagreements);
   if (content.has_failure_point) put_failure_point(out, view, content.failure_point);
   put_legend(out, view, content);

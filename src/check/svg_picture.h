@@ -6,6 +6,7 @@
 #include "check/model_program.h"
 #include "check/sampling.h"
 #include "geometry/point.h"
+#include "geometry/region.h"
 
 namespace polyfrep {
 
@@ -14,6 +15,7 @@ namespace polyfrep {
 // first failure, and a legend with the verdict.
 struct PictureContent {
   std::span<const Point> vertices;
+  std::span<const Ring> rings;  // a region's, each drawn on its own; none for one outline
   const CompiledModel* model = nullptr;
   std::span<const SampleDisagreement> disagreements;  // those to draw
   long long disagreeing = 0;                          // how many there are in all

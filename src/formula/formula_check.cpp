@@ -9,6 +9,7 @@
 
 #include "formula/formula_program.h"
 #include "geometry/exact.h"
+#include "geometry/segments.h"
 
 // How the check works. The formula's region and the polygon can only change
 // where a point crosses one of the edges' supporting lines. On one line L,
@@ -23,6 +24,12 @@
 // off the lines. All intervals of a line are evaluated at once, with one bit
 // per interval: each half-plane is a prefix or a suffix of ones, and the
 // formula becomes a sequence of word-wide ANDs and ORs.
+//
+// Nothing of this needs the edges to form one outline: a region's rings are
+// checked the same way. Passing then proves that the formula's region is
+// the one whose inside jumps by one across every edge, from its left to its
+// right, and nowhere else; so the rings' winding numbers, added up, are 0 or
+// 1 everywhere, and the formula describes where they are 1.
 
 namespace polyfrep {
 namespace {
@@ -39,6 +46,16 @@ struct Edge {
   Point end;
   bool has_length;
 };
+
+// What a failure calls the shape the edges bound: "polygon" or "region", and
+// what its boundary is when two of its edges overlap.
+struct ShapeWords {
+  const char* shape;
+  const char* boundary;
+};
+
+constexpr ShapeWords kPolygonWords{"polygon", "the outline"};
+constexpr ShapeWords kRegionWords{"region", "the region's boundary"};
 
 // The edges lying on one line. Edges running the same way have the same
 // half-plane, edges running against it the complementary one, so the line's
@@ -268,12 +285,14 @@ bool sides_agree(const IntervalSides& sides) {
   return sides.inside_value && !sides.outside_value;
 }
 
-FormulaVerdict mismatch(int line_edge, const IntervalSides& sides, Point witness) {
+FormulaVerdict mismatch(int line_edge, const IntervalSides& sides, Point witness,
+                        const ShapeWords& words) {
   const std::string near = " near " + point_text(witness);
+  const std::string shape = words.shape;
   if (sides.coverage == Coverage::kNone) {
     return failure(line_edge, witness,
                    "the formula's region has a boundary on the line of edge " +
-                       std::to_string(line_edge) + near + ", where the polygon has no edge");
+                       std::to_string(line_edge) + near + ", where the " + shape + " has no edge");
   }
   const std::string edge_name = "edge " + std::to_string(sides.edge);
   if (!sides.inside_value && sides.outside_value) {
@@ -281,9 +300,9 @@ FormulaVerdict mismatch(int line_edge, const IntervalSides& sides, Point witness
                    "the formula's region lies on the wrong side of " + edge_name + near);
   }
   if (!sides.inside_value) {
-    return failure(
-        sides.edge, witness,
-        "the polygon's inside next to " + edge_name + " is outside the formula's region" + near);
+    return failure(sides.edge, witness,
+                   "the " + shape + "'s inside next to " + edge_name +
+                       " is outside the formula's region" + near);
   }
   return failure(sides.edge, witness,
                  "the outside next to " + edge_name + " is inside the formula's region" + near);
@@ -292,7 +311,8 @@ FormulaVerdict mismatch(int line_edge, const IntervalSides& sides, Point witness
 // The first interval where the formula's values on the two sides do not jump
 // as the polygon does, as a failure.
 std::optional<FormulaVerdict> first_mismatch(int line_edge, int interval_count, Point origin,
-                                             Point through, const LineWork& work) {
+                                             Point through, const LineWork& work,
+                                             const ShapeWords& words) {
   for (int interval = 0; interval < interval_count; ++interval) {
     const bool left = bit_is_set(work.left_result, interval);
     const bool right = bit_is_set(work.right_result, interval);
@@ -302,14 +322,14 @@ std::optional<FormulaVerdict> first_mismatch(int line_edge, int interval_count, 
     const IntervalSides sides{coverage, work.covering_edge[interval], forward ? left : right,
                               forward ? right : left};
     if (!sides_agree(sides)) {
-      return mismatch(line_edge, sides, interval_point(work, interval, origin, through));
+      return mismatch(line_edge, sides, interval_point(work, interval, origin, through), words);
     }
   }
   return std::nullopt;
 }
 
 LineOutcome check_line(int line, std::span<const Edge> edges, const EdgeLines& lines,
-                       const FormulaProgram& program, LineWork& work) {
+                       const FormulaProgram& program, const ShapeWords& words, LineWork& work) {
   const int line_edge = lines.groups[line].representative;
   const Point origin = edges[line_edge].start;
   const Point through = edges[line_edge].end;
@@ -324,7 +344,7 @@ LineOutcome check_line(int line, std::span<const Edge> edges, const EdgeLines& l
     const int second = std::max(overlap->first_edge, overlap->second_edge);
     outcome.failure = failure(first, interval_point(work, overlap->interval, origin, through),
                               "edges " + std::to_string(first) + " and " + std::to_string(second) +
-                                  " overlap on one line: the outline is not simple");
+                                  " overlap on one line: " + words.boundary + " is not simple");
     return outcome;
   }
   set_edge_ranges(line, lines, interval_count, work);
@@ -337,8 +357,40 @@ LineOutcome check_line(int line, std::span<const Edge> edges, const EdgeLines& l
   outcome.far_outside_is_inside =
       bit_is_set(work.left_result, 0) || bit_is_set(work.right_result, 0);
   outcome.far_point = interval_point(work, 0, origin, through);
-  outcome.failure = first_mismatch(line_edge, interval_count, origin, through, work);
+  outcome.failure = first_mismatch(line_edge, interval_count, origin, through, work, words);
   return outcome;
+}
+
+// The check proper, once the edges are known to be finite and the formula
+// to be one over them.
+FormulaVerdict check_edges(std::span<const Edge> edges, const FormulaProgram& program,
+                           const ShapeWords& words,
+                           const std::function<void(int done, int total)>& progress) {
+  const std::string shape = words.shape;
+  const EdgeLines lines = group_edges_by_line(edges);
+  if (lines.groups.empty()) {
+    return failure(-1, edges[0].start, "the " + shape + " has no edge of positive length");
+  }
+
+  LineWork work;
+  std::optional<LineOutcome> first_line;
+  const int line_count = static_cast<int>(lines.groups.size());
+  for (int line = 0; line < line_count; ++line) {
+    LineOutcome outcome = check_line(line, edges, lines, program, words, work);
+    if (progress) progress(line + 1, line_count);
+    if (outcome.failure) return *outcome.failure;
+    if (!first_line) first_line = outcome;
+  }
+  if (first_line->far_outside_is_inside) {
+    return failure(-1, first_line->far_point,
+                   "the formula's region reaches far outside the " + shape + ", for example near " +
+                       point_text(first_line->far_point));
+  }
+  return {true, -1, {0, 0}, "the formula describes the " + shape};
+}
+
+bool is_finite(Point point) {
+  return std::isfinite(point.x) && std::isfinite(point.y);
 }
 
 }  // namespace
@@ -352,7 +404,7 @@ FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& for
         "a polygon needs at least three vertices, this one has " + std::to_string(vertex_count));
   }
   for (int i = 0; i < vertex_count; ++i) {
-    if (!std::isfinite(vertices[i].x) || !std::isfinite(vertices[i].y)) {
+    if (!is_finite(vertices[i])) {
       return failure(
           -1, {0, 0},
           "vertex " + std::to_string(i) + " has a coordinate that is not a finite number");
@@ -368,28 +420,34 @@ FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& for
   for (int i = 0; i < vertex_count; ++i) {
     const Point start = vertices[i];
     const Point end = vertices[(i + 1) % vertex_count];
-    edges[i] = {start, end, start.x != end.x || start.y != end.y};
+    edges[i] = {start, end, !same_point(start, end)};
   }
-  const EdgeLines lines = group_edges_by_line(edges);
-  if (lines.groups.empty()) {
-    return failure(-1, vertices[0], "the polygon has no edge of positive length");
-  }
+  return check_edges(edges, program, kPolygonWords, progress);
+}
 
-  LineWork work;
-  std::optional<LineOutcome> first_line;
-  const int line_count = static_cast<int>(lines.groups.size());
-  for (int line = 0; line < line_count; ++line) {
-    LineOutcome outcome = check_line(line, edges, lines, program, work);
-    if (progress) progress(line + 1, line_count);
-    if (outcome.failure) return *outcome.failure;
-    if (!first_line) first_line = outcome;
+FormulaVerdict check_region_formula(std::span<const EdgeSegment> segments, const Formula& formula,
+                                    const std::function<void(int done, int total)>& progress) {
+  const int edge_count = static_cast<int>(segments.size());
+  if (edge_count < 3) {
+    return failure(
+        -1, {0, 0},
+        "a region needs at least three edges, this one has " + std::to_string(edge_count));
   }
-  if (first_line->far_outside_is_inside) {
-    return failure(-1, first_line->far_point,
-                   "the formula's region reaches far outside the polygon, for example near " +
-                       point_text(first_line->far_point));
+  std::vector<Edge> edges(segments.size());
+  for (int i = 0; i < edge_count; ++i) {
+    const EdgeSegment& segment = segments[i];
+    if (!is_finite(segment.start) || !is_finite(segment.end)) {
+      return failure(-1, {0, 0},
+                     "edge " + std::to_string(i) + " has an end that is not a finite number");
+    }
+    edges[i] = {segment.start, segment.end, !same_point(segment.start, segment.end)};
   }
-  return {true, -1, {0, 0}, "the formula describes the polygon"};
+  FormulaProgram program;
+  std::string error;
+  if (!compile_formula(formula, edge_count, program, error)) {
+    return failure(-1, {0, 0}, "malformed formula: " + error);
+  }
+  return check_edges(edges, program, kRegionWords, progress);
 }
 
 }  // namespace polyfrep

@@ -37,4 +37,20 @@ struct FormulaVerdict {
 FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula,
                              const std::function<void(int done, int total)>& progress = {});
 
+// One edge of a region, with the region's inside on its left.
+struct EdgeSegment {
+  Point start;
+  Point end;
+};
+
+// The same decision for a region bounded by any number of rings, given as
+// its edges: edge i's half-plane is the open half-plane strictly left of
+// segments[i].start -> segments[i].end. The formula holds when its region and the
+// one whose inside lies left of every edge (where the rings' winding
+// numbers add up to 1, which must be 0 or 1 everywhere) differ at most on
+// the edges' supporting lines. Failures read as check_formula's, with the
+// region in place of the polygon.
+FormulaVerdict check_region_formula(std::span<const EdgeSegment> segments, const Formula& formula,
+                                    const std::function<void(int done, int total)>& progress = {});
+
 }  // namespace polyfrep

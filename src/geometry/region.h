@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <vector>
 
 #include "polyfrep/polyfrep.h"
@@ -28,6 +30,19 @@ struct Region {
 // The vertex where edge `vertex` of `ring` ends.
 inline int ring_successor(const Ring& ring, int vertex) {
   return vertex + 1 == ring.first + ring.count ? ring.first : vertex + 1;
+}
+
+// The vertex where every edge ends: each ring's own successor, or, without
+// rings, the next vertex of one outline through all of them.
+inline std::vector<int> edge_successors(std::size_t vertex_count, std::span<const Ring> rings) {
+  std::vector<int> successors(vertex_count);
+  for (std::size_t edge = 0; edge < vertex_count; ++edge)
+    successors[edge] = edge + 1 == vertex_count ? 0 : static_cast<int>(edge) + 1;
+  for (const Ring& ring : rings) {
+    if (ring.count > 0)
+      successors[static_cast<std::size_t>(ring.first + ring.count - 1)] = ring.first;
+  }
+  return successors;
 }
 
 inline int polygon_count(const Region& region) {
