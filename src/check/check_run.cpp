@@ -29,6 +29,7 @@
 #include "io/region_file.h"
 #include "io/text_output.h"
 #include "polygon/diagnosis.h"
+#include "polygon/region_validity.h"
 
 namespace polyfrep {
 
@@ -588,6 +589,26 @@ void report_ring_self_intersections(Findings& findings, const Region& region,
   add_failure(findings, "self-intersections", text);
 }
 
+// How the rings lie together: crossing each other, holes outside their
+// exterior, nested holes and overlapping polygons. A ring's problems of its
+// own have lines of their own above.
+void report_region_layout(Findings& findings, const Region& region) {
+  const RegionProblem problem = first_region_problem(region);
+  switch (problem.kind) {
+    case RegionProblemKind::kNone:
+      add_line(findings, "layout", "valid: no rings cross, holes lie inside their exteriors");
+      return;
+    case RegionProblemKind::kRingsCross:
+    case RegionProblemKind::kHoleOutsideExterior:
+    case RegionProblemKind::kHolesOverlap:
+    case RegionProblemKind::kPolygonsOverlap:
+      add_failure(findings, "layout", "not valid: " + region_problem_text(problem));
+      return;
+    default:
+      add_line(findings, "layout", "not looked at: a ring is not simple");
+  }
+}
+
 int run_region_check(const CheckOptions& options, const std::string& model_path,
                      const RegionInput& input, Findings& findings) {
   const Region& region = input.region;
@@ -598,6 +619,7 @@ int run_region_check(const CheckOptions& options, const std::string& model_path,
   report_ring_orientations(findings, region, diagnoses);
   report_ring_zero_length_edges(findings, region, diagnoses);
   report_ring_self_intersections(findings, region, diagnoses);
+  report_region_layout(findings, region);
   report_model_problems(findings, loaded.model, model_path);
   const double largest_shift =
       report_edge_functions(findings, loaded.model, region.vertices, region.rings);

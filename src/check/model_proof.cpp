@@ -8,7 +8,7 @@
 #include "formula/region_formula.h"
 #include "geometry/segments.h"
 #include "polygon/diagnosis.h"
-#include "polygon/region_layout.h"
+#include "polygon/region_validity.h"
 
 namespace polyfrep {
 
@@ -208,11 +208,17 @@ FormulaProof prove_region_formula(const Region& region, const Formula& formula,
   if (region.vertices.size() > static_cast<std::size_t>(options.exact_limit)) {
     return not_proven(why_no_certificate + ", and " + exact_limit_text(options.exact_limit));
   }
-  // The full check compares the formula with what the edges bound, which
-  // is the region only where the rings lie as a region's should.
-  if (std::string layout = region_layout_problem(region); !layout.empty()) {
+  // The full check compares the formula with what the edges bound: the
+  // points where the rings' winding numbers (+1 inside an exterior, -1
+  // inside a hole) add up to 1. That is the region, up to the points where
+  // rings touch, exactly when the region is valid: no rings crossing, every
+  // hole inside its exterior, no nested holes, no overlapping polygons.
+  if (const RegionProblem problem = first_region_problem(region);
+      problem.kind != RegionProblemKind::kNone) {
     return not_proven(why_no_certificate +
-                      ", and the full exact check cannot stand in for it: " + layout);
+                      ", and the full exact check cannot stand in for it: the region is not "
+                      "valid: " +
+                      region_problem_text(problem));
   }
   if (options.announce) options.announce(full_check_seconds(region.vertices.size()));
   const FormulaVerdict verdict =
