@@ -217,5 +217,20 @@ TEST(RegionCommandLine, Refusals) {
   }
 }
 
+// A real coastline of 18 parts: six digits would break a ring's cuts, so the
+// model gets exact coordinates, and the checker proves the model as written.
+TEST(RegionCommandLine, ProvesARealCoastlineAsWritten) {
+  TempDir dir;
+  std::filesystem::copy_file(testing::test_data_dir() / "coastlines" / "faroe_islands.geojson",
+                             dir / "faroe.geojson");
+  const CommandResult converted = run_converter(dir, {"faroe.geojson"});
+  EXPECT_EQ(converted.exit_code, 0) << converted.standard_error;
+  EXPECT_NE(converted.standard_error.find("note: six significant digits"), std::string::npos);
+  const CommandResult checked = run_checker(dir, {"faroe.geojson"});
+  EXPECT_EQ(checked.exit_code, 0) << checked.standard_output;
+  EXPECT_TRUE(has_line(checked.standard_output, "rings: 18 (18 exteriors, 0 holes)"));
+  EXPECT_TRUE(has_line(checked.standard_output, "verdict: proven right"));
+}
+
 }  // namespace
 }  // namespace polyfrep

@@ -38,8 +38,8 @@ TEST(RegionFiles, EveryFormatGivesTheSameModel) {
   testing::TempDir reference_dir;
   const Converted reference = convert(formats / "region.geojson", reference_dir.path());
   ASSERT_EQ(reference.result.exit_code, 0) << reference.result.standard_error;
-  EXPECT_EQ(reference.files[1], read_file(testing::test_data_dir() /
-                                          "region_island_in_hole" / "Formula.txt"));
+  EXPECT_EQ(reference.files[1],
+            read_file(testing::test_data_dir() / "region_island_in_hole" / "Formula.txt"));
   for (const char* name : {"region.shp", "region.gpkg", "region.kml", "region.gml"}) {
     testing::TempDir run_dir;
     const Converted converted = convert(formats / name, run_dir.path());
