@@ -14,15 +14,9 @@ set -euo pipefail
   sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
-command -v gmt >/dev/null || {
-  echo "gmt is not installed: apt-get install gmt gmt-dcw" >&2
-  exit 1
-}
-# gmt keeps a history file in the directory it runs in: run it in a
-# directory of its own.
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-(cd "$work" && gmt coast -E"$1" -M) | awk '
+# shellcheck source=bench/dcw.sh
+source "$(dirname "${BASH_SOURCE[0]}")/dcw.sh"
+dcw_coast "$1" | awk '
   function keep_largest() {
     if (n > best) { best = n; for (i = 0; i < n; i++) { bx[i] = x[i]; by[i] = y[i] } }
     n = 0
