@@ -462,6 +462,7 @@ RegionInput read_region_input(const std::string& path, bool make_valid) {
     case RegionFileStatus::kCannotOpen:
       throw CheckError("cannot open " + path + ": " + reason);
     case RegionFileStatus::kNoPolygon:
+    case RegionFileStatus::kNotFinite:
       throw CheckError(path + ": " + reason);
   }
   return input;

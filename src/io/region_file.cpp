@@ -121,6 +121,18 @@ void orient(RawRing& ring) {
 // out; a polygon whose exterior is left out goes with its holes.
 RegionInput region_of(std::vector<RawPolygon> polygons) {
   RegionInput input;
+  // A coordinate beyond the largest double (1e400, say) is read as an
+  // infinity, which no exact test can take.
+  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+  for (const RawPolygon& polygon : polygons) {
+    for (const RawRing& ring : polygon) {
+      if (!std::all_of(ring.points.begin(), ring.points.end(), finite)) {
+        input.status = RegionFileStatus::kNotFinite;
+        input.reason = "a coordinate is not a finite number";
+        return input;
+      }
+    }
+  }
   int polygon_number = 0;
   for (RawPolygon& polygon : polygons) {
     if (polygon.empty()) continue;
@@ -141,11 +153,7 @@ RegionInput region_of(std::vector<RawPolygon> polygons) {
     }
     ++polygon_number;
   }
-  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
-  if (!std::all_of(input.region.vertices.begin(), input.region.vertices.end(), finite)) {
-    input.status = RegionFileStatus::kCannotOpen;
-    input.reason = "a coordinate is not a finite number";
-  } else if (input.region.rings.empty()) {
+  if (input.region.rings.empty()) {
     input.status = RegionFileStatus::kNoPolygon;
     input.reason = "the file holds no polygon with an area";
   } else {
@@ -164,9 +172,12 @@ std::vector<RawPolygon> merged_polygons(const OGRMultiPolygon& parts) {
   return polygons;
 }
 
+// The library's last message, its first line, or `otherwise`.
 std::string last_error_or(const char* otherwise) {
   const char* message = CPLGetLastErrorMsg();
-  return message != nullptr && *message != '\0' ? message : otherwise;
+  if (message == nullptr || *message == '\0') return otherwise;
+  const std::string text = message;
+  return text.substr(0, text.find('\n'));
 }
 
 }  // namespace

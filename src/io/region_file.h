@@ -17,6 +17,7 @@ enum class RegionFileStatus {
   kRead,
   kCannotOpen,  // not a vector file the reader knows, or not there at all
   kNoPolygon,   // opened, but it holds no polygon with an area
+  kNotFinite,   // a coordinate is an infinity or not a number
 };
 
 struct RegionInput {
