@@ -493,14 +493,6 @@ struct CutCorner {
   int turn;  // exact sign
 };
 
-// The first two and last two vertices of a chain, which carry its end rays.
-struct ExtendedEnds {
-  Point first;
-  Point second;
-  Point before_last;
-  Point last;
-};
-
 // A repeated vertex has no edge to continue, and a fold-back (a straight turn
 // that reverses) sends the region back over itself: neither is ever cut.
 bool is_cuttable(const CutCorner& corner) {
@@ -543,10 +535,12 @@ std::size_t wrap(long long index, std::size_t n) {
   return static_cast<std::size_t>(((index % size) + size) % size);
 }
 
+// `index` is below n, so its neighbours wrap at most once; no division.
 CutCorner corner_at(std::span<const Point> vertices, const TurnTable& turns, std::size_t index) {
   const std::size_t n = vertices.size();
-  return {vertices[wrap(static_cast<long long>(index) - 1, n)], vertices[index],
-          vertices[wrap(static_cast<long long>(index) + 1, n)], turns.turn_sign[index]};
+  const std::size_t before = index == 0 ? n - 1 : index - 1;
+  const std::size_t after = index + 1 == n ? 0 : index + 1;
+  return {vertices[before], vertices[index], vertices[after], turns.turn_sign[index]};
 }
 
 // Whether the turns at the vertices first, first + 1, ..., `count` of them
@@ -621,6 +615,20 @@ bool pieces_conflict(const RayPiece& p, const RayPiece& q) {
   return compare_positions(low, high) < 0;
 }
 
+// A chain's two end-ray pieces: the ray from its first vertex backwards and
+// the ray from its last vertex forwards, each stopped where they cross.
+struct ExtendedEnds {
+  RayPiece back;
+  RayPiece forward;
+};
+
+ExtendedEnds extended_ends(const ChainCutSetting& setting) {
+  const Ray back{setting.second, setting.first};
+  const Ray forward{setting.before_last, setting.last};
+  if (setting.end_rays_cross) return {RayPiece{back, forward}, RayPiece{forward, back}};
+  return {RayPiece{back, std::nullopt}, RayPiece{forward, std::nullopt}};
+}
+
 // Whether an end-ray piece of a chain crosses the cut ray at a point strictly
 // ahead of the cut vertex and strictly inside the piece.
 bool piece_crosses_ray(const Ray& cut, const RayPiece& piece) {
@@ -638,10 +646,10 @@ bool piece_crosses_ray(const Ray& cut, const RayPiece& piece) {
 // along it; running towards the cut vertex it would pass it and run on along
 // the ray, which is left to the full walk (nullopt).
 std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) {
-  const auto [back, forward] =
-      end_ray_pieces(Ray{ends.second, ends.first}, Ray{ends.before_last, ends.last});
-  const int first_side = side_of(cut, ends.first);
-  const int last_side = side_of(cut, ends.last);
+  const RayPiece& back = ends.back;
+  const RayPiece& forward = ends.forward;
+  const int first_side = side_of(cut, back.ray.origin);
+  const int last_side = side_of(cut, forward.ray.origin);
   bool conflict = false;
   for (const auto& [piece, side] : {std::pair{back, first_side}, std::pair{forward, last_side}}) {
     if (side != 0) {
@@ -968,12 +976,41 @@ PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices) {
   return index;
 }
 
+ChainCutSetting make_chain_cut_setting(std::span<const Point> vertices, const TurnTable& turns,
+                                       IndexChain chain) {
+  ChainCutSetting setting;
+  setting.chain = chain;
+  setting.turns_share_one_sign = interior_turns_share_one_strict_sign(turns, chain);
+  // Such a chain takes every cuttable cut; its end rays are never asked about.
+  if (setting.turns_share_one_sign) return setting;
+  const auto vertex = [&](int position) {
+    return vertices[(static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(position)) %
+                    vertices.size()];
+  };
+  setting.first = vertex(0);
+  setting.second = vertex(1);
+  setting.before_last = vertex(chain.length - 2);
+  setting.last = vertex(chain.length - 1);
+  setting.end_rays_cross =
+      rays_cross_ahead(Ray{setting.second, setting.first}, Ray{setting.before_last, setting.last});
+  return setting;
+}
+
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
                         int cut_position, int join, const PolygonEdgeIndex* edges,
                         int* crossed_edge_start, const HullTree* hulls) {
-  const std::size_t index =
-      (static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position)) %
-      vertices.size();
+  return chain_cut_is_valid(vertices, turns, make_chain_cut_setting(vertices, turns, chain),
+                            cut_position, join, edges, crossed_edge_start, hulls);
+}
+
+bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
+                        const ChainCutSetting& setting, int cut_position, int join,
+                        const PolygonEdgeIndex* edges, int* crossed_edge_start,
+                        const HullTree* hulls) {
+  const IndexChain chain = setting.chain;
+  std::size_t index =
+      static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position);
+  if (index >= vertices.size()) index -= vertices.size();
   const CutCorner corner = corner_at(vertices, turns, index);
   if (!is_cuttable(corner)) return false;
   // The join is taken from a floating-point turn; it must agree with the
@@ -981,14 +1018,9 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   if ((corner.turn > 0 && join != TOKEN_INTERSECT) || (corner.turn < 0 && join != TOKEN_UNION)) {
     return false;
   }
-  if (interior_turns_share_one_strict_sign(turns, chain)) return true;
+  if (setting.turns_share_one_sign) return true;
   // The end rays first: they settle many cuts in constant time.
-  const auto vertex = [&](int position) {
-    return vertices[(static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(position)) %
-                    vertices.size()];
-  };
-  const ExtendedEnds ends{vertex(0), vertex(1), vertex(chain.length - 2), vertex(chain.length - 1)};
-  const EndRayVerdict verdict = corner_rays_against_ends(corner, ends);
+  const EndRayVerdict verdict = corner_rays_against_ends(corner, extended_ends(setting));
   if (verdict.conflict) return false;
   // A cut ray that crosses an edge of the chain strictly ahead conflicts.
   if (edges != nullptr) {

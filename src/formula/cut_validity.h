@@ -70,6 +70,26 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         int cut_position, int join, const PolygonEdgeIndex* edges = nullptr,
                         int* crossed_edge_start = nullptr, const HullTree* hulls = nullptr);
 
+// What every cut test of one chain shares: whether its interior turns share
+// one strict sign and, when they do not, its end rays and whether those cross
+// strictly ahead of both origins. A repair tries many positions of one chain;
+// it works these out once instead of at every position.
+struct ChainCutSetting {
+  IndexChain chain;
+  bool turns_share_one_sign = false;
+  Point first, second, before_last, last;  // the chain's first two and last two vertices
+  bool end_rays_cross = false;
+};
+
+ChainCutSetting make_chain_cut_setting(std::span<const Point> vertices, const TurnTable& turns,
+                                       IndexChain chain);
+
+// chain_cut_is_valid for the setting's chain: the same verdict in every case.
+bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
+                        const ChainCutSetting& setting, int cut_position, int join,
+                        const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
+                        const HullTree* hulls = nullptr);
+
 // Whether every interior turn of the chain (at positions 1 to length - 2) is
 // strictly left, or every one strictly right; such a chain may be cut
 // anywhere cuttable.

@@ -232,10 +232,11 @@ class ChainDecomposer {
     return exact;
   }
 
-  bool cut_is_valid(IndexChain chain, int position, const PolygonEdgeIndex* edges = nullptr,
+  bool cut_is_valid(const ChainCutSetting& setting, int position,
+                    const PolygonEdgeIndex* edges = nullptr,
                     int* crossed_edge_start = nullptr) const {
-    return chain_cut_is_valid(vertices_, *check_->turns, chain, position,
-                              exact_join_at(chain, position), edges, crossed_edge_start,
+    return chain_cut_is_valid(vertices_, *check_->turns, setting, position,
+                              exact_join_at(setting.chain, position), edges, crossed_edge_start,
                               check_->hulls);
   }
 
@@ -244,9 +245,10 @@ class ChainDecomposer {
   // parts of the chain that keep that edge need not try it again. Chains
   // that wind around themselves would otherwise have every position near
   // their middle tried anew at every level.
-  bool repair_candidate_is_valid(IndexChain chain, int position, bool remember) {
+  bool repair_candidate_is_valid(const ChainCutSetting& setting, int position, bool remember) {
+    const IndexChain chain = setting.chain;
     int crossed = -1;
-    if (cut_is_valid(chain, position, &edge_index(), &crossed)) return true;
+    if (cut_is_valid(setting, position, &edge_index(), &crossed)) return true;
     if (remember && crossed >= 0) {
       if (!memo_) {
         memo_ = std::make_unique<CrossingMemo>(domain_.length);
@@ -262,29 +264,32 @@ class ChainDecomposer {
   // when checking alone, an unsound one is noted; when repairing, it is
   // replaced by the sound position nearest the middle (kept if there is none).
   int checked_cut(IndexChain chain, int chosen) {
-    if (check_ == nullptr || cut_is_valid(chain, chosen)) return chosen;
+    if (check_ == nullptr) return chosen;
+    const ChainCutSetting setting = make_chain_cut_setting(vertices_, *check_->turns, chain);
+    if (cut_is_valid(setting, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
     if (memo_) memo_->focus(in_domain(chain));
-    const bool turns_share_one_sign = interior_turns_share_one_strict_sign(*check_->turns, chain);
     // Such a chain may be cut anywhere cuttable, whatever its rays cross.
-    const int sound = memo_ && !turns_share_one_sign ? first_sound_open_position(chain, chosen)
-                                                     : first_sound_position(chain, chosen);
+    const int sound = memo_ && !setting.turns_share_one_sign
+                          ? first_sound_open_position(setting, chosen)
+                          : first_sound_position(setting, chosen);
     return sound >= 0 ? sound : chosen;
   }
 
   // The repair's search, position by position from the middle outward.
-  int first_sound_position(IndexChain chain, int chosen) {
+  int first_sound_position(const ChainCutSetting& setting, int chosen) {
     int tries = 0;
-    return first_position_by_distance(chain.length, [&](int position) {
+    return first_position_by_distance(setting.chain.length, [&](int position) {
       const bool remember = ++tries > kTriesBeforeRemembering;
-      return position != chosen && repair_candidate_is_valid(chain, position, remember);
+      return position != chosen && repair_candidate_is_valid(setting, position, remember);
     });
   }
 
   // The same search over the positions the memo does not rule out: it finds
   // the same position, since every position it passes over is unsound.
-  int first_sound_open_position(IndexChain chain, int chosen) {
+  int first_sound_open_position(const ChainCutSetting& setting, int chosen) {
+    const IndexChain chain = setting.chain;
     const int middle = chain.length / 2;
     const int last = chain.length - 2;
     int below = memo_->open_at_or_below(middle);
@@ -293,7 +298,7 @@ class ChainDecomposer {
       // The nearer one first, the smaller among equally near ones.
       const bool take_below = below >= 1 && (above > last || middle - below <= above - middle);
       const int position = take_below ? below : above;
-      if (position != chosen && repair_candidate_is_valid(chain, position, true)) return position;
+      if (position != chosen && repair_candidate_is_valid(setting, position, true)) return position;
       if (take_below) {
         below = memo_->open_at_or_below(below - 1);
       } else {

@@ -133,6 +133,55 @@ TEST(CutValidity, EdgeIndexChangesNoVerdict) {
   EXPECT_GT(rejected, 0);
 }
 
+// One setting serves every position of its chain, and a chain that wraps past
+// the last vertex gets the verdicts of the same chain in a copy of the
+// outline that starts at its first vertex (where nothing wraps); chains end
+// next to the last vertex and the first so that the cut corner's neighbours
+// wrap too.
+TEST(CutValidity, SharedSettingGivesTheVerdictsOfTheOutlineStartedAtTheChain) {
+  int sound = 0;
+  int unsound = 0;
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(150, 2.5, seed), testing::untangled_polygon(50, seed),
+          testing::comb_polygon(9, seed)}) {
+      const int n = static_cast<int>(polygon.size());
+      const TurnTable turns = make_turn_table(polygon);
+      const PolygonEdgeIndex edges = make_polygon_edge_index(polygon);
+      for (const IndexChain chain :
+           {IndexChain{n - 1, n / 2}, IndexChain{n - n / 3, n / 2 + 3}, IndexChain{1, n - 1},
+            IndexChain{n / 4, 3}, IndexChain{n - 2, 6}}) {
+        std::vector<Point> started(polygon.begin() + chain.first, polygon.end());
+        started.insert(started.end(), polygon.begin(), polygon.begin() + chain.first);
+        const TurnTable started_turns = make_turn_table(started);
+        const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
+        const ChainCutSetting started_setting =
+            make_chain_cut_setting(started, started_turns, IndexChain{0, chain.length});
+        EXPECT_EQ(setting.end_rays_cross, started_setting.end_rays_cross);
+        for (int position = 1; position <= chain.length - 2; ++position) {
+          const int vertex = (chain.first + position) % n;
+          const int join =
+              turns.turn_sign[static_cast<std::size_t>(vertex)] > 0 ? TOKEN_INTERSECT : TOKEN_UNION;
+          int crossed = -1;
+          const bool verdict =
+              chain_cut_is_valid(polygon, turns, setting, position, join, &edges, &crossed);
+          const bool started_verdict = chain_cut_is_valid(started, started_turns, started_setting,
+                                                          position, join, nullptr, nullptr);
+          EXPECT_EQ(verdict, started_verdict) << describe(polygon) << " chain " << chain.first
+                                              << "+" << chain.length << " cut at " << position;
+          if (crossed >= 0) {
+            // The crossed edge is one of the chain's.
+            EXPECT_LE((crossed - chain.first + n) % n, chain.length - 2);
+          }
+          ++(verdict ? sound : unsound);
+        }
+      }
+    }
+  }
+  EXPECT_GT(sound, 50);
+  EXPECT_GT(unsound, 50);
+}
+
 // A cut rejected because its ray crosses an edge must stay unsound in every
 // part of the chain that keeps the cut vertex (not at an end) and that edge,
 // unless the part's interior turns share one strict sign: the repair skips
