@@ -8,6 +8,8 @@ include(CMakePackageConfigHelpers)
 set(POLYFREP_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/polyfrep)
 
 install(TARGETS polyfrep polyfrep-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The vector-file reader, loaded from here by the installed programs.
+install(TARGETS polyfrep_vector_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/polyfrep)
 install(TARGETS polyfrep_library EXPORT polyfrepTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})

@@ -1,112 +1,29 @@
 #include "io/region_file.h"
 
-#include <gdal_priv.h>
-#include <ogr_geometry.h>
-#include <ogrsf_frmts.h>
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "geometry/segments.h"
+#include "io/vector_module.h"
 #include "polygon/area.h"
 
 namespace polyfrep {
 
 namespace {
 
-// The reader's messages go into the reason it gives, not to the console.
-void quiet_error_handler(CPLErr, CPLErrorNum, const char*) {}
-
-void register_drivers_once() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    CPLSetErrorHandler(quiet_error_handler);
-    GDALAllRegister();
-  });
-}
-
-struct DatasetCloser {
-  void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using DatasetHandle = std::unique_ptr<GDALDataset, DatasetCloser>;
-using GeometryHandle = std::unique_ptr<OGRGeometry>;
-
-// The polygons as read: rings of points, each polygon's exterior first.
-struct RawRing {
-  std::vector<Point> points;
-  bool hole = false;
-};
-using RawPolygon = std::vector<RawRing>;
-
-std::vector<Point> ring_points(const OGRLinearRing& ring) {
-  std::vector<Point> points;
-  points.reserve(static_cast<std::size_t>(ring.getNumPoints()));
-  for (int i = 0; i < ring.getNumPoints(); ++i) {
-    const Point point{ring.getX(i), ring.getY(i)};
-    if (points.empty() || !same_point(points.back(), point)) points.push_back(point);
-  }
-  // Every format repeats the first vertex at the end.
+// Every format repeats the first vertex at the end; some files repeat others.
+void drop_repeated_points(std::vector<Point>& points) {
+  points.erase(std::unique(points.begin(), points.end(), same_point), points.end());
   while (points.size() > 1 && same_point(points.back(), points.front()))
     points.pop_back();
-  return points;
-}
-
-RawPolygon raw_polygon(const OGRPolygon& polygon) {
-  RawPolygon raw;
-  if (polygon.getExteriorRing() == nullptr) return raw;
-  raw.push_back({ring_points(*polygon.getExteriorRing()), false});
-  for (int k = 0; k < polygon.getNumInteriorRings(); ++k)
-    raw.push_back({ring_points(*polygon.getInteriorRing(k)), true});
-  return raw;
-}
-
-// Adds the polygons of a geometry; returns false for a geometry of another
-// kind. A collection (what repairing gives) adds its polygons and leaves
-// its lines and points out.
-bool add_polygons(const OGRGeometry& geometry, std::vector<RawPolygon>& polygons) {
-  const OGRwkbGeometryType type = wkbFlatten(geometry.getGeometryType());
-  if (type == wkbPolygon) {
-    polygons.push_back(raw_polygon(*geometry.toPolygon()));
-    return true;
-  }
-  if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
-    bool any = false;
-    for (const OGRGeometry* part : *geometry.toGeometryCollection())
-      any = add_polygons(*part, polygons) || any;
-    return type == wkbMultiPolygon || any;
-  }
-  return false;
-}
-
-// Adds the valid polygons that repairing one polygon gives.
-void add_repaired_polygon(const OGRPolygon& polygon, OGRMultiPolygon& parts) {
-  const GeometryHandle valid(polygon.MakeValid());
-  if (!valid) return;
-  const OGRwkbGeometryType type = wkbFlatten(valid->getGeometryType());
-  if (type == wkbPolygon) {
-    parts.addGeometry(valid.get());
-  } else if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
-    for (const OGRGeometry* part : *valid->toGeometryCollection()) {
-      if (wkbFlatten(part->getGeometryType()) == wkbPolygon) parts.addGeometry(part);
-    }
-  }
-}
-
-// Each polygon of a geometry repaired on its own: repairing a multipolygon
-// as a whole would make the overlaps of its parts holes.
-void add_repaired_parts(const OGRGeometry& geometry, OGRMultiPolygon& parts) {
-  const OGRwkbGeometryType type = wkbFlatten(geometry.getGeometryType());
-  if (type == wkbPolygon) {
-    add_repaired_polygon(*geometry.toPolygon(), parts);
-  } else if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
-    for (const OGRGeometry* part : *geometry.toGeometryCollection())
-      add_repaired_parts(*part, parts);
-  }
 }
 
 // Points run counter-clockwise for an exterior ring and clockwise for a
@@ -136,6 +53,8 @@ RegionInput region_of(std::vector<RawPolygon> polygons) {
   int polygon_number = 0;
   for (RawPolygon& polygon : polygons) {
     if (polygon.empty()) continue;
+    for (RawRing& ring : polygon)
+      drop_repeated_points(ring.points);
     if (polygon.front().points.size() < 3) {
       input.dropped_rings += static_cast<int>(polygon.size());
       continue;
@@ -162,22 +81,63 @@ RegionInput region_of(std::vector<RawPolygon> polygons) {
   return input;
 }
 
-// The union of the repaired polygons, one valid region.
-std::vector<RawPolygon> merged_polygons(const OGRMultiPolygon& parts) {
-  std::vector<RawPolygon> polygons;
-  if (parts.IsEmpty()) return polygons;
-  const GeometryHandle merged(parts.getNumGeometries() == 1 ? parts.clone()
-                                                            : parts.UnionCascaded());
-  if (merged) add_polygons(*merged, polygons);
-  return polygons;
+// The vector module, loaded once: from beside the program, then from where
+// an install puts it next to the program (so that an installed tree may be
+// moved), where it was installed, and the build tree it was built in.
+struct VectorModule {
+  ReadVectorFile* read = nullptr;
+  MakeValidOutline* make_valid = nullptr;
+  std::string problem;  // why it could not be loaded
+};
+
+std::string program_directory() {
+  std::array<char, 4096> path{};
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (length <= 0) return {};
+  const std::string program(path.data(), static_cast<std::size_t>(length));
+  return program.substr(0, program.rfind('/'));
 }
 
-// The library's last message, its first line, or `otherwise`.
-std::string last_error_or(const char* otherwise) {
-  const char* message = CPLGetLastErrorMsg();
-  if (message == nullptr || *message == '\0') return otherwise;
-  const std::string text = message;
-  return text.substr(0, text.find('\n'));
+VectorModule load_vector_module() {
+  VectorModule module;
+  const std::string program = program_directory();
+  const std::string places[] = {program, program + "/../" + POLYFREP_VECTOR_MODULE_RELATIVE_DIR,
+                                POLYFREP_VECTOR_MODULE_INSTALL_DIR,
+                                POLYFREP_VECTOR_MODULE_BUILD_DIR};
+  for (const std::string& place : places) {
+    if (place.empty() || place.front() != '/') continue;
+    const std::string path = place + "/" + kVectorModuleName;
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      if (module.problem.empty() && ::access(path.c_str(), F_OK) == 0) module.problem = ::dlerror();
+      continue;
+    }
+    module.read = reinterpret_cast<ReadVectorFile*>(::dlsym(handle, kReadVectorFileSymbol));
+    module.make_valid =
+        reinterpret_cast<MakeValidOutline*>(::dlsym(handle, kMakeValidOutlineSymbol));
+    if (module.read != nullptr && module.make_valid != nullptr) return module;
+    module = VectorModule{};
+    module.problem = path + " is not a vector module";
+  }
+  if (module.problem.empty()) {
+    module.problem = std::string("vector files need ") + kVectorModuleName +
+                     ", found neither beside the program nor in " +
+                     POLYFREP_VECTOR_MODULE_INSTALL_DIR;
+  }
+  return module;
+}
+
+const VectorModule& vector_module() {
+  static std::once_flag once;
+  static VectorModule module;
+  std::call_once(once, [] { module = load_vector_module(); });
+  return module;
+}
+
+RegionInput refused(const std::string& reason) {
+  RegionInput input;
+  input.reason = reason;
+  return input;
 }
 
 }  // namespace
@@ -196,50 +156,22 @@ bool is_region_file_name(std::string_view name) {
 }
 
 RegionInput read_region_file(const char* path, bool make_valid) {
-  register_drivers_once();
-  CPLErrorReset();
-  const DatasetHandle dataset(GDALDataset::Open(path, GDAL_OF_VECTOR | GDAL_OF_READONLY));
-  if (!dataset) {
-    RegionInput refused;
-    refused.reason = last_error_or("not a vector file that can be read");
-    return refused;
-  }
-  std::vector<RawPolygon> polygons;
-  OGRMultiPolygon repaired;
-  int skipped = 0;
-  for (OGRLayer* layer : dataset->GetLayers()) {
-    layer->ResetReading();
-    for (const auto& feature : *layer) {
-      for (int field = 0; field < feature->GetGeomFieldCount(); ++field) {
-        const OGRGeometry* geometry = feature->GetGeomFieldRef(field);
-        if (geometry == nullptr) continue;
-        std::vector<RawPolygon> found;
-        if (!add_polygons(*geometry, found)) {
-          ++skipped;
-        } else if (make_valid) {
-          add_repaired_parts(*geometry, repaired);
-        } else {
-          std::move(found.begin(), found.end(), std::back_inserter(polygons));
-        }
-      }
-    }
-  }
-  RegionInput input = region_of(make_valid ? merged_polygons(repaired) : std::move(polygons));
-  input.skipped_geometries = skipped;
+  const VectorModule& module = vector_module();
+  if (module.read == nullptr) return refused(module.problem);
+  RawRegion raw;
+  module.read(path, make_valid, &raw);
+  if (!raw.opened) return refused(raw.reason);
+  RegionInput input = region_of(std::move(raw.polygons));
+  input.skipped_geometries = raw.skipped_geometries;
   return input;
 }
 
 RegionInput make_valid_outline(std::span<const Point> vertices) {
-  register_drivers_once();
-  OGRLinearRing ring;
-  for (const Point& vertex : vertices)
-    ring.addPoint(vertex.x, vertex.y);
-  OGRPolygon polygon;
-  polygon.addRing(&ring);
-  polygon.closeRings();
-  OGRMultiPolygon repaired;
-  add_repaired_parts(polygon, repaired);
-  return region_of(merged_polygons(repaired));
+  const VectorModule& module = vector_module();
+  if (module.make_valid == nullptr) return refused(module.problem);
+  RawRegion raw;
+  module.make_valid(vertices.data(), vertices.size(), &raw);
+  return region_of(std::move(raw.polygons));
 }
 
 }  // namespace polyfrep

@@ -39,3 +39,14 @@ if(NOT result EQUAL 0 OR NOT written STREQUAL expected)
   message(FATAL_ERROR "the installed converter wrote '${written}' (status ${result})")
 endif()
 message(STATUS "the installed library and converter give ${printed}")
+
+# A region from a vector file: the installed converter loads the installed
+# vector module.
+execute_process(COMMAND ${prefix}/bin/polyfrep
+  ${SOURCE_DIR}/tests/data/region_island_in_hole/input.geojson lake.hf
+  WORKING_DIRECTORY ${WORK_DIR}/run RESULT_VARIABLE result OUTPUT_QUIET)
+file(READ ${WORK_DIR}/run/Formula.txt written)
+file(READ ${SOURCE_DIR}/tests/data/region_island_in_hole/Formula.txt expected)
+if(NOT result EQUAL 0 OR NOT written STREQUAL expected)
+  message(FATAL_ERROR "the installed converter wrote '${written}' for a region (status ${result})")
+endif()
