@@ -330,16 +330,35 @@ void read_replayed_hull(HullReplay& replay, int offset, std::vector<int>& hull_p
   }
 }
 
+// Whether every vertex of `chain` lies in the last chain found without a
+// strict left turn, in the same order. Each interior turn of the chain is
+// then an interior turn of that one, formed from the same three vertices, so
+// the chain has no strict left turn either. A decomposition of an outline
+// folded onto one line asks for a base at nearly every level, each chain a
+// part of the one before; scanning each again would double its hull's cost.
+bool within_turnless_chain(const HullReplay& replay, IndexChain chain) {
+  if (replay.turnless.length < 3) return false;
+  const auto n = static_cast<long long>(polygon_size(replay));
+  const long long offset = ((chain.first - replay.turnless.first) % n + n) % n;
+  return offset + chain.length <= replay.turnless.length;
+}
+
 }  // namespace
 
 void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, IndexChain chain) {
+  // What was learnt about another polygon's chains says nothing about these.
+  if (replay.vertices.data() != vertices.data() || replay.vertices.size() != vertices.size()) {
+    replay.turnless = IndexChain{};
+  }
   replay.vertices = vertices;
   replay.base_first = chain.first;
   replay.base_length = chain.length;
   replay.steps.clear();
   replay.wrap_steps.clear();
-  replay.start = chain.length >= 3 ? replay_start(replay) : -1;
+  const bool scanned = chain.length >= 3 && !within_turnless_chain(replay, chain);
+  replay.start = scanned ? replay_start(replay) : -1;
   if (replay.start < 0) {
+    if (scanned) replay.turnless = chain;
     // Without a strict left turn chain_hull reads slots of its set-up.
     replay.base_length = 0;
     return;

@@ -73,9 +73,14 @@ struct HullReplay {
   std::vector<unsigned> seen_stamp;  // by base position, for dropping repeats
   unsigned stamp = 0;
   std::vector<int> read_positions;
+  // The last chain of `vertices` found to have no strict left turn, or none
+  // (length 0). Every chain within it has none either and cannot be a base.
+  IndexChain turnless;
 };
 
-// Makes `chain` (of at least three vertices of `vertices`) the base.
+// Makes `chain` (of at least three vertices of `vertices`) the base. A chain
+// without a strict left turn leaves no base; one that lies within the last
+// such chain is turned down without looking at its points.
 void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, IndexChain chain);
 
 // Sets hull_positions to chain_hull's result for `chain` and returns true

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
@@ -143,6 +144,43 @@ TEST(HullReplay, EqualsChainHullOrDeclinesOnDegenerateOutlines) {
   for (int trial = 0; trial < 300; ++trial) {
     const std::vector<Point> polygon = testing::grid_outline(random, 4 + trial % 40, 3);
     check_shrinking_chains(polygon, trial % static_cast<int>(polygon.size()), "grid", trial);
+  }
+}
+
+// A replay remembers the last chain it found without a strict left turn and
+// turns down the chains within it unseen. Chains that only overlap it, at
+// either end or past the polygon's last vertex, and chains of another polygon
+// can still have a left turn and must still become bases.
+TEST(HullReplay, OnlyChainsWithinOneWithoutALeftTurnAreTurnedDownUnseen) {
+  // Vertices 0 to 9 on one line, then an apex: the turns at 9 and 0 are left.
+  std::vector<Point> folded;
+  for (int k = 0; k < 10; ++k)
+    folded.push_back({static_cast<double>(k), 0.0});
+  folded.push_back({5.0, 5.0});
+  // The same outline numbered so that its line runs on past the last vertex.
+  std::vector<Point> turned = folded;
+  std::rotate(turned.begin(), turned.begin() + 5, turned.end());
+  const std::vector<Point> bent = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 0}, {5, 0},
+                                   {6, 1}, {7, 1}, {8, 0}, {9, 0}, {5, 5}};
+  const struct {
+    const std::vector<Point>* polygon;
+    IndexChain chain;
+    bool becomes_base;
+  } steps[] = {{&folded, {0, 10}, false}, {&folded, {2, 6}, false},  {&folded, {3, 9}, true},
+               {&folded, {0, 10}, false}, {&folded, {10, 5}, true},  {&turned, {6, 10}, false},
+               {&turned, {8, 7}, false},  {&turned, {9, 9}, true},   {&turned, {6, 10}, false},
+               {&turned, {5, 5}, true},   {&folded, {0, 10}, false}, {&bent, {0, 10}, true}};
+  HullReplay replay;
+  int step_number = 0;
+  for (const auto& step : steps) {
+    ++step_number;
+    start_hull_replay(replay, *step.polygon, step.chain);
+    std::vector<int> replayed;
+    ASSERT_EQ(replay_chain_hull(replay, step.chain, replayed), step.becomes_base)
+        << "step " << step_number;
+    if (step.becomes_base) {
+      EXPECT_EQ(replayed, walked_hull(*step.polygon, step.chain)) << "step " << step_number;
+    }
   }
 }
 
