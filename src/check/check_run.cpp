@@ -468,11 +468,6 @@ RegionInput read_region_input(const std::string& path, bool make_valid) {
   return input;
 }
 
-std::string ring_name(const Region& region, int r) {
-  return (region.rings[static_cast<std::size_t>(r)].hole ? "hole ring " : "ring ") +
-         std::to_string(r);
-}
-
 std::string counted(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }

@@ -55,11 +55,6 @@ std::string certificate_failure(const CutCertificate& certificate) {
   return "the cut at vertex " + std::to_string(certificate.unsound_cut) + " is not sound";
 }
 
-std::string ring_name(const Region& region, int r) {
-  return (region.rings[static_cast<std::size_t>(r)].hole ? "hole ring " : "ring ") +
-         std::to_string(r);
-}
-
 // Why a ring of the region can have no inside, or empty: as outline_problem
 // on its counter-clockwise points, with the region's edge numbers.
 std::string ring_problem(const Region& region, int r) {

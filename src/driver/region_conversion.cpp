@@ -85,10 +85,6 @@ std::vector<RingConversion> convert_rings(const Region& region, bool simple) {
   return rings;
 }
 
-std::string ring_name(const Region& region, int r) {
-  return (region.rings[r].hole ? "hole ring " : "ring ") + std::to_string(r);
-}
-
 // Why the model as written would not describe the written region, or empty:
 // every ring, read back from its text, must still be described by its own
 // formula, as a polygon's outline must.
@@ -99,8 +95,7 @@ std::string written_region_problem(const Region& region, const VertexText& text,
                  region.vertices.end(), same_point)) {
     return {};
   }
-  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
-  if (!std::all_of(written.vertices.begin(), written.vertices.end(), finite)) {
+  if (!std::all_of(written.vertices.begin(), written.vertices.end(), is_finite)) {
     return "a coordinate would exceed the largest number";
   }
   for (std::size_t r = 0; r < rings.size(); ++r) {

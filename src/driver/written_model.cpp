@@ -71,8 +71,7 @@ WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Poin
     written.vertices = {};
     return written;
   }
-  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
-  if (!std::all_of(written.vertices.begin(), written.vertices.end(), finite)) {
+  if (!std::all_of(written.vertices.begin(), written.vertices.end(), is_finite)) {
     written.problem = "a coordinate would exceed the largest number";
     return written;
   }

@@ -389,10 +389,6 @@ FormulaVerdict check_edges(std::span<const Edge> edges, const FormulaProgram& pr
   return {true, -1, {0, 0}, "the formula describes the " + shape};
 }
 
-bool is_finite(Point point) {
-  return std::isfinite(point.x) && std::isfinite(point.y);
-}
-
 }  // namespace
 
 FormulaVerdict check_formula(std::span<const Point> vertices, const Formula& formula,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "polyfrep/polyfrep.h"
@@ -13,5 +14,11 @@ struct Polygon {
   int vertex_count = 0;
   std::vector<Point> vertices;
 };
+
+// Both coordinates finite: no infinity (a text beyond the largest double
+// reads as one) and no NaN, which no exact test can take.
+inline bool is_finite(Point point) {
+  return std::isfinite(point.x) && std::isfinite(point.y);
+}
 
 }  // namespace polyfrep

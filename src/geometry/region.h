@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "polyfrep/polyfrep.h"
@@ -43,6 +44,12 @@ inline std::vector<int> edge_successors(std::size_t vertex_count, std::span<cons
       successors[static_cast<std::size_t>(ring.first + ring.count - 1)] = ring.first;
   }
   return successors;
+}
+
+// "ring 3", or "hole ring 3" for a hole: how messages name ring r.
+inline std::string ring_name(const Region& region, int r) {
+  return (region.rings[static_cast<std::size_t>(r)].hole ? "hole ring " : "ring ") +
+         std::to_string(r);
 }
 
 inline int polygon_count(const Region& region) {

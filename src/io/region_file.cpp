@@ -40,10 +40,9 @@ RegionInput region_of(std::vector<RawPolygon> polygons) {
   RegionInput input;
   // A coordinate beyond the largest double (1e400, say) is read as an
   // infinity, which no exact test can take.
-  const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
   for (const RawPolygon& polygon : polygons) {
     for (const RawRing& ring : polygon) {
-      if (!std::all_of(ring.points.begin(), ring.points.end(), finite)) {
+      if (!std::all_of(ring.points.begin(), ring.points.end(), is_finite)) {
         input.status = RegionFileStatus::kNotFinite;
         input.reason = "a coordinate is not a finite number";
         return input;
