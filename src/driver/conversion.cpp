@@ -3,14 +3,17 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <future>
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "driver/formula_choice.h"
@@ -118,15 +121,16 @@ void report_zero_length_edges(RunReport& run, const char* input_name,
 }
 
 // A large polygon is decomposed on a thread of its own while the vertex text
-// is formatted, the plot file written and the outline swept for crossings.
-// Its results are written only after these, so the files still appear in the
-// same order; an exception thrown in the decomposition reaches the caller
-// when the result is taken. The decomposition takes the outline to be simple
-// until the sweep has said otherwise.
+// is formatted and the plot file written. Its results are written only after
+// these, so the files still appear in the same order; an exception thrown in
+// the decomposition reaches the caller when the result is taken.
 std::future<Decomposition> start_decomposition(std::span<const Point> vertices,
-                                               const PolygonDiagnosis& diagnosis) {
-  const auto decompose = [vertices, diagnosis] {
-    return choose_polygon_formula(vertices, diagnosis);
+                                               const PolygonDiagnosis& diagnosis,
+                                               std::stop_token stop = {}) {
+  const auto decompose = [vertices, diagnosis, stop = std::move(stop)] {
+    FormulaPolicy policy;
+    policy.stop = stop;
+    return choose_polygon_formula(vertices, diagnosis, policy);
   };
   if (vertices.size() >= kConcurrentDecompositionSize) {
     try {
@@ -138,14 +142,22 @@ std::future<Decomposition> start_decomposition(std::span<const Point> vertices,
   return std::async(std::launch::deferred, decompose);
 }
 
-// An outline that crosses itself gets the plain formula, as a clockwise one
-// does; the decomposition started before the sweep had found the crossing.
-Decomposition formula_for_crossing_outline(std::span<const Point> vertices,
-                                           const PolygonDiagnosis& diagnosis,
-                                           Decomposition started) {
+// The decomposition is started before the outline has been swept for
+// crossings, taking it to be simple. An outline that crosses itself gets the
+// plain formula instead, as a clockwise one does: the started one, which
+// checks and repairs every cut, is told to stop (its work would be thrown
+// away) and the plain one takes its place.
+std::future<Decomposition> decomposition_after_sweep(std::span<const Point> vertices,
+                                                     const PolygonDiagnosis& diagnosis,
+                                                     std::future<Decomposition> started,
+                                                     std::stop_source& started_stop) {
   const bool started_repairing = diagnosis.orientation > 0 && diagnosis.zero_length_edges.empty();
   if (diagnosis.crossings.empty() || !started_repairing) return started;
-  return choose_polygon_formula(vertices, diagnosis);
+  started_stop.request_stop();
+  // A deferred one never started; a running one ends soon and must have let
+  // go of both cores before the plain one begins.
+  if (started.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) started.wait();
+  return start_decomposition(vertices, diagnosis);
 }
 
 void report_crossing(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
@@ -240,14 +252,19 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
     }
   }
 
-  std::future<Decomposition> pending_decomposition = start_decomposition(vertices, diagnosis);
+  std::stop_source stop_started;
+  std::future<Decomposition> pending_decomposition =
+      start_decomposition(vertices, diagnosis, stop_started.get_token());
+  // The sweep comes first: when it finds a crossing, the less of the started
+  // decomposition has been done in vain.
+  find_crossings(vertices, 1, std::nullopt, diagnosis);
+  pending_decomposition = decomposition_after_sweep(vertices, diagnosis,
+                                                    std::move(pending_decomposition), stop_started);
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text);
-  find_crossings(vertices, 1, std::nullopt, diagnosis);
   WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
 
-  Decomposition decomposition =
-      formula_for_crossing_outline(vertices, diagnosis, pending_decomposition.get());
+  Decomposition decomposition = pending_decomposition.get();
   write_listing_file(run, vertex_text, decomposition.last_hull);
   const bool formula_built = built(decomposition);
   std::string written_problem;

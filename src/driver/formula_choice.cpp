@@ -9,13 +9,14 @@ Decomposition choose_polygon_formula(std::span<const Point> vertices,
                                      const FormulaPolicy& policy) {
   DecompositionOptions options;
   options.concurrent_length = policy.concurrent_length;
+  options.stop = policy.stop;
   if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
       !diagnosis.crossings.empty()) {
     return build_polygon_formula(vertices, options);
   }
   options.repair_cuts = true;
   Decomposition checked = build_polygon_formula(vertices, options);
-  if (!built(checked) || checked.all_cuts_sound ||
+  if (checked.stopped || !built(checked) || checked.all_cuts_sound ||
       vertices.size() > static_cast<std::size_t>(policy.exact_check_limit)) {
     return checked;
   }

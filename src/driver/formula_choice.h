@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <stop_token>
 
 #include "formula/decomposition.h"
 #include "polygon/diagnosis.h"
@@ -17,6 +18,8 @@ inline constexpr int kExactCheckLimit = 2000;
 struct FormulaPolicy {
   int exact_check_limit = kExactCheckLimit;  // tests move it to reach the repair on small polygons
   int concurrent_length = kConcurrentChainLength;
+  // Ends a formula no longer wanted early; its result is then marked stopped.
+  std::stop_token stop;
 };
 
 // The converter's formula: the plain decomposition when it describes the

@@ -6,8 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "formula/crossing_memo.h"
@@ -104,6 +106,10 @@ constexpr int kTriesBeforeRemembering = 32;
 // released after its hull.
 constexpr int kStorageKeptBelow = 1 << 16;
 
+// A run looks for a stop request after this many chains: often enough to
+// give up within a millisecond or so, seldom enough to cost nothing.
+constexpr std::size_t kChainsBetweenStopChecks = 256;
+
 // Chains shorter than this get their hulls from chain_hull: its walk costs
 // less than keeping a replay's record.
 constexpr int kReplayedChainLength = 1024;
@@ -114,8 +120,8 @@ constexpr int kReplayedShareDropped = 8;
 class ChainDecomposer {
  public:
   ChainDecomposer(std::span<const Point> vertices, const HullObserver& observe_hull,
-                  CutCheck* check = nullptr)
-      : vertices_(vertices), observe_hull_(observe_hull), check_(check) {}
+                  CutCheck* check = nullptr, std::stop_token stop = {})
+      : vertices_(vertices), observe_hull_(observe_hull), check_(check), stop_(std::move(stop)) {}
 
   // Writes the chain's formula into `sink`, an operator before its two
   // operands. The chains still to do wait on an explicit stack: long
@@ -126,7 +132,12 @@ class ChainDecomposer {
     domain_ = chain;
     memo_.reset();
     pending_.push_back(chain);
+    std::size_t expanded = 0;
     while (!pending_.empty()) {
+      if (++expanded % kChainsBetweenStopChecks == 0 && stop_.stop_requested()) {
+        pending_.clear();
+        return;
+      }
       const IndexChain next = pending_.back();
       pending_.pop_back();
       expand(next, sink);
@@ -319,6 +330,7 @@ class ChainDecomposer {
   std::span<const Point> vertices_;
   const HullObserver& observe_hull_;
   CutCheck* check_;
+  std::stop_token stop_;
   std::vector<IndexChain> pending_;
   std::vector<Point> point_copy_;
   std::vector<int> hull_positions_;  // the hull of last_split_
@@ -459,16 +471,16 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
 // the first. Returns false, having done nothing, when no thread can be
 // started. The chains are independent (each cut looks only at its own
 // chain), so the nodes are those of doing one after the other.
-bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, IndexChain first,
-                            NodeSink& first_sink, IndexChain second, NodeSink& second_sink,
-                            LastHull& last_hull) {
+bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check,
+                            const std::stop_token& stop, IndexChain first, NodeSink& first_sink,
+                            IndexChain second, NodeSink& second_sink, LastHull& last_hull) {
   const HullObserver no_observer;
   CutCheck second_check;
   if (check != nullptr) {
     second_check = CutCheck{check->turns, check->edges, check->hulls, check->repair, true};
   }
   ChainDecomposer second_decomposer(vertices, no_observer,
-                                    check != nullptr ? &second_check : nullptr);
+                                    check != nullptr ? &second_check : nullptr, stop);
   std::future<void> second_done;
   try {
     second_done =
@@ -476,7 +488,7 @@ bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check, In
   } catch (const std::system_error&) {
     return false;
   }
-  ChainDecomposer decomposer(vertices, no_observer, check);
+  ChainDecomposer decomposer(vertices, no_observer, check, stop);
   decomposer.run(first, first_sink);
   second_done.get();
   if (check != nullptr)
@@ -516,14 +528,20 @@ Decomposition decompose(std::span<const Point> vertices, const DecompositionOpti
   const bool concurrent = !options.observe_hull &&
                           std::min(first.length, second.length) >= options.concurrent_length &&
                           std::thread::hardware_concurrency() > 1;
-  if (!concurrent || !decompose_concurrently(vertices, check, first, first_sink, second,
-                                             second_sink, result.last_hull)) {
-    ChainDecomposer decomposer(vertices, options.observe_hull, check);
+  if (!concurrent || !decompose_concurrently(vertices, check, options.stop, first, first_sink,
+                                             second, second_sink, result.last_hull)) {
+    ChainDecomposer decomposer(vertices, options.observe_hull, check, options.stop);
     decomposer.run(first, first_sink);
     decomposer.run(second, second_sink);
     decomposer.take_last_hull(result.last_hull);
   }
   if (check != nullptr) result.all_cuts_sound = check->all_cuts_valid;
+  // A run may have given up before its chain was done; nothing of it is kept.
+  if (options.stop.stop_requested()) {
+    Decomposition stopped;
+    stopped.stopped = true;
+    return stopped;
+  }
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <span>
+#include <stop_token>
 #include <vector>
 
 #include "geometry/point.h"
@@ -56,6 +57,9 @@ struct DecompositionOptions {
   int concurrent_length = kConcurrentChainLength;
   // Sees every hull in turn; the chains are then done one after the other.
   HullObserver observe_hull;
+  // A decomposition started before it is known to be wanted gives up soon
+  // after a stop is requested, and its result is then marked stopped.
+  std::stop_token stop;
 };
 
 struct Decomposition {
@@ -64,6 +68,8 @@ struct Decomposition {
   // With repair_cuts: every cut was shown sound and every join matched the
   // turn computed in doubles, so the formula is the plain decomposition's.
   bool all_cuts_sound = true;
+  // Given up on a stop request: the formula is incomplete and must not be used.
+  bool stopped = false;
 };
 
 inline bool built(const Decomposition& decomposition) {
