@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <future>
+#include <system_error>
 #include <utility>
 
 #include "formula/formula.h"
@@ -69,11 +72,26 @@ void write_listing_file(RunReport& run, const VertexText& vertex_text, const Las
 
 namespace {
 
-void write_formula_file(RunReport& run, const TokenList& tokens) {
-  TextOutput out;
-  if (open_text_output(out, kFormulaFileName)) write_formula_tokens(tokens, out);
+// Writes the tokens into the opened "Formula.txt" and closes it.
+void finish_formula_file(RunReport& run, TextOutput& out, const TokenList& tokens) {
+  write_formula_tokens(tokens, out);
   close_text_output(out);
   report_output_failure(run, kFormulaFileName, out.error);
+}
+
+// The model written on a thread of its own, which asks for the tokens once
+// its edge blocks are written; an invalid future when no thread can be had.
+std::future<int> start_model(const std::string& bounding_box, const VertexText& block_text,
+                             const std::function<const TokenList&()>& tokens_when_needed,
+                             const char* model_name, std::span<const Ring> rings) {
+  try {
+    return std::async(
+        std::launch::async, [&bounding_box, &block_text, &tokens_when_needed, model_name, rings] {
+          return write_model(bounding_box, block_text, tokens_when_needed, model_name, rings);
+        });
+  } catch (const std::system_error&) {
+    return {};
+  }
 }
 
 }  // namespace
@@ -81,12 +99,38 @@ void write_formula_file(RunReport& run, const TokenList& tokens) {
 void write_formula_and_model(RunReport& run, std::size_t vertex_count,
                              const std::string& bounding_box, const VertexText& block_text,
                              Formula formula, const char* model_name, std::span<const Ring> rings) {
-  TokenList tokens = make_token_list(kTokensPerVertex * static_cast<int>(vertex_count));
-  append_tokens(formula, tokens);
+  TextOutput formula_out;
+  open_text_output(formula_out, kFormulaFileName);
+  // The model's edge blocks, the bulk of its text, need only the vertex
+  // text: they are written while the formula becomes tokens and goes to
+  // "Formula.txt". Not when the model's name is that file's, which must end
+  // up holding the model alone.
+  TokenList tokens;
+  std::promise<void> tokens_made;
+  std::future<void> tokens_ready = tokens_made.get_future();
+  const std::function<const TokenList&()> tokens_when_needed = [&]() -> const TokenList& {
+    tokens_ready.get();
+    return tokens;
+  };
+  std::future<int> model_written;
+  if (!writes_to_file(formula_out, model_name)) {
+    model_written = start_model(bounding_box, block_text, tokens_when_needed, model_name, rings);
+  }
+  try {
+    tokens = make_token_list(kTokensPerVertex * static_cast<int>(vertex_count));
+    append_tokens(formula, tokens);
+  } catch (...) {
+    // The model's thread must not wait for tokens that will never come.
+    tokens_made.set_exception(std::current_exception());
+    throw;
+  }
+  tokens_made.set_value();
   formula = Formula{};
-  write_formula_file(run, tokens);
-  report_output_failure(run, model_name,
-                        write_model(bounding_box, block_text, tokens, model_name, rings));
+  finish_formula_file(run, formula_out, tokens);
+  const int model_error = model_written.valid()
+                              ? model_written.get()
+                              : write_model(bounding_box, block_text, tokens, model_name, rings);
+  report_output_failure(run, model_name, model_error);
 }
 
 }  // namespace polyfrep

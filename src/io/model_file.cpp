@@ -83,8 +83,10 @@ std::string bounding_box_line(std::span<const Point> vertices, const VertexText&
   return line;
 }
 
-void write_model_text(std::string_view bounding_box, const VertexText& block_text,
-                      const TokenList& tokens, TextOutput& out, std::span<const Ring> rings) {
+namespace {
+
+void put_head_and_edge_blocks(std::string_view bounding_box, const VertexText& block_text,
+                              TextOutput& out, std::span<const Ring> rings) {
   put(out, bounding_box);
   put(out, kHead);
   const Ring outline{0, static_cast<int>(point_count(block_text)), 0, false};
@@ -94,15 +96,36 @@ void write_model_text(std::string_view bounding_box, const VertexText& block_tex
     for (std::size_t edge = first; edge < end; ++edge)
       put_edge_block(block_text, edge, edge + 1 == end ? first : edge + 1, out);
   }
+}
+
+void put_formula_and_tail(const TokenList& tokens, TextOutput& out) {
   put_formula_line(tokens, out);
   put(out, kTail);
 }
 
+}  // namespace
+
+void write_model_text(std::string_view bounding_box, const VertexText& block_text,
+                      const TokenList& tokens, TextOutput& out, std::span<const Ring> rings) {
+  put_head_and_edge_blocks(bounding_box, block_text, out, rings);
+  put_formula_and_tail(tokens, out);
+}
+
 int write_model(std::string_view bounding_box, const VertexText& block_text,
                 const TokenList& tokens, const char* model_name, std::span<const Ring> rings) {
+  return write_model(
+      bounding_box, block_text, [&tokens]() -> const TokenList& { return tokens; }, model_name,
+      rings);
+}
+
+int write_model(std::string_view bounding_box, const VertexText& block_text,
+                const std::function<const TokenList&()>& tokens_when_needed, const char* model_name,
+                std::span<const Ring> rings) {
   TextOutput out;
-  if (open_text_output(out, model_name))
-    write_model_text(bounding_box, block_text, tokens, out, rings);
+  if (open_text_output(out, model_name)) {
+    put_head_and_edge_blocks(bounding_box, block_text, out, rings);
+    put_formula_and_tail(tokens_when_needed(), out);
+  }
   close_text_output(out);
   return out.error;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,5 +32,11 @@ void write_model_text(std::string_view bounding_box, const VertexText& block_tex
 // Returns 0, or the errno of the first failure.
 int write_model(std::string_view bounding_box, const VertexText& block_text,
                 const TokenList& tokens, const char* model_name, std::span<const Ring> rings = {});
+
+// The same, asking for the tokens only once the edge blocks are written: they
+// need the vertex text alone, so the formula's tokens may be made meanwhile.
+int write_model(std::string_view bounding_box, const VertexText& block_text,
+                const std::function<const TokenList&()>& tokens_when_needed, const char* model_name,
+                std::span<const Ring> rings = {});
 
 }  // namespace polyfrep

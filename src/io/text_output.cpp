@@ -1,6 +1,7 @@
 #include "io/text_output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,6 +52,13 @@ bool open_text_output(TextOutput& out, const char* path) {
   }
   out.buffer.resize(kFileBufferSize);
   return true;
+}
+
+bool writes_to_file(const TextOutput& out, const char* path) {
+  struct stat open_file;
+  struct stat named_file;
+  return out.fd >= 0 && ::fstat(out.fd, &open_file) == 0 && ::stat(path, &named_file) == 0 &&
+         open_file.st_dev == named_file.st_dev && open_file.st_ino == named_file.st_ino;
 }
 
 void make_room(TextOutput& out, std::size_t size) {

@@ -25,6 +25,9 @@ struct TextOutput {
 // Returns false (and marks the output failed) when it cannot be opened.
 bool open_text_output(TextOutput& out, const char* path);
 
+// Whether `path` names the open file that `out` writes to.
+bool writes_to_file(const TextOutput& out, const char* path);
+
 // Flushes what is pending and closes the file. Returns true when every
 // write and the close succeeded. An output in memory mode is left as is.
 bool close_text_output(TextOutput& out);

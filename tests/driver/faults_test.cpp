@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -45,6 +46,29 @@ TEST(Faults, EveryFixedOutputNameIsCheckedAgainstTheInput) {
     EXPECT_EQ(read_file(dir / name), kSquare) << name;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
         << name << ": nothing else may be written";
+  }
+}
+
+// The formula file and the model are written at the same time; a model
+// named after the formula file must still end up as that file's only content.
+TEST(Faults, ModelNamedAfterTheFormulaFileReplacesIt) {
+  // Long enough that both files are written in several blocks.
+  std::string polygon = "20000\n";
+  for (int k = 0; k < 20000; ++k) {
+    const double angle = 2 * 3.141592653589793 * k / 20000;
+    polygon += std::to_string(std::cos(angle)) + " " + std::to_string(std::sin(angle)) + "\n";
+  }
+  TempDir reference;
+  write_file(reference / "in.txt", polygon);
+  ASSERT_EQ(
+      run_program(testing::converter_path(), {"in.txt", "out.hf"}, reference.path()).exit_code, 0);
+  const std::string model = read_file(reference / "out.hf");
+  for (const char* name : {"Formula.txt", "./Formula.txt"}) {
+    TempDir dir;
+    write_file(dir / "in.txt", polygon);
+    const auto result = run_program(testing::converter_path(), {"in.txt", name}, dir.path());
+    EXPECT_EQ(result.exit_code, 0) << name << ": " << result.standard_error;
+    EXPECT_EQ(read_file(dir / "Formula.txt"), model) << name;
   }
 }
 
