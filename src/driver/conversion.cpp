@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -142,23 +141,38 @@ std::future<Decomposition> start_decomposition(std::span<const Point> vertices,
   return std::async(std::launch::deferred, decompose);
 }
 
-// The decomposition is started before the outline has been swept for
-// crossings, taking it to be simple. An outline that crosses itself gets the
-// plain formula instead, as a clockwise one does: the started one, which
-// checks and repairs every cut, is told to stop (its work would be thrown
-// away) and the plain one takes its place.
-std::future<Decomposition> decomposition_after_sweep(std::span<const Point> vertices,
-                                                     const PolygonDiagnosis& diagnosis,
-                                                     std::future<Decomposition> started,
-                                                     std::stop_source& started_stop) {
-  const bool started_repairing = diagnosis.orientation > 0 && diagnosis.zero_length_edges.empty();
-  if (diagnosis.crossings.empty() || !started_repairing) return started;
-  started_stop.request_stop();
-  // A deferred one never started; a running one ends soon and must have let
-  // go of both cores before the plain one begins.
-  if (started.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) started.wait();
-  return start_decomposition(vertices, diagnosis);
-}
+// The decomposition of an outline, started before the outline has been
+// swept for crossings on the assumption that it is simple. An outline that
+// crosses itself gets the plain formula instead, as a clockwise one does: when
+// the sweep finds a crossing, the started decomposition, which checks and
+// repairs every cut, is told to stop (its work would be thrown away) and the
+// plain one starts at once. The stopped one ends on its own within a few
+// hundred chains; its future, which waits for it when let go, is kept
+// until then.
+class PendingDecomposition {
+ public:
+  PendingDecomposition(std::span<const Point> vertices, const PolygonDiagnosis& diagnosis)
+      : vertices_(vertices),
+        started_repairing_(repairs_cuts(diagnosis)),
+        pending_(start_decomposition(vertices, diagnosis, stop_.get_token())) {}
+
+  // The diagnosis now holds the crossings the sweep found, if any.
+  void sweep_done(const PolygonDiagnosis& diagnosis) {
+    if (!started_repairing_ || repairs_cuts(diagnosis)) return;
+    stop_.request_stop();
+    stopped_ = std::move(pending_);
+    pending_ = start_decomposition(vertices_, diagnosis);
+  }
+
+  Decomposition take() { return pending_.get(); }
+
+ private:
+  std::span<const Point> vertices_;
+  bool started_repairing_;
+  std::stop_source stop_;
+  std::future<Decomposition> pending_;
+  std::future<Decomposition> stopped_;
+};
 
 void report_crossing(RunReport& run, const char* input_name, const PolygonDiagnosis& diagnosis) {
   if (diagnosis.crossings.empty()) return;
@@ -252,19 +266,16 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
     }
   }
 
-  std::stop_source stop_started;
-  std::future<Decomposition> pending_decomposition =
-      start_decomposition(vertices, diagnosis, stop_started.get_token());
   // The sweep comes first: when it finds a crossing, the less of the started
   // decomposition has been done in vain.
+  PendingDecomposition pending_decomposition(vertices, diagnosis);
   find_crossings(vertices, 1, std::nullopt, diagnosis);
-  pending_decomposition = decomposition_after_sweep(vertices, diagnosis,
-                                                    std::move(pending_decomposition), stop_started);
+  pending_decomposition.sweep_done(diagnosis);
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text);
   WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
 
-  Decomposition decomposition = pending_decomposition.get();
+  Decomposition decomposition = pending_decomposition.take();
   write_listing_file(run, vertex_text, decomposition.last_hull);
   const bool formula_built = built(decomposition);
   std::string written_problem;

@@ -4,16 +4,18 @@
 
 namespace polyfrep {
 
+bool repairs_cuts(const PolygonDiagnosis& diagnosis) {
+  return diagnosis.orientation > 0 && diagnosis.zero_length_edges.empty() &&
+         diagnosis.crossings.empty();
+}
+
 Decomposition choose_polygon_formula(std::span<const Point> vertices,
                                      const PolygonDiagnosis& diagnosis,
                                      const FormulaPolicy& policy) {
   DecompositionOptions options;
   options.concurrent_length = policy.concurrent_length;
   options.stop = policy.stop;
-  if (diagnosis.orientation <= 0 || !diagnosis.zero_length_edges.empty() ||
-      !diagnosis.crossings.empty()) {
-    return build_polygon_formula(vertices, options);
-  }
+  if (!repairs_cuts(diagnosis)) return build_polygon_formula(vertices, options);
   options.repair_cuts = true;
   Decomposition checked = build_polygon_formula(vertices, options);
   if (checked.stopped || !built(checked) || checked.all_cuts_sound ||

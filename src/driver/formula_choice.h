@@ -22,6 +22,10 @@ struct FormulaPolicy {
   std::stop_token stop;
 };
 
+// Whether choose_polygon_formula checks and repairs the outline's cuts: for a
+// counter-clockwise outline without zero-length edges or known crossings.
+bool repairs_cuts(const PolygonDiagnosis& diagnosis);
+
 // The converter's formula: the plain decomposition when it describes the
 // polygon, otherwise the decomposition with every unsound cut repaired.
 // Clockwise outlines, outlines enclosing no area, outlines that cross

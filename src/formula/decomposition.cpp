@@ -497,6 +497,13 @@ bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check,
   return true;
 }
 
+// What a decomposition that gave up on a stop request returns.
+Decomposition stopped_decomposition() {
+  Decomposition stopped;
+  stopped.stopped = true;
+  return stopped;
+}
+
 Decomposition decompose(std::span<const Point> vertices, const DecompositionOptions& options,
                         CutCheck* check) {
   Decomposition result;
@@ -508,6 +515,7 @@ Decomposition decompose(std::span<const Point> vertices, const DecompositionOpti
   if (options.observe_hull) options.observe_hull(outline, vertices, hull_positions);
   result.last_hull = LastHull{outline, hull_positions};
   if (hull_positions.size() < 2) return result;
+  if (options.stop.stop_requested()) return stopped_decomposition();
 
   const auto [a, b] = checked_polygon_cut(
       vertices, hull_positions, hull_positions[0],
@@ -537,11 +545,7 @@ Decomposition decompose(std::span<const Point> vertices, const DecompositionOpti
   }
   if (check != nullptr) result.all_cuts_sound = check->all_cuts_valid;
   // A run may have given up before its chain was done; nothing of it is kept.
-  if (options.stop.stop_requested()) {
-    Decomposition stopped;
-    stopped.stopped = true;
-    return stopped;
-  }
+  if (options.stop.stop_requested()) return stopped_decomposition();
   return result;
 }
 
@@ -553,6 +557,7 @@ Decomposition build_polygon_formula(std::span<const Point> vertices,
   // One pass that checks every cut and repairs the unsound ones: when every
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
+  if (options.stop.stop_requested()) return stopped_decomposition();
   SharedEdgeIndex edges(vertices);
   // A strictly convex outline needs no cut test, and short ones are quicker
   // to walk than to build hulls for.
