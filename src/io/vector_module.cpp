@@ -65,18 +65,23 @@ bool add_polygons(const OGRGeometry& geometry, std::vector<RawPolygon>& polygons
   return false;
 }
 
+// Adds the polygons of a repaired geometry, leaving out the lines and points
+// that collapsed parts became. A repair can nest them: an outline with folds
+// gives a collection holding a multipolygon beside a multilinestring.
+void add_valid_polygons(const OGRGeometry& geometry, OGRMultiPolygon& parts) {
+  const OGRwkbGeometryType type = wkbFlatten(geometry.getGeometryType());
+  if (type == wkbPolygon) {
+    parts.addGeometry(&geometry);
+  } else if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
+    for (const OGRGeometry* part : *geometry.toGeometryCollection())
+      add_valid_polygons(*part, parts);
+  }
+}
+
 // Adds the valid polygons that repairing one polygon gives.
 void add_repaired_polygon(const OGRPolygon& polygon, OGRMultiPolygon& parts) {
   const GeometryHandle valid(polygon.MakeValid());
-  if (!valid) return;
-  const OGRwkbGeometryType type = wkbFlatten(valid->getGeometryType());
-  if (type == wkbPolygon) {
-    parts.addGeometry(valid.get());
-  } else if (type == wkbMultiPolygon || type == wkbGeometryCollection) {
-    for (const OGRGeometry* part : *valid->toGeometryCollection()) {
-      if (wkbFlatten(part->getGeometryType()) == wkbPolygon) parts.addGeometry(part);
-    }
-  }
+  if (valid) add_valid_polygons(*valid, parts);
 }
 
 // Each polygon of a geometry repaired on its own: repairing a multipolygon

@@ -84,5 +84,19 @@ TEST(RegionFiles, OneRingGivesExactlyWhatItsVertexListGives) {
   }
 }
 
+// Repairing can nest the polygons in a collection beside the lines that
+// folds collapse to, as real coastlines that cross themselves show: every
+// polygon is kept. A bow tie with a spike is the bow tie's region.
+TEST(RegionFiles, MadeValidKeepsThePolygonsBesideCollapsedLines) {
+  testing::TempDir run_dir;
+  testing::write_file(run_dir / "polyIn2.txt", "6\n0 0\n2 2\n2 0\n0 2\n-1 3\n0 2\n");
+  const auto result =
+      testing::run_program(testing::converter_path(), {"--make-valid"}, run_dir.path());
+  EXPECT_EQ(result.exit_code, 0) << result.standard_error;
+  const fs::path bow_tie = testing::test_data_dir() / "make_valid_bow_tie";
+  for (const char* name : {"poly.hf", "Formula.txt", "poly.plt", "List.txt"})
+    EXPECT_EQ(read_file(run_dir / name), read_file(bow_tie / name)) << name;
+}
+
 }  // namespace
 }  // namespace polyfrep
