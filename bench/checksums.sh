@@ -10,7 +10,8 @@
 #
 # The cases are every generated family but collinear at 1,000, 10,000 and
 # 100,000 vertices, collinear at 1,000, and the five coastlines (coastline-IN
-# and so on; made with gmt and gmt-dcw, which are installed with apt-get when
+# and so on) and their valid rings (valid-coastline-IN and so on; made with
+# gmt and gmt-dcw, which are installed with apt-get when
 # missing; a coastline that cannot be made is named in a note, not checked,
 # and not a difference). Each is converted once in a fresh scratch
 # directory; the list holds the sha256 of the input polygon, of the four
@@ -71,6 +72,9 @@ standard_cases() {
   for country in "${coastline_countries[@]}"; do
     echo "coastline-$country"
   done
+  for country in "${coastline_countries[@]}"; do
+    echo "valid-coastline-$country"
+  done
 }
 
 digest() {  # FILE
@@ -88,7 +92,7 @@ digest() {  # FILE
 case_lines() {  # CASE
   local case_name="$1" family="${1%-*}" n="${1##*-}" input file
   case_unavailable=""
-  if [[ "$family" == coastline ]]; then
+  if [[ "$family" == coastline || "$family" == valid-coastline ]]; then
     ensure_polygon "$family" "$n" || {
       case_unavailable="its coastline could not be made (gmt, gmt-dcw)"
       return 0

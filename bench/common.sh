@@ -15,11 +15,13 @@ generator="$build_dir/polyfrep-generate"
 measurer="$build_dir/polyfrep-measure"
 naive_floor="$build_dir/polyfrep-naive-floor"
 
-benchmark_families=(random-star comb spiral staircase collinear coastline region)
+benchmark_families=(random-star comb spiral staircase collinear coastline valid-coastline region)
 # The coastline family: the largest ring of each country's coastline (see
 # bench/coastline.sh), from 212,369 (IN) to 516,561 (AU) vertices with the
 # data of gmt-dcw 2.1.1; its "size" is the country code.
 coastline_countries=(IN CN CA US AU)
+# The valid-coastline family: the largest ring of the valid region each of
+# those rings encloses (see bench/valid_coastline.sh), the same countries.
 # The region family: a country's whole coastline as a GeoJSON region (see
 # bench/coast_region.sh); ID, 2,022 parts and 98,055 points with gmt-dcw
 # 2.1.1, one of which crosses itself.
@@ -36,7 +38,13 @@ build_tools() {
   fi
 }
 
-polygon_path() {  # FAMILY SIZE (a vertex count, or a country code for coastline and region)
+# The families of real outlines: their sizes are country codes, and they are
+# made with gmt and gmt-dcw.
+is_real_family() {  # FAMILY
+  [[ "$1" == coastline || "$1" == valid-coastline || "$1" == region ]]
+}
+
+polygon_path() {  # FAMILY SIZE (a vertex count, or a country code for the real outlines)
   if [[ "$1" == region ]]; then
     echo "$polygon_dir/$1-$2.geojson"
   else
@@ -87,17 +95,18 @@ coastline_tools_ready() {
 }
 
 # Makes a polygon unless the cache holds one made by the current generator
-# (for coastline: by the current bench/coastline.sh).
+# (for the real outlines: by the current script that makes them).
 ensure_polygon() {  # FAMILY SIZE
   local path maker="$generator"
   path="$(polygon_path "$1" "$2")"
   [[ "$1" != coastline ]] || maker="$bench_dir/coastline.sh"
+  [[ "$1" != valid-coastline ]] || maker="$bench_dir/valid_coastline.sh"
   [[ "$1" != region ]] || maker="$bench_dir/coast_region.sh"
   if [[ -f "$path" && ! "$maker" -nt "$path" ]]; then
     return 0
   fi
   mkdir -p "$polygon_dir"
-  if [[ "$1" == coastline ]]; then
+  if [[ "$1" == coastline || "$1" == valid-coastline ]]; then
     coastline_tools_ready && "$maker" "$2" "$path.partial" && mv "$path.partial" "$path"
   elif [[ "$1" == region ]]; then
     coastline_tools_ready && "$maker" "$2" "$path.partial" &&

@@ -3,9 +3,9 @@
 #
 #   bench/run.sh [--quick] [--families LIST] [--runs N] [--timeout SECONDS]
 #
-# --quick          sizes up to 100,000 only (coastline keeps its five countries)
-# --families LIST  comma-separated, from:
-#                  random-star,comb,spiral,staircase,collinear,coastline,region
+# --quick          sizes up to 100,000 only (the coastlines keep their five countries)
+# --families LIST  comma-separated, from: random-star,comb,spiral,staircase,
+#                  collinear,coastline,valid-coastline,region
 # --runs N         runs per case (default 5); the table gives the median
 # --timeout S      limit of one run in seconds (default 30)
 #
@@ -15,7 +15,7 @@
 # the timeout, so a slow case costs about one timeout at most; the "runs"
 # column says how many runs the medians are taken over. A run past the
 # timeout is killed and the case reads "timeout"; larger sizes of that family
-# are then skipped. The coastline and region families need gmt and gmt-dcw, which are
+# are then skipped. The coastline, valid-coastline and region families need gmt and gmt-dcw, which are
 # installed with apt-get when missing; if that fails, the family is skipped.
 set -euo pipefail
 # shellcheck source=bench/common.sh
@@ -63,7 +63,7 @@ for family in "${families[@]}"; do
 done
 
 sizes_of() {  # FAMILY
-  if [[ "$1" == coastline ]]; then
+  if [[ "$1" == coastline || "$1" == valid-coastline ]]; then
     echo "${coastline_countries[@]}"  # by vertex count, 212,369 to 516,561
   elif [[ "$1" == region ]]; then
     echo "${region_countries[@]}"
@@ -179,7 +179,7 @@ kept_families=()
 for family in "${families[@]}"; do
   made=1
   for size in $(sizes_of "$family"); do
-    if [[ "$family" == coastline || "$family" == region ]]; then
+    if is_real_family "$family"; then
       # Without gmt and gmt-dcw (a message says why), the family is left out.
       ensure_polygon "$family" "$size" || {
         echo "the $family family is skipped: no polygon for $size" >&2
@@ -218,7 +218,7 @@ for family in "${families[@]}"; do
     input="$(polygon_path "$family" "$size")"
     n="$(head -n 1 "$(floor_input_path "$input")" | tr -d '[:space:]')"
     label="$n"
-    [[ "$family" != coastline && "$family" != region ]] || label="$size $n"
+    ! is_real_family "$family" || label="$size $n"
     input_size="$(format_bytes "$(stat -c %s "$input")")"
     floor="$(format_seconds "$(copy_floor "$input")")"
     if [[ -n "$skip_reason" ]]; then
@@ -239,7 +239,7 @@ for family in "${families[@]}"; do
         [[ "$case_failure" != timeout ]] || outcome="timeout (> ${timeout_seconds} s)"
         row="| $family | $label | $input_size | $floor | $naive | $outcome | – | ${#case_walls[@]} | – | – |"
         skip_reason="$label: $case_failure"
-        [[ "$family" == coastline || "$family" == region ]] || skip_reason="n=$skip_reason"
+        is_real_family "$family" || skip_reason="n=$skip_reason"
       else
         wall="$(median "${case_walls[@]}")"
         peak_kib="$(maximum "${case_peaks[@]}")"
