@@ -1,6 +1,8 @@
 #include "formula/decomposition.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <future>
 #include <memory>
@@ -82,21 +84,90 @@ int first_position_by_distance(int length, Test&& test) {
   return -1;
 }
 
-// Where a decomposer writes its formula's nodes: a stretch of the polygon's
-// formula that holds exactly the nodes of the chains it is given.
-struct NodeSink {
-  std::span<int> nodes;
-  std::size_t count = 0;
+// A chain still to be decomposed, and where in the formula its nodes go: an
+// operator before its two operands, so that every chain's nodes have a place
+// known in advance and chains may be done in any order, on any thread.
+struct PendingChain {
+  IndexChain chain;
+  std::size_t offset = 0;
 };
-
-void append(NodeSink& sink, int node) {
-  sink.nodes[sink.count++] = node;
-}
 
 // Nodes of a chain's formula: one per edge, one per cut.
 std::size_t chain_node_count(int length) {
   return 2 * static_cast<std::size_t>(length) - 3;
 }
+
+// Chains this long or longer are handed to a decomposer that has run out of
+// work; shorter ones are not worth the hand-over.
+constexpr int kSharedChainLength = 2048;
+
+// The chains that decomposers on several threads share. Each decomposer
+// works through a stack of its own; one that runs out waits here, and the
+// others, seeing it wait, hand over a long chain of theirs. The top-level
+// chains of a polygon seldom take equal work: a comb or a coastline often
+// leaves one thread working alone for a third of the time otherwise.
+class ChainPool {
+ public:
+  ChainPool(std::vector<PendingChain> chains, int workers)
+      : chains_(std::move(chains)),
+        workers_(workers),
+        available_(static_cast<int>(chains_.size())) {}
+
+  // Waits for a chain; false once every chain is done (or given up on).
+  bool take(PendingChain& chain) {
+    std::unique_lock lock(mutex_);
+    while (chains_.empty() && !finished_) {
+      if (waiting_.load(std::memory_order_relaxed) + 1 == workers_) {
+        finish_locked();
+        break;
+      }
+      waiting_.fetch_add(1, std::memory_order_relaxed);
+      changed_.wait(lock);
+      waiting_.fetch_sub(1, std::memory_order_relaxed);
+    }
+    if (chains_.empty()) return false;
+    chain = chains_.back();
+    chains_.pop_back();
+    available_.store(static_cast<int>(chains_.size()), std::memory_order_relaxed);
+    return true;
+  }
+
+  // Whether more decomposers wait for work than there are chains for them:
+  // cheap enough to ask after every chain.
+  bool wanted() const {
+    return waiting_.load(std::memory_order_relaxed) > available_.load(std::memory_order_relaxed);
+  }
+
+  void give(const PendingChain& chain) {
+    {
+      const std::lock_guard lock(mutex_);
+      chains_.push_back(chain);
+      available_.store(static_cast<int>(chains_.size()), std::memory_order_relaxed);
+    }
+    changed_.notify_one();
+  }
+
+  // Ends every wait: a decomposer stopped or failed, and the others must not
+  // wait for chains it will never hand over.
+  void finish() {
+    const std::lock_guard lock(mutex_);
+    finish_locked();
+  }
+
+ private:
+  void finish_locked() {
+    finished_ = true;
+    changed_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<PendingChain> chains_;
+  const int workers_;
+  std::atomic<int> waiting_{0};
+  std::atomic<int> available_{0};
+  bool finished_ = false;
+};
 
 // Repairs that have tried this many positions start remembering the ones
 // whose cut ray crosses an edge.
@@ -123,32 +194,47 @@ class ChainDecomposer {
                   CutCheck* check = nullptr, std::stop_token stop = {})
       : vertices_(vertices), observe_hull_(observe_hull), check_(check), stop_(std::move(stop)) {}
 
-  // Writes the chain's formula into `sink`, an operator before its two
-  // operands. The chains still to do wait on an explicit stack: long
-  // collinear or spiralling chains decompose thousands of levels deep.
-  void run(IndexChain chain, NodeSink& sink) {
-    // Every chain of this run lies within `chain`; the memo numbers its
+  // Writes the chain's formula into `nodes`, from the pending chain's offset.
+  // The chains still to do wait on an explicit stack: long collinear or
+  // spiralling chains decompose thousands of levels deep. With a pool, long
+  // chains go to decomposers that wait for work.
+  void run(PendingChain start, std::span<int> nodes, ChainPool* pool = nullptr) {
+    // Every chain of this run lies within the start; the memo numbers its
     // vertices from there, so that it takes room for this chain only.
-    domain_ = chain;
+    domain_ = start.chain;
     memo_.reset();
-    pending_.push_back(chain);
+    nodes_ = nodes;
+    pending_.push_back(start);
     std::size_t expanded = 0;
     while (!pending_.empty()) {
       if (++expanded % kChainsBetweenStopChecks == 0 && stop_.stop_requested()) {
         pending_.clear();
         return;
       }
-      const IndexChain next = pending_.back();
+      const PendingChain next = pending_.back();
       pending_.pop_back();
-      expand(next, sink);
+      expand(next);
+      if (pool != nullptr && pool->wanted()) share_longest_waiting(*pool);
     }
   }
 
-  // The last hull this decomposer computed, if it computed any.
-  bool take_last_hull(LastHull& last) const {
-    if (last_split_.length == 0) return false;
-    last.chain = last_split_;
-    last.positions = hull_positions_;
+  // Runs the pool's chains until none is left.
+  void run_from(ChainPool& pool, std::span<int> nodes) {
+    PendingChain start;
+    while (pool.take(start)) {
+      run(start, nodes, &pool);
+      if (stop_.stop_requested()) pool.finish();
+    }
+  }
+
+  // The hull of the chain whose nodes come last in the formula among those
+  // this decomposer split, with its offset; false if it split none. Done one
+  // after the other, that is the last hull computed.
+  bool take_last_hull(LastHull& last, std::size_t& offset) const {
+    if (last_hull_chain_.length == 0) return false;
+    last.chain = last_hull_chain_;
+    last.positions = last_hull_positions_;
+    offset = last_hull_offset_;
     return true;
   }
 
@@ -158,26 +244,29 @@ class ChainDecomposer {
   }
   int vertex_count() const { return static_cast<int>(vertices_.size()); }
 
-  void expand(IndexChain chain, NodeSink& sink) {
+  void expand(PendingChain pending) {
+    const IndexChain chain = pending.chain;
+    std::span<int> nodes = nodes_.subspan(pending.offset, chain_node_count(chain.length));
     if (chain.length == 2) {
-      append(sink, chain.first);
+      nodes[0] = chain.first;
       return;
     }
     if (chain.length == 3) {
       // Its only cut is at the middle vertex; it can only be checked.
       checked_cut(chain, 1);
-      append(sink, output_join(chain, 1));
-      append(sink, chain.first);
-      append(sink, vertex_index(chain.first, 1, vertex_count()));
+      nodes[0] = output_join(chain, 1);
+      nodes[1] = chain.first;
+      nodes[2] = vertex_index(chain.first, 1, vertex_count());
       return;
     }
-    split(chain, sink);
+    split(pending);
   }
 
   // A chain of four or more vertices is cut at one of its own hull vertices
   // near its middle; position 1 is the initial choice, so the cut is never at
   // an end and both parts are shorter than the chain.
-  void split(IndexChain chain, NodeSink& sink) {
+  void split(PendingChain pending) {
+    const IndexChain chain = pending.chain;
     if (!replayed_hull(chain)) {
       const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
       chain_hull(points, hull_positions_, hull_work_);
@@ -185,19 +274,39 @@ class ChainDecomposer {
     }
     last_split_ = chain;
     // Large working storage is let go at once: the chains after this one are
-    // smaller, and holding it would keep megabytes for the whole run.
+    // mostly smaller, and holding it would keep megabytes for the whole run.
     if (chain.length >= kStorageKeptBelow) {
       point_copy_ = std::vector<Point>();
       hull_work_ = HullWorkspace();
     }
     const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
-    const int join = output_join(chain, cut);
+    keep_if_last_hull(pending);
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
-    // The join, then the left part and the right part: pushed in reverse.
-    append(sink, join);
-    pending_.push_back(right);
-    pending_.push_back(left);
+    const std::size_t left_offset = pending.offset + 1;
+    nodes_[pending.offset] = output_join(chain, cut);
+    // The left part first: pushed last.
+    pending_.push_back({right, left_offset + chain_node_count(left.length)});
+    pending_.push_back({left, left_offset});
+  }
+
+  // Keeps the hull just computed when its chain's nodes come later in the
+  // formula than those of every chain split before: List.txt lists the hull
+  // of the chain split last when they are done one after the other.
+  void keep_if_last_hull(PendingChain pending) {
+    if (last_hull_chain_.length != 0 && pending.offset < last_hull_offset_) return;
+    last_hull_chain_ = pending.chain;
+    last_hull_offset_ = pending.offset;
+    // The current hull is recomputed from scratch at the next split.
+    std::swap(last_hull_positions_, hull_positions_);
+  }
+
+  // Hands the longest chain this decomposer has waiting, the bottom of its
+  // stack, to one that waits for work, if it is long enough to be worth it.
+  void share_longest_waiting(ChainPool& pool) {
+    if (pending_.empty() || pending_.front().chain.length < kSharedChainLength) return;
+    pool.give(pending_.front());
+    pending_.erase(pending_.begin());
   }
 
   // chain_hull's result for a long chain that the replay can give, taken
@@ -331,9 +440,13 @@ class ChainDecomposer {
   const HullObserver& observe_hull_;
   CutCheck* check_;
   std::stop_token stop_;
-  std::vector<IndexChain> pending_;
+  std::span<int> nodes_;
+  std::vector<PendingChain> pending_;
   std::vector<Point> point_copy_;
-  std::vector<int> hull_positions_;  // the hull of last_split_
+  std::vector<int> hull_positions_;  // the hull of the chain being split
+  IndexChain last_hull_chain_{0, 0};
+  std::size_t last_hull_offset_ = 0;
+  std::vector<int> last_hull_positions_;
   HullWorkspace hull_work_;
   HullReplay replay_;
   // Cut vertices whose ray was found to cross an edge, numbered within the
@@ -372,8 +485,7 @@ Formula build_chain_formula(std::span<const Point> vertices, IndexChain chain,
                             const HullObserver& observe_hull) {
   Formula formula;
   formula.nodes.resize(chain_node_count(chain.length));
-  NodeSink sink{formula.nodes, 0};
-  ChainDecomposer(vertices, observe_hull).run(chain, sink);
+  ChainDecomposer(vertices, observe_hull).run({chain, 0}, formula.nodes);
   return formula;
 }
 
@@ -466,34 +578,64 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
   return sound_corner_pair(vertices, *check->turns, extreme).value_or(std::pair{a, b});
 }
 
-// Writes the formula of `first` into the first sink and that of `second`
-// into the second, the second on a thread of its own while this thread does
-// the first. Returns false, having done nothing, when no thread can be
-// started. The chains are independent (each cut looks only at its own
-// chain), so the nodes are those of doing one after the other.
+// The last hull of the decomposers: the one whose chain's nodes come last.
+void take_last_hull(std::span<const ChainDecomposer> decomposers, LastHull& last_hull) {
+  std::size_t last_offset = 0;
+  bool found = false;
+  for (const ChainDecomposer& decomposer : decomposers) {
+    LastHull hull;
+    std::size_t offset = 0;
+    if (decomposer.take_last_hull(hull, offset) && (!found || offset > last_offset)) {
+      last_hull = std::move(hull);
+      last_offset = offset;
+      found = true;
+    }
+  }
+}
+
+// Writes the formulas of the two top-level chains into `nodes`, on two
+// threads that share the chains as they go. Returns false, having done
+// nothing, when no thread can be started. The chains are independent (each
+// cut looks only at its own chain), so the nodes are those of doing one
+// after the other.
 bool decompose_concurrently(std::span<const Point> vertices, CutCheck* check,
-                            const std::stop_token& stop, IndexChain first, NodeSink& first_sink,
-                            IndexChain second, NodeSink& second_sink, LastHull& last_hull) {
+                            const std::stop_token& stop, PendingChain first, PendingChain second,
+                            std::span<int> nodes, LastHull& last_hull) {
   const HullObserver no_observer;
   CutCheck second_check;
   if (check != nullptr) {
     second_check = CutCheck{check->turns, check->edges, check->hulls, check->repair, true};
   }
-  ChainDecomposer second_decomposer(vertices, no_observer,
-                                    check != nullptr ? &second_check : nullptr, stop);
+  std::vector<ChainDecomposer> decomposers;
+  decomposers.reserve(2);
+  decomposers.emplace_back(vertices, no_observer, check, stop);
+  decomposers.emplace_back(vertices, no_observer, check != nullptr ? &second_check : nullptr, stop);
+  ChainPool pool({second, first}, 2);
+  // A decomposer that fails ends the others' waits before its error moves on.
+  const auto work = [&pool, nodes](ChainDecomposer& decomposer) {
+    try {
+      decomposer.run_from(pool, nodes);
+    } catch (...) {
+      pool.finish();
+      throw;
+    }
+  };
   std::future<void> second_done;
   try {
-    second_done =
-        std::async(std::launch::async, [&] { second_decomposer.run(second, second_sink); });
+    second_done = std::async(std::launch::async, [&] { work(decomposers[1]); });
   } catch (const std::system_error&) {
     return false;
   }
-  ChainDecomposer decomposer(vertices, no_observer, check, stop);
-  decomposer.run(first, first_sink);
+  try {
+    work(decomposers[0]);
+  } catch (...) {
+    second_done.wait();
+    throw;
+  }
   second_done.get();
   if (check != nullptr)
     check->all_cuts_valid = check->all_cuts_valid && second_check.all_cuts_valid;
-  if (!second_decomposer.take_last_hull(last_hull)) decomposer.take_last_hull(last_hull);
+  take_last_hull(decomposers, last_hull);
   return true;
 }
 
@@ -530,18 +672,18 @@ Decomposition decompose(std::span<const Point> vertices, const DecompositionOpti
   std::vector<int>& nodes = result.formula.nodes;
   nodes.resize(2 * vertices.size() - 1);
   nodes[0] = TOKEN_INTERSECT;
-  const std::size_t first_size = chain_node_count(first.length);
-  NodeSink first_sink{std::span<int>(nodes).subspan(1, first_size), 0};
-  NodeSink second_sink{std::span<int>(nodes).subspan(1 + first_size), 0};
-  const bool concurrent = !options.observe_hull &&
-                          std::min(first.length, second.length) >= options.concurrent_length &&
-                          std::thread::hardware_concurrency() > 1;
-  if (!concurrent || !decompose_concurrently(vertices, check, options.stop, first, first_sink,
-                                             second, second_sink, result.last_hull)) {
+  const PendingChain first_chain{first, 1};
+  const PendingChain second_chain{second, 1 + chain_node_count(first.length)};
+  const bool concurrent =
+      !options.observe_hull &&
+      static_cast<long long>(first.length) + second.length >= 2LL * options.concurrent_length &&
+      std::thread::hardware_concurrency() > 1;
+  if (!concurrent || !decompose_concurrently(vertices, check, options.stop, first_chain,
+                                             second_chain, nodes, result.last_hull)) {
     ChainDecomposer decomposer(vertices, options.observe_hull, check, options.stop);
-    decomposer.run(first, first_sink);
-    decomposer.run(second, second_sink);
-    decomposer.take_last_hull(result.last_hull);
+    decomposer.run(first_chain, nodes);
+    decomposer.run(second_chain, nodes);
+    take_last_hull(std::span<const ChainDecomposer>(&decomposer, 1), result.last_hull);
   }
   if (check != nullptr) result.all_cuts_sound = check->all_cuts_valid;
   // A run may have given up before its chain was done; nothing of it is kept.

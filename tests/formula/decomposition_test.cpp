@@ -220,5 +220,36 @@ TEST(BuildPolygonFormula, GeneratedPolygonsGiveWellFormedFormulas) {
   }
 }
 
+// Two threads share the chains as they go, handing long ones to a thread
+// that has run out: the formula and the last hull must be those of one
+// thread doing everything in order, however the work was shared.
+TEST(BuildPolygonFormula, SharingChainsBetweenThreadsChangesNothing) {
+  const struct {
+    const char* name;
+    std::vector<Point> vertices;
+  } cases[] = {
+      {"star", testing::star_polygon(20000, 5)},
+      {"comb", testing::comb_polygon(6000, 9)},
+      {"staircase", testing::orthogonal_polygon(10000, 4)},
+      {"untangled", testing::untangled_polygon(12000, 6)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DecompositionOptions options;
+    options.repair_cuts = true;
+    options.concurrent_length = std::numeric_limits<int>::max();
+    const Decomposition alone = build_polygon_formula(c.vertices, options);
+    options.concurrent_length = 100;
+    for (int run = 0; run < 3; ++run) {
+      const Decomposition shared = build_polygon_formula(c.vertices, options);
+      EXPECT_TRUE(shared.formula.nodes == alone.formula.nodes);
+      EXPECT_EQ(shared.last_hull.chain.first, alone.last_hull.chain.first);
+      EXPECT_EQ(shared.last_hull.chain.length, alone.last_hull.chain.length);
+      EXPECT_EQ(shared.last_hull.positions, alone.last_hull.positions);
+      EXPECT_EQ(shared.all_cuts_sound, alone.all_cuts_sound);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace polyfrep
