@@ -102,14 +102,20 @@ void CrossingMemo::focus(IndexChain chain) {
   }
 }
 
-int CrossingMemo::open_at_or_above(int position, int last) const {
+// The word of ruled-out bits that holds the vertex, with `also`'s merged in.
+std::uint64_t CrossingMemo::ruled_out_word(int vertex, const CrossingMemo* also) const {
+  const std::size_t word = to_index(vertex / kWordBits);
+  return ruled_out_bits_[word] | (also != nullptr ? also->ruled_out_bits_[word] : 0);
+}
+
+int CrossingMemo::open_at_or_above(int position, int last, const CrossingMemo* also) const {
   while (position <= last) {
     const int vertex = vertex_at(position);
     // The rest of this word, up to the polygon's last vertex (where the
     // chain may wrap) and the chain's last position.
     const int bit = vertex % kWordBits;
     const int span = std::min({kWordBits - bit, vertex_count_ - vertex, last - position + 1});
-    std::uint64_t open = ~ruled_out_bits_[to_index(vertex / kWordBits)] >> bit;
+    std::uint64_t open = ~ruled_out_word(vertex, also) >> bit;
     if (span < kWordBits) open &= (std::uint64_t{1} << span) - 1;
     if (open != 0) return position + std::countr_zero(open);
     position += span;
@@ -117,14 +123,14 @@ int CrossingMemo::open_at_or_above(int position, int last) const {
   return last + 1;
 }
 
-int CrossingMemo::open_at_or_below(int position) const {
+int CrossingMemo::open_at_or_below(int position, const CrossingMemo* also) const {
   while (position >= 1) {
     const int vertex = vertex_at(position);
     // This word down to its first bit, the polygon's vertex 0 (where the
     // chain may wrap) and the chain's position 1.
     const int bit = vertex % kWordBits;
     const int span = std::min({bit + 1, vertex + 1, position});
-    std::uint64_t open = ~ruled_out_bits_[to_index(vertex / kWordBits)] << (kWordBits - 1 - bit);
+    std::uint64_t open = ~ruled_out_word(vertex, also) << (kWordBits - 1 - bit);
     if (span < kWordBits) open &= ~((~std::uint64_t{0}) >> span);
     if (open != 0) return position - std::countl_zero(open);
     position -= span;

@@ -30,13 +30,15 @@ class CrossingMemo {
   // remembered edge that the chain keeps.
   bool ruled_out(int position) const;
   // The first position from `position` up to `last` that is not ruled out,
-  // or last + 1.
-  int open_at_or_above(int position, int last) const;
+  // or last + 1. With `also`, a memo over the same vertices with the same
+  // focus, a position ruled out by either is passed over.
+  int open_at_or_above(int position, int last, const CrossingMemo* also = nullptr) const;
   // The first position from `position` down to 1 that is not ruled out, or 0.
-  int open_at_or_below(int position) const;
+  int open_at_or_below(int position, const CrossingMemo* also = nullptr) const;
 
  private:
   int vertex_at(int position) const;
+  std::uint64_t ruled_out_word(int vertex, const CrossingMemo* also) const;
   bool edge_in_focus(int edge) const;
   void set_ruled_out(int vertex, bool ruled_out);
   void release_edge(int edge);

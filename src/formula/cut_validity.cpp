@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "formula/token_list.h"
@@ -645,15 +646,23 @@ bool piece_crosses_ray(const Ray& cut, const RayPiece& piece) {
 // on the ray's line either leaves it there, behind the cut vertex, or runs
 // along it; running towards the cut vertex it would pass it and run on along
 // the ray, which is left to the full walk (nullopt).
-std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) {
+// When the conflict is that the ray crosses an end piece, `crossed_end` says
+// which one.
+std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends,
+                                      ChainEnd& crossed_end) {
   const RayPiece& back = ends.back;
   const RayPiece& forward = ends.forward;
   const int first_side = side_of(cut, back.ray.origin);
   const int last_side = side_of(cut, forward.ray.origin);
   bool conflict = false;
-  for (const auto& [piece, side] : {std::pair{back, first_side}, std::pair{forward, last_side}}) {
+  ChainEnd crossed = ChainEnd::kNone;
+  for (const auto& [piece, side, end] : {std::tuple{back, first_side, ChainEnd::kBack},
+                                         std::tuple{forward, last_side, ChainEnd::kForward}}) {
     if (side != 0) {
-      conflict = conflict || piece_crosses_ray(cut, piece);
+      if (!conflict && piece_crosses_ray(cut, piece)) {
+        conflict = true;
+        crossed = end;
+      }
     } else if (!(same_point(cut.back, piece.ray.origin) &&
                  same_point(cut.origin, piece.ray.back)) &&
                cross_sign(cut.back, cut.origin, piece.ray.back, piece.ray.origin) == 0 &&
@@ -663,7 +672,10 @@ std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) 
       return std::nullopt;
     }
   }
-  if (conflict) return true;
+  if (conflict) {
+    crossed_end = crossed;
+    return true;
+  }
   // The curve closes where the end rays cross; passing through that point on
   // the ray moves from the first vertex's side to the last one's. With either
   // end on the line, that point is off the ray or behind the cut vertex.
@@ -684,14 +696,19 @@ std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends) 
 struct EndRayVerdict {
   bool conflict = false;
   bool decided = false;  // both rays were judged
+  ChainEnd crossed_end =
+      ChainEnd::kNone;  // the end piece a cut ray crosses, if that is the conflict
 };
 
 EndRayVerdict corner_rays_against_ends(const CutCorner& corner, const ExtendedEnds& ends) {
-  const std::optional<bool> incoming = end_rays_conflict(incoming_ray(corner), ends);
-  if (incoming == true) return {true, true};
-  const std::optional<bool> outgoing = end_rays_conflict(outgoing_ray(corner), ends);
-  if (outgoing == true) return {true, true};
-  return {false, incoming.has_value() && outgoing.has_value()};
+  EndRayVerdict verdict;
+  const std::optional<bool> incoming =
+      end_rays_conflict(incoming_ray(corner), ends, verdict.crossed_end);
+  if (incoming == true) return {true, true, verdict.crossed_end};
+  const std::optional<bool> outgoing =
+      end_rays_conflict(outgoing_ray(corner), ends, verdict.crossed_end);
+  if (outgoing == true) return {true, true, verdict.crossed_end};
+  return {false, incoming.has_value() && outgoing.has_value(), ChainEnd::kNone};
 }
 
 }  // namespace
@@ -1006,7 +1023,7 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         const ChainCutSetting& setting, int cut_position, int join,
                         const PolygonEdgeIndex* edges, int* crossed_edge_start,
-                        const HullTree* hulls) {
+                        const HullTree* hulls, ChainEnd* crossed_end) {
   const IndexChain chain = setting.chain;
   std::size_t index =
       static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position);
@@ -1021,7 +1038,10 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   if (setting.turns_share_one_sign) return true;
   // The end rays first: they settle many cuts in constant time.
   const EndRayVerdict verdict = corner_rays_against_ends(corner, extended_ends(setting));
-  if (verdict.conflict) return false;
+  if (verdict.conflict) {
+    if (crossed_end != nullptr) *crossed_end = verdict.crossed_end;
+    return false;
+  }
   // A cut ray that crosses an edge of the chain strictly ahead conflicts.
   if (edges != nullptr) {
     long long crossed = crossed_edge(incoming_ray(corner), *edges, chain);

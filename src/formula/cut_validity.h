@@ -84,11 +84,24 @@ struct ChainCutSetting {
 ChainCutSetting make_chain_cut_setting(std::span<const Point> vertices, const TurnTable& turns,
                                        IndexChain chain);
 
+// One of a chain's two end rays: the back ray continues its first edge
+// backwards from its first vertex, the forward ray its last edge forwards
+// from its last vertex.
+enum class ChainEnd { kNone, kBack, kForward };
+
 // chain_cut_is_valid for the setting's chain: the same verdict in every case.
+// A cut rejected because one of its cut rays crosses an end ray strictly
+// ahead of both origins sets `crossed_end`, when given, to that end. The
+// crossing depends only on the cut vertex and the end's edge, and the chain
+// extended by an end ray that does not stop (its end rays do not cross) has
+// its region's boundary along the whole ray; so the cut stays unsound in
+// every chain that keeps the vertex inside and that end edge as its end,
+// unless that chain's end rays cross or its interior turns share one strict
+// sign.
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         const ChainCutSetting& setting, int cut_position, int join,
                         const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
-                        const HullTree* hulls = nullptr);
+                        const HullTree* hulls = nullptr, ChainEnd* crossed_end = nullptr);
 
 // Whether every interior turn of the chain (at positions 1 to length - 2) is
 // strictly left, or every one strictly right; such a chain may be cut

@@ -203,6 +203,7 @@ class ChainDecomposer {
     // vertices from there, so that it takes room for this chain only.
     domain_ = start.chain;
     memo_.reset();
+    end_memo_.reset();
     nodes_ = nodes;
     pending_.push_back(start);
     std::size_t expanded = 0;
@@ -353,31 +354,44 @@ class ChainDecomposer {
   }
 
   bool cut_is_valid(const ChainCutSetting& setting, int position,
-                    const PolygonEdgeIndex* edges = nullptr,
-                    int* crossed_edge_start = nullptr) const {
+                    const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
+                    ChainEnd* crossed_end = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, setting, position,
                               exact_join_at(setting.chain, position), edges, crossed_edge_start,
-                              check_->hulls);
+                              check_->hulls, crossed_end);
   }
 
   // Tries a position in the repair. When `remember` is set, an unsound one
   // whose cut ray crosses an edge of the chain is remembered, since the
-  // parts of the chain that keep that edge need not try it again. Chains
-  // that wind around themselves would otherwise have every position near
-  // their middle tried anew at every level.
+  // parts of the chain that keep that edge need not try it again; so is one
+  // whose cut ray crosses an end ray, with the end's edge, for the parts
+  // that keep that end. Chains that wind around themselves would otherwise
+  // have every position near their middle tried anew at every level.
   bool repair_candidate_is_valid(const ChainCutSetting& setting, int position, bool remember) {
     const IndexChain chain = setting.chain;
     int crossed = -1;
-    if (cut_is_valid(setting, position, &edge_index(), &crossed)) return true;
-    if (remember && crossed >= 0) {
-      if (!memo_) {
-        memo_ = std::make_unique<CrossingMemo>(domain_.length);
-        memo_->focus(in_domain(chain));
-      }
-      memo_->remember(in_domain(vertex_index(chain.first, position, vertex_count())),
-                      in_domain(crossed));
-    }
+    ChainEnd crossed_end = ChainEnd::kNone;
+    if (cut_is_valid(setting, position, &edge_index(), &crossed, &crossed_end)) return true;
+    if (!remember || (crossed < 0 && crossed_end == ChainEnd::kNone)) return false;
+    if (!memo_) start_memos(chain);
+    const int vertex = in_domain(vertex_index(chain.first, position, vertex_count()));
+    if (crossed >= 0) memo_->remember(vertex, in_domain(crossed));
+    if (crossed_end != ChainEnd::kNone)
+      end_memo_->remember(vertex, in_domain(end_edge(chain, crossed_end)));
     return false;
+  }
+
+  void start_memos(IndexChain chain) {
+    memo_ = std::make_unique<CrossingMemo>(domain_.length);
+    memo_->focus(in_domain(chain));
+    end_memo_ = std::make_unique<CrossingMemo>(domain_.length);
+    end_memo_->focus(in_domain(chain));
+  }
+
+  // The edge an end ray continues: the chain's first edge or its last.
+  int end_edge(IndexChain chain, ChainEnd end) const {
+    return end == ChainEnd::kBack ? chain.first
+                                  : vertex_index(chain.first, chain.length - 2, vertex_count());
   }
 
   // The cut to make: the chosen one when it is sound or nothing is checked;
@@ -389,7 +403,10 @@ class ChainDecomposer {
     if (cut_is_valid(setting, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
-    if (memo_) memo_->focus(in_domain(chain));
+    if (memo_) {
+      memo_->focus(in_domain(chain));
+      end_memo_->focus(in_domain(chain));
+    }
     // Such a chain may be cut anywhere cuttable, whatever its rays cross.
     const int sound = memo_ && !setting.turns_share_one_sign
                           ? first_sound_open_position(setting, chosen)
@@ -406,23 +423,26 @@ class ChainDecomposer {
     });
   }
 
-  // The same search over the positions the memo does not rule out: it finds
-  // the same position, since every position it passes over is unsound.
+  // The same search over the positions the memos do not rule out: it finds
+  // the same position, since every position it passes over is unsound. The
+  // end-ray crossings count only while the chain's end rays do not cross:
+  // where they do, the end rays stop and may stop short of the crossing.
   int first_sound_open_position(const ChainCutSetting& setting, int chosen) {
     const IndexChain chain = setting.chain;
     const int middle = chain.length / 2;
     const int last = chain.length - 2;
-    int below = memo_->open_at_or_below(middle);
-    int above = memo_->open_at_or_above(middle + 1, last);
+    const CrossingMemo* ends = setting.end_rays_cross ? nullptr : end_memo_.get();
+    int below = memo_->open_at_or_below(middle, ends);
+    int above = memo_->open_at_or_above(middle + 1, last, ends);
     while (below >= 1 || above <= last) {
       // The nearer one first, the smaller among equally near ones.
       const bool take_below = below >= 1 && (above > last || middle - below <= above - middle);
       const int position = take_below ? below : above;
       if (position != chosen && repair_candidate_is_valid(setting, position, true)) return position;
       if (take_below) {
-        below = memo_->open_at_or_below(below - 1);
+        below = memo_->open_at_or_below(below - 1, ends);
       } else {
-        above = memo_->open_at_or_above(above + 1, last);
+        above = memo_->open_at_or_above(above + 1, last, ends);
       }
     }
     return -1;
@@ -455,6 +475,11 @@ class ChainDecomposer {
   // few tries (all of a million-vertex random star's take fewer than 32) and
   // the memory would buy nothing there.
   std::unique_ptr<CrossingMemo> memo_;
+  // Cut vertices whose ray was found to cross an end ray, remembered with the
+  // end's edge: a later chain keeps that edge only as the same end, since
+  // every later chain that has it is a part of the chain that ended with it.
+  // Made with memo_.
+  std::unique_ptr<CrossingMemo> end_memo_;
   IndexChain domain_{0, 0};
   IndexChain last_split_{0, 0};
 };

@@ -1,0 +1,181 @@
+// The repair of unsound chain cuts, against a slow reference that tries every
+// position in full, and the facts its memos rely on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formula/cut_validity.h"
+#include "formula/decomposition.h"
+#include "formula/hull.h"
+#include "support/polygon_generators.h"
+
+namespace polyfrep {
+namespace {
+
+using testing::NamedPolygon;
+
+int exact_join(const TurnTable& turns, int vertex) {
+  return turns.turn_sign[static_cast<std::size_t>(vertex)] > 0 ? TOKEN_INTERSECT : TOKEN_UNION;
+}
+
+// The repaired decomposition of a polygon whose first top-level cut is sound,
+// worked out without memos or hull replay: every chain is cut at its chosen
+// hull vertex when that is sound, or else at the sound position nearest its
+// middle (the smaller first on ties), or at the chosen one when none is.
+class ReferenceRepair {
+ public:
+  explicit ReferenceRepair(const std::vector<Point>& polygon)
+      : polygon_(polygon),
+        turns_(make_turn_table(polygon)),
+        edges_(make_polygon_edge_index(polygon)) {}
+
+  std::vector<int> nodes(int a, int b) {
+    const int n = vertex_count();
+    const int lo = std::min(a, b);
+    const int hi = std::max(a, b);
+    std::vector<int> nodes{TOKEN_INTERSECT};
+    for (const IndexChain top : {IndexChain{lo, hi - lo + 1}, IndexChain{hi, n - hi + lo + 1}}) {
+      std::vector<IndexChain> pending{top};
+      while (!pending.empty()) {
+        const IndexChain chain = pending.back();
+        pending.pop_back();
+        if (chain.length == 2) {
+          nodes.push_back(chain.first);
+          continue;
+        }
+        const int cut = repaired_cut(chain);
+        nodes.push_back(exact_join(turns_, vertex_at(chain, cut)));
+        pending.push_back({vertex_at(chain, cut), chain.length - cut});
+        pending.push_back({chain.first, cut + 1});
+      }
+    }
+    return nodes;
+  }
+
+ private:
+  int vertex_count() const { return static_cast<int>(polygon_.size()); }
+  int vertex_at(IndexChain chain, int position) const {
+    return (chain.first + position) % vertex_count();
+  }
+
+  bool sound(const ChainCutSetting& setting, int position) const {
+    return chain_cut_is_valid(polygon_, turns_, setting, position,
+                              exact_join(turns_, vertex_at(setting.chain, position)), &edges_);
+  }
+
+  int repaired_cut(IndexChain chain) const {
+    int chosen = 1;
+    if (chain.length > 3) {
+      std::vector<Point> points;
+      for (int position = 0; position < chain.length; ++position) {
+        points.push_back(polygon_[static_cast<std::size_t>(vertex_at(chain, position))]);
+      }
+      std::vector<int> hull;
+      chain_hull(points, hull);
+      chosen = choose_split_vertex(hull, chain.length / 2, 1);
+    }
+    const ChainCutSetting setting = make_chain_cut_setting(polygon_, turns_, chain);
+    if (sound(setting, chosen)) return chosen;
+    const int middle = chain.length / 2;
+    for (int distance = 0; distance <= middle; ++distance) {
+      for (const int position : {middle - distance, middle + distance}) {
+        if (position >= 1 && position <= chain.length - 2 && position != chosen &&
+            sound(setting, position)) {
+          return position;
+        }
+      }
+    }
+    return chosen;
+  }
+
+  const std::vector<Point>& polygon_;
+  TurnTable turns_;
+  PolygonEdgeIndex edges_;
+};
+
+std::vector<NamedPolygon> repaired_polygons() {
+  std::vector<NamedPolygon> polygons;
+  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+    const std::string tag = " seed " + std::to_string(seed);
+    polygons.push_back({"spiral 400" + tag, testing::spiral_polygon(400, 3.5, seed)});
+    polygons.push_back({"spiral 900" + tag, testing::spiral_polygon(900, 5, seed)});
+    polygons.push_back({"comb" + tag, testing::comb_polygon(120, seed)});
+    polygons.push_back({"star" + tag, testing::star_polygon(1500, seed)});
+    polygons.push_back({"untangled" + tag, testing::untangled_polygon(300, seed)});
+  }
+  return polygons;
+}
+
+// The memos only pass over positions that are unsound, so the repair must
+// pick the very cuts of trying every position in full.
+TEST(CutRepair, PicksTheCutsOfTryingEveryPosition) {
+  int repaired = 0;
+  for (const NamedPolygon& polygon : repaired_polygons()) {
+    const std::vector<Point>& vertices = polygon.vertices;
+    const int n = static_cast<int>(vertices.size());
+    std::vector<int> hull;
+    chain_hull(vertices, hull);
+    ASSERT_GE(hull.size(), 2U) << polygon.name;
+    const int a = hull[0];
+    const int b = choose_split_vertex(hull, n / 2, hull[1]);
+    if (!polygon_cut_is_valid(vertices, make_turn_table(vertices), a, b)) continue;
+    DecompositionOptions options;
+    options.repair_cuts = true;
+    const Decomposition decomposition = build_polygon_formula(vertices, options);
+    EXPECT_EQ(decomposition.formula.nodes, ReferenceRepair(vertices).nodes(a, b)) << polygon.name;
+    repaired += decomposition.all_cuts_sound ? 0 : 1;
+  }
+  EXPECT_GE(repaired, 6) << "the polygons no longer exercise the repair";
+}
+
+// A cut rejected because a cut ray crosses an end ray must stay unsound in
+// every part of the chain that keeps the cut vertex inside and that end,
+// unless the part's end rays cross or its interior turns share one strict
+// sign: the repair skips such positions in later parts without trying them.
+TEST(CutRepair, CrossedEndRaysKeepCutsUnsoundWhileTheEndStays) {
+  int remembered = 0;
+  int parts_checked = 0;
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(90, 2.5, seed), testing::comb_polygon(6, seed),
+          testing::untangled_polygon(40, seed), testing::star_with_collinear_and_repeated(40, seed),
+          testing::orthogonal_polygon(12, seed)}) {
+      const TurnTable turns = make_turn_table(polygon);
+      const int n = static_cast<int>(polygon.size());
+      for (const IndexChain chain : {IndexChain{n / 5, n - 3}, IndexChain{n / 2, n / 2 + 4}}) {
+        const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
+        for (int position = 1; position <= chain.length - 2; ++position) {
+          const int vertex = (chain.first + position) % n;
+          ChainEnd crossed_end = ChainEnd::kNone;
+          if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
+                                 nullptr, nullptr, nullptr, &crossed_end) ||
+              crossed_end == ChainEnd::kNone) {
+            continue;
+          }
+          ++remembered;
+          // Every part with the same first edge (back) or last edge (forward).
+          for (int dropped = 0; dropped < chain.length - 2; ++dropped) {
+            const bool back = crossed_end == ChainEnd::kBack;
+            const IndexChain part{back ? chain.first : (chain.first + dropped) % n,
+                                  chain.length - dropped};
+            const int cut = back ? position : position - dropped;
+            if (cut < 1 || cut > part.length - 2) continue;
+            const ChainCutSetting part_setting = make_chain_cut_setting(polygon, turns, part);
+            if (part_setting.turns_share_one_sign || part_setting.end_rays_cross) continue;
+            ++parts_checked;
+            EXPECT_FALSE(chain_cut_is_valid(polygon, turns, part, cut, exact_join(turns, vertex)))
+                << "part " << part.first << "+" << part.length << " cut at " << cut;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(remembered, 0);
+  EXPECT_GT(parts_checked, 100);
+}
+
+}  // namespace
+}  // namespace polyfrep
