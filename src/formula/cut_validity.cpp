@@ -886,16 +886,30 @@ bool ray_may_meet(const Ray& ray, const EdgeBox& box) {
   return true;
 }
 
-// Whether the segment from a to b passes from one side of the ray's line to
-// the other at a point strictly ahead of the ray's origin. Along the line,
-// f(X) = (b - a) x (X - a) is linear; its zero lies beyond the origin exactly
-// when f(origin) is not zero and f(back) - f(origin) has the sign of f(origin).
-bool segment_crosses_ray(const Ray& ray, Point a, Point b) {
-  const int side_a = orientation_sign(ray.back, ray.origin, a);
-  const int side_b = orientation_sign(ray.back, ray.origin, b);
-  if (side_a * side_b >= 0) return false;
-  const int at_origin = orientation_sign(a, b, ray.origin);
-  return at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin;
+// The first edge from `begin` up to `end` (polygon edge numbers, not past
+// the last edge) that passes from one side of the ray's line to the other at
+// a point strictly ahead of the ray's origin, or -1. Along the line,
+// f(X) = (b - a) x (X - a) is linear for the edge from a to b; its zero lies
+// beyond the origin exactly when f(origin) is not zero and f(back) -
+// f(origin) has the sign of f(origin). The side of every vertex is worked out
+// once, not once for each of its two edges.
+long long first_crossed_edge_in(const Ray& ray, std::span<const Point> vertices, std::size_t begin,
+                                std::size_t end) {
+  const std::size_t count = vertices.size();
+  int side = orientation_sign(ray.back, ray.origin, vertices[begin]);
+  for (std::size_t edge = begin; edge < end; ++edge) {
+    const Point& a = vertices[edge];
+    const Point& b = vertices[edge + 1 == count ? 0 : edge + 1];
+    const int next_side = orientation_sign(ray.back, ray.origin, b);
+    if (side * next_side < 0) {
+      const int at_origin = orientation_sign(a, b, ray.origin);
+      if (at_origin != 0 && cross_sign(a, b, ray.origin, ray.back) == at_origin) {
+        return static_cast<long long>(edge);
+      }
+    }
+    side = next_side;
+  }
+  return -1;
 }
 
 // A chain's edges as at most two runs [begin, end) of the polygon's edge
@@ -905,9 +919,6 @@ struct EdgeRuns {
 
   bool overlap(std::size_t begin, std::size_t end) const {
     return (begin < first_end && first_begin < end) || begin < second_end;
-  }
-  bool contain(std::size_t edge) const {
-    return (edge >= first_begin && edge < first_end) || edge < second_end;
   }
 };
 
@@ -957,11 +968,15 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
       pending[pending_count++] = {2 * at.node + 1, at.first_leaf + half, half};
       continue;
     }
-    for (std::size_t edge = begin; edge < end; ++edge) {
-      if (runs.contain(edge) &&
-          segment_crosses_ray(ray, edges.vertices[edge], edges.vertices[(edge + 1) % edge_count])) {
-        return static_cast<long long>(edge);
-      }
+    // The leaf's edges that are the chain's, in order: where the run from
+    // edge 0 (a wrapping chain's second) and the chain's first run overlap it.
+    for (const auto& [run_begin, run_end] : {std::pair{std::size_t{0}, runs.second_end},
+                                             std::pair{runs.first_begin, runs.first_end}}) {
+      const std::size_t from = std::max(begin, run_begin);
+      const std::size_t to = std::min(end, run_end);
+      if (from >= to) continue;
+      const long long crossed = first_crossed_edge_in(ray, edges.vertices, from, to);
+      if (crossed >= 0) return crossed;
     }
   }
   return -1;
