@@ -164,7 +164,13 @@ class PendingDecomposition {
     pending_ = start_decomposition(vertices_, diagnosis);
   }
 
-  Decomposition take() { return pending_.get(); }
+  // The result; a stopped decomposition is done by then too, so that the
+  // vertices may be let go.
+  Decomposition take() {
+    Decomposition result = pending_.get();
+    if (stopped_.valid()) stopped_.wait();
+    return result;
+  }
 
  private:
   std::span<const Point> vertices_;
@@ -187,7 +193,9 @@ void report_crossing(RunReport& run, const char* input_name, const PolygonDiagno
 // Writes "Formula.txt" and the model. The model keeps the coordinates of
 // `vertex_text` when the formula describes the polygon they give; otherwise
 // it gets exact ones. Returns why it did not keep them, or nothing.
-std::string write_formula_and_model_as_written(RunReport& run, std::span<const Point> vertices,
+// The vertices are let go once their text is made: the files need only the
+// text, and a million vertices take 16 MB while the model is written.
+std::string write_formula_and_model_as_written(RunReport& run, std::vector<Point> vertices,
                                                VertexText& vertex_text, WrittenPolygon& written,
                                                Formula formula, const char* model_name,
                                                int digits) {
@@ -199,7 +207,9 @@ std::string write_formula_and_model_as_written(RunReport& run, std::span<const P
     vertex_text = VertexText{};
     vertex_text = format_vertex_text_concurrently(vertices, NumberStyle{digits, true});
   }
-  write_formula_and_model(run, vertices.size(), bounding_box, vertex_text, std::move(formula),
+  const std::size_t vertex_count = vertices.size();
+  vertices = std::vector<Point>();
+  write_formula_and_model(run, vertex_count, bounding_box, vertex_text, std::move(formula),
                           model_name);
   return problem;
 }
@@ -254,7 +264,7 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
     return convert_region_file(input_name, model_name, options);
   }
   RunReport run;
-  const std::optional<PolygonInput> input = read_input(run, input_name, model_name);
+  std::optional<PolygonInput> input = read_input(run, input_name, model_name);
   if (!input) return exit_status(run);
   const std::span<const Point> vertices = input->vertices;
   PolygonDiagnosis diagnosis = diagnose_polygon(vertices, input->coordinates_read, 0);
@@ -284,9 +294,10 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
            "the outline never turns left; it may run clockwise or be degenerate, so no formula "
            "and no model were written");
   } else {
-    written_problem = write_formula_and_model_as_written(run, vertices, vertex_text, written,
-                                                         std::move(decomposition.formula),
-                                                         model_name, options.digits);
+    // Nothing after this reads the vertices: the decompositions are done.
+    written_problem = write_formula_and_model_as_written(
+        run, std::move(input->vertices), vertex_text, written, std::move(decomposition.formula),
+        model_name, options.digits);
   }
   report_short_input(run, input_name, diagnosis);
   if (formula_built) {

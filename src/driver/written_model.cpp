@@ -47,6 +47,17 @@ std::string cut_problem(const CutCertificate& certificate, const OutlineNumbers&
          " would be unsound";
 }
 
+// The written outline's problem when one of its edges has zero length: the
+// first such edge names it, unless a coordinate reads back as an infinity.
+std::string lost_edge_problem(const PolygonDiagnosis& diagnosis, int first_lost_edge,
+                              bool all_finite) {
+  if (!all_finite) return "a coordinate would exceed the largest number";
+  PolygonDiagnosis lost;
+  lost.vertex_count = diagnosis.vertex_count;
+  lost.zero_length_edges = {first_lost_edge};
+  return outline_problem(lost, {});
+}
+
 }  // namespace
 
 WrittenPolygon read_written_polygon(std::span<const Point> vertices, const VertexText& text,
@@ -55,7 +66,36 @@ WrittenPolygon read_written_polygon(std::span<const Point> vertices, const Verte
       !diagnosis.crossings.empty()) {
     return {};
   }
-  return written_polygon(vertices, read_back_points(text), diagnosis);
+  // Read back point by point. Once a written edge has zero length that
+  // alone is the problem, and the points read back (16 MB for a million) are
+  // let go at once: only whether the rest read back finite still counts.
+  const std::size_t n = vertices.size();
+  std::vector<Point> read_back;
+  read_back.reserve(n);  // its pages are touched as it fills
+  int first_lost_edge = -1;
+  bool all_finite = true;
+  Point previous{};
+  for (std::size_t k = 0; k < n; ++k) {
+    const Point point = read_back_point(text, k);
+    all_finite = all_finite && is_finite(point);
+    if (first_lost_edge < 0) {
+      if (k > 0 && same_point(point, previous)) {
+        first_lost_edge = static_cast<int>(k - 1);
+        read_back = std::vector<Point>();
+      } else {
+        read_back.push_back(point);
+      }
+    }
+    previous = point;
+  }
+  if (first_lost_edge < 0 && n > 1 && same_point(read_back[n - 1], read_back[0])) {
+    first_lost_edge = static_cast<int>(n - 1);
+  }
+  if (first_lost_edge < 0) return written_polygon(vertices, std::move(read_back), diagnosis);
+  WrittenPolygon written;
+  written.differs = true;  // the input has no zero-length edge
+  written.problem = lost_edge_problem(diagnosis, first_lost_edge, all_finite);
+  return written;
 }
 
 WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Point> read_back,

@@ -45,11 +45,12 @@ void append_point(VertexText& text, std::string_view x, std::string_view y) {
   push_start(text, text.characters.size());
 }
 
-}  // namespace
-
-VertexText format_vertex_text(std::span<const Point> points, NumberStyle style) {
+// The points' text, with room reserved for `room_for` points: the text of
+// more points may be appended without moving it.
+VertexText format_with_room(std::span<const Point> points, NumberStyle style,
+                            std::size_t room_for) {
   VertexText text;
-  start_points(text, points.size(), 2 * longest_coordinate(style) * points.size());
+  start_points(text, room_for, 2 * longest_coordinate(style) * room_for);
   char x[kMaxNumberText];
   char y[kMaxNumberText];
   for (const Point& point : points) {
@@ -58,6 +59,12 @@ VertexText format_vertex_text(std::span<const Point> points, NumberStyle style) 
     append_point(text, {x, x_size}, {y, y_size});
   }
   return text;
+}
+
+}  // namespace
+
+VertexText format_vertex_text(std::span<const Point> points, NumberStyle style) {
+  return format_with_room(points, style, points.size());
 }
 
 VertexText format_vertex_text_concurrently(std::span<const Point> points, NumberStyle style) {
@@ -70,7 +77,9 @@ VertexText format_vertex_text_concurrently(std::span<const Point> points, Number
   } catch (const std::system_error&) {
     return format_vertex_text(points, style);
   }
-  VertexText text = format_vertex_text(points.first(half), style);
+  // Room for all points from the start: growing the first half's text to
+  // take the second's would hold both halves and the whole at once.
+  VertexText text = format_with_room(points.first(half), style, points.size());
   const VertexText rest = second.get();
   const std::size_t offset = text.characters.size();
   text.characters.insert(text.characters.end(), rest.characters.begin(), rest.characters.end());
@@ -99,10 +108,14 @@ double read_back(std::string_view text) {
 
 }  // namespace
 
+Point read_back_point(const VertexText& text, std::size_t point) {
+  return {read_back(x_text(text, point)), read_back(y_text(text, point))};
+}
+
 std::vector<Point> read_back_points(const VertexText& text) {
   std::vector<Point> points(point_count(text));
   for (std::size_t k = 0; k < points.size(); ++k)
-    points[k] = {read_back(x_text(text, k)), read_back(y_text(text, k))};
+    points[k] = read_back_point(text, k);
   return points;
 }
 

@@ -52,6 +52,9 @@ VertexText format_vertex_text_concurrently(std::span<const Point> points, Number
 // as an infinity.
 std::vector<Point> read_back_points(const VertexText& text);
 
+// One of those points.
+Point read_back_point(const VertexText& text, std::size_t point);
+
 // The text of points[first], points[first + 1], ... (wrapping after the last
 // point), `count` of them: a chain of a polygon, without formatting again.
 VertexText select_vertex_text(const VertexText& text, std::size_t first, std::size_t count);
