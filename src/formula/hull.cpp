@@ -272,6 +272,28 @@ HullStep replay_feed(HullReplay& replay, int vertex) {
   return step;
 }
 
+// The first base position from `position` to `last` whose point is not on or
+// left of both edges at the deque's ends, or last + 1: replay_feed would
+// change nothing for the points before it. The edges are read once, and the
+// vertices walked without a division: a chain that starts with a long stretch
+// before its first strict left turn has that stretch fed again for every
+// chain cut from its front, and most of it lies inside the hull.
+int first_point_outside(const HullReplay& replay, int position, int last) {
+  if (position > last) return position;
+  const Point bottom = replay_point(replay, replay.bottom);
+  const Point after_bottom = replay_point(replay, replay.bottom + 1);
+  const Point before_top = replay_point(replay, replay.top - 1);
+  const Point top = replay_point(replay, replay.top);
+  const std::size_t n = polygon_size(replay);
+  auto index = static_cast<std::size_t>(base_vertex(replay, position));
+  for (; position <= last; ++position) {
+    const Point p = replay.vertices[index];
+    if (is_left_turn(bottom, after_bottom, p) != 1 || is_left_turn(before_top, top, p) != 1) break;
+    if (++index == n) index = 0;
+  }
+  return position;
+}
+
 // Steps are undone in the reverse of the order they were taken in.
 void undo_step(HullReplay& replay, const HullStep& step) {
   if (step.position >= 0) {
@@ -410,7 +432,10 @@ bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& h
   // chain_hull lays out the deque in the middle of 2m slots, the base in the
   // middle of 2 * base_length: the same slots, shifted.
   try {
-    for (int position = offset; position <= replay.start - 2; ++position) {
+    // Only the steps that change the deque are kept for undoing.
+    const int last_wrapped = replay.start - 2;
+    for (int position = first_point_outside(replay, offset, last_wrapped); position <= last_wrapped;
+         position = first_point_outside(replay, position + 1, last_wrapped)) {
       const int bottom = replay.bottom;
       const int top = replay.top;
       try {
