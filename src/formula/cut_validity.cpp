@@ -793,6 +793,110 @@ class DirectionCone {
 // runs would hold nearly as many points.
 constexpr int kHullTreeChainLength = 64;
 
+namespace {
+
+// The line through `apex` parallel to from -> to, and the side of it every
+// point but the apex must lie strictly on: a certificate that the apex is a
+// strict extreme point. Where the chain winds round itself (a spiral), its
+// runs' hulls are as large as the runs, and the cone walk would visit every
+// vertex; a hull is asked about the line in a logarithmic number of tests.
+struct SupportLine {
+  Point from;
+  Point to;
+  Point apex;
+  int side = 0;
+};
+
+// Whether c lies strictly on the line's side.
+bool beyond(const SupportLine& line, Point c) {
+  return cross_sign(line.from, line.to, line.apex, c) == line.side;
+}
+
+// How the distance to the line, counted positive on its side, changes from
+// a to b: 1 when it rises, -1 when it falls, 0 when it stays.
+int distance_change(const SupportLine& line, Point a, Point b) {
+  return cross_sign(line.from, line.to, a, b) * line.side;
+}
+
+// The first of first .. last - 1 where `holds` is false, or last; for a
+// predicate true on a prefix. Otherwise some index in the range.
+template <class Holds>
+std::size_t first_failing(std::size_t first, std::size_t last, Holds&& holds) {
+  while (first < last) {
+    const std::size_t middle = first + (last - first) / 2;
+    if (holds(middle)) {
+      first = middle + 1;
+    } else {
+      last = middle;
+    }
+  }
+  return first;
+}
+
+// A corner of a strict hull (counter-clockwise from its smallest corner in
+// (x, y) order) whose distance to the line's side is least. From the
+// smallest corner to the largest, the edges' directions lie within a half
+// turn, and so do those of the way back: along each of the two chains the
+// distance first falls and then rises, or first rises and then falls, and
+// its least value is at a chain's end or where it stops falling.
+std::size_t least_corner(std::span<const Point> hull, const SupportLine& line) {
+  const std::size_t k = hull.size();
+  const auto corner = [&](std::size_t i) { return hull[i % k]; };
+  const std::size_t largest = first_failing(0, k - 1, [&](std::size_t i) {
+    return hull[i].x < hull[i + 1].x || (hull[i].x == hull[i + 1].x && hull[i].y < hull[i + 1].y);
+  });
+  const auto falls = [&](std::size_t i) {
+    return distance_change(line, corner(i), corner(i + 1)) < 0;
+  };
+  const std::array<std::size_t, 4> candidates = {0, largest, first_failing(0, largest, falls),
+                                                 first_failing(largest, k, falls) % k};
+  std::size_t least = candidates[0];
+  for (const std::size_t candidate : candidates) {
+    if (distance_change(line, hull[least], hull[candidate]) < 0) least = candidate;
+  }
+  return least;
+}
+
+bool hull_beyond(std::span<const Point> hull, const SupportLine& line) {
+  if (hull.empty()) return true;
+  const std::size_t k = hull.size();
+  const std::size_t least = least_corner(hull, line);
+  if (!same_point(hull[least], line.apex)) return beyond(line, hull[least]);
+  // The apex is a corner, the only one on the line: the distance rises from
+  // it both ways round, so its neighbours decide.
+  return k == 1 || (beyond(line, hull[(least + 1) % k]) && beyond(line, hull[(least + k - 1) % k]));
+}
+
+bool points_beyond(std::span<const Point> points, const SupportLine& line) {
+  return std::all_of(points.begin(), points.end(), [&](const Point& point) {
+    return same_point(point, line.apex) || beyond(line, point);
+  });
+}
+
+// Whether the line parallel to the chord between the vertex's neighbours
+// leaves every other vertex of the chain strictly on the neighbours' side:
+// then the vertex is a strict extreme point. False says nothing.
+bool chord_line_supports(std::span<const Point> vertices, IndexChain chain, int position,
+                         const HullTree& hulls) {
+  if (position < 1 || position > chain.length - 2) return false;
+  const std::size_t n = vertices.size();
+  const auto at = [&](int offset) {
+    return vertices[(static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(offset)) % n];
+  };
+  SupportLine line{at(position - 1), at(position + 1), at(position), 0};
+  line.side = cross_sign(line.from, line.to, line.apex, line.from);
+  if (line.side == 0) return false;
+  const auto first = static_cast<std::size_t>(chain.first);
+  const auto length = static_cast<std::size_t>(chain.length);
+  const std::size_t first_run = std::min(length, n - first);
+  const auto points = [&line](std::span<const Point> run) { return points_beyond(run, line); };
+  const auto hull = [&line](std::span<const Point> corners) { return hull_beyond(corners, line); };
+  return visit_run_hulls(hulls, vertices, first, first + first_run, points, hull) &&
+         visit_run_hulls(hulls, vertices, 0, length - first_run, points, hull);
+}
+
+}  // namespace
+
 bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, int position,
                              const HullTree* hulls) {
   const std::size_t n = vertices.size();
@@ -809,6 +913,7 @@ bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, 
   const std::size_t first_run = std::min(length, n - first);
   const std::size_t second_run = length - first_run;
   if (hulls != nullptr && chain.length >= kHullTreeChainLength) {
+    if (chord_line_supports(vertices, chain, position, *hulls)) return true;
     // The cone at a vertex that holds a set of points holds their hull's
     // corners, and conversely: a point of the set other than the apex is a
     // mix of corners in which some corner other than the apex has weight, so

@@ -44,25 +44,32 @@ inline std::span<const Point> node_hull(const HullTree& tree, std::size_t node) 
 // vertices of the partial blocks at either end as they are, and the hull
 // corners of the nodes covering the whole blocks in between. Stops as soon
 // as visit returns false, and returns false then.
-template <class Visit>
+// The vertices go to `visit_points`, the hulls to `visit_hull`.
+template <class VisitPoints, class VisitHull>
 bool visit_run_hulls(const HullTree& tree, std::span<const Point> vertices, std::size_t begin,
-                     std::size_t end, Visit&& visit) {
+                     std::size_t end, VisitPoints&& visit_points, VisitHull&& visit_hull) {
   const std::size_t first_block = (begin + kHullBlockSize - 1) / kHullBlockSize;
   const std::size_t end_block = end / kHullBlockSize;
-  if (first_block >= end_block) return visit(vertices.subspan(begin, end - begin));
+  if (first_block >= end_block) return visit_points(vertices.subspan(begin, end - begin));
   const std::size_t whole_begin = first_block * kHullBlockSize;
   const std::size_t whole_end = end_block * kHullBlockSize;
-  if (!visit(vertices.subspan(begin, whole_begin - begin))) return false;
-  if (!visit(vertices.subspan(whole_end, end - whole_end))) return false;
+  if (!visit_points(vertices.subspan(begin, whole_begin - begin))) return false;
+  if (!visit_points(vertices.subspan(whole_end, end - whole_end))) return false;
   std::size_t low = first_block + tree.leaf_count;
   std::size_t high = end_block + tree.leaf_count;
   while (low < high) {
-    if ((low & 1) != 0 && !visit(node_hull(tree, low++))) return false;
-    if ((high & 1) != 0 && !visit(node_hull(tree, --high))) return false;
+    if ((low & 1) != 0 && !visit_hull(node_hull(tree, low++))) return false;
+    if ((high & 1) != 0 && !visit_hull(node_hull(tree, --high))) return false;
     low /= 2;
     high /= 2;
   }
   return true;
+}
+
+template <class Visit>
+bool visit_run_hulls(const HullTree& tree, std::span<const Point> vertices, std::size_t begin,
+                     std::size_t end, Visit&& visit) {
+  return visit_run_hulls(tree, vertices, begin, end, visit, visit);
 }
 
 }  // namespace polyfrep
