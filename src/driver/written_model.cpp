@@ -124,6 +124,9 @@ WrittenPolygon written_polygon(std::span<const Point> vertices, std::vector<Poin
     find_crossings(written.vertices, 1, diagnosis.star_centre, written_diagnosis);
   }
   written.problem = outline_problem(written_diagnosis, numbers);
+  // The points serve only the formula's check, which a problem makes moot;
+  // the decomposition may still be running, and they take 16 bytes apiece.
+  if (!written.problem.empty()) written.vertices = std::vector<Point>();
   return written;
 }
 
