@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
@@ -278,6 +279,51 @@ HullStep replay_feed(HullReplay& replay, int vertex) {
 // vertices walked without a division: a chain that starts with a long stretch
 // before its first strict left turn has that stretch fed again for every
 // chain cut from its front, and most of it lies inside the hull.
+// Whether is_left_turn(p0, p1, p) is 1 for every point p in the box, its
+// rounding included. Its value rounds the exact cross product of the rounded
+// edge p1 - p0 with p - p0 by at most 2u + u^2 times the sum of the two
+// products' magnitudes (u = 2^-53); bounding that sum over the box by `bound`
+// / kBoxRounding, the value is never negative where the exact cross product
+// exceeds the bound. That cross product is linear in p, so it is least at a
+// corner of the box, and it is worked out there with the same rounding: a
+// computed value of twice the bound leaves more than the bound exactly.
+constexpr double kBoxRounding = 0x1p-50;  // 8u: the two u^2 terms and the bound's own rounding
+constexpr double kBoxUnderflowSlop = 0x1p-1060;
+
+bool box_left_of(Point p0, Point p1, const PointBox& box) {
+  const double dx = p1.x - p0.x;
+  const double dy = p1.y - p0.y;
+  const double far_x = std::max(std::fabs(box.min_x - p0.x), std::fabs(box.max_x - p0.x));
+  const double far_y = std::max(std::fabs(box.min_y - p0.y), std::fabs(box.max_y - p0.y));
+  const double bound =
+      kBoxRounding * (std::fabs(dx) * far_y + std::fabs(dy) * far_x) + kBoxUnderflowSlop;
+  if (!std::isfinite(bound)) return false;
+  for (const double x : {box.min_x, box.max_x}) {
+    for (const double y : {box.min_y, box.max_y}) {
+      const double value = cross_product(dx, dy, x - p0.x, y - p0.y);
+      if (!std::isfinite(value) || !(value >= 2 * bound)) return false;
+    }
+  }
+  return true;
+}
+
+// The boxes round the polygon's vertices kBoxedRun at a time.
+void box_runs(HullReplay& replay) {
+  const std::span<const Point> vertices = replay.vertices;
+  replay.run_boxes.clear();
+  for (std::size_t begin = 0; begin < vertices.size(); begin += kBoxedRun) {
+    const std::size_t end = std::min(begin + kBoxedRun, vertices.size());
+    PointBox box{vertices[begin].x, vertices[begin].x, vertices[begin].y, vertices[begin].y};
+    for (std::size_t k = begin + 1; k < end; ++k) {
+      box.min_x = std::min(box.min_x, vertices[k].x);
+      box.max_x = std::max(box.max_x, vertices[k].x);
+      box.min_y = std::min(box.min_y, vertices[k].y);
+      box.max_y = std::max(box.max_y, vertices[k].y);
+    }
+    replay.run_boxes.push_back(box);
+  }
+}
+
 int first_point_outside(const HullReplay& replay, int position, int last) {
   if (position > last) return position;
   const Point bottom = replay_point(replay, replay.bottom);
@@ -286,9 +332,21 @@ int first_point_outside(const HullReplay& replay, int position, int last) {
   const Point top = replay_point(replay, replay.top);
   const std::size_t n = polygon_size(replay);
   auto index = static_cast<std::size_t>(base_vertex(replay, position));
-  for (; position <= last; ++position) {
+  while (position <= last) {
+    // A whole boxed run inside both edges is passed over at once.
+    if (index % kBoxedRun == 0 && index + kBoxedRun <= n &&
+        last - position >= static_cast<int>(kBoxedRun) - 1) {
+      const PointBox& box = replay.run_boxes[index / kBoxedRun];
+      if (box_left_of(bottom, after_bottom, box) && box_left_of(before_top, top, box)) {
+        position += static_cast<int>(kBoxedRun);
+        index += kBoxedRun;
+        if (index == n) index = 0;
+        continue;
+      }
+    }
     const Point p = replay.vertices[index];
     if (is_left_turn(bottom, after_bottom, p) != 1 || is_left_turn(before_top, top, p) != 1) break;
+    ++position;
     if (++index == n) index = 0;
   }
   return position;
@@ -369,10 +427,11 @@ bool within_turnless_chain(const HullReplay& replay, IndexChain chain) {
 
 void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, IndexChain chain) {
   // What was learnt about another polygon's chains says nothing about these.
-  if (replay.vertices.data() != vertices.data() || replay.vertices.size() != vertices.size()) {
-    replay.turnless = IndexChain{};
-  }
+  const bool new_polygon =
+      replay.vertices.data() != vertices.data() || replay.vertices.size() != vertices.size();
+  if (new_polygon) replay.turnless = IndexChain{};
   replay.vertices = vertices;
+  if (new_polygon || replay.run_boxes.empty()) box_runs(replay);
   replay.base_first = chain.first;
   replay.base_length = chain.length;
   replay.steps.clear();

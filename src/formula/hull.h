@@ -57,6 +57,12 @@ struct HullStep {
   int bottom_overwritten, top_overwritten;
 };
 
+// The least and greatest coordinates of a run of points.
+struct PointBox {
+  double min_x, max_x, min_y, max_y;
+};
+inline constexpr std::size_t kBoxedRun = 64;
+
 struct HullReplay {
   std::span<const Point> vertices;  // the polygon
   int base_first = 0;
@@ -73,6 +79,10 @@ struct HullReplay {
   std::vector<unsigned> seen_stamp;  // by base position, for dropping repeats
   unsigned stamp = 0;
   std::vector<int> read_positions;
+  // Boxes round the polygon's vertices, kBoxedRun at a time from the first:
+  // the points before a chain's start triangle are passed over a run at a
+  // time where a box lies inside the hull's end edges.
+  std::vector<PointBox> run_boxes;
   // The last chain of `vertices` found to have no strict left turn, or none
   // (length 0). Every chain within it has none either and cannot be a base.
   IndexChain turnless;
