@@ -3,12 +3,12 @@
 // for transparent huge pages where the system offers them on request. A
 // million-vertex conversion otherwise takes some 26,000 page faults, one per
 // 4 KiB page first touched, which cost about a tenth of its run time on a
-// virtual machine; with 2 MiB pages it takes a third as many. Blocks from
-// 256 KiB up are mapped too, so that their pages go back to the system as
-// soon as they are let go: from malloc, the chain copies and hull storage
-// that the decomposing threads take and release would stay in the threads'
-// heaps, some 6 MiB of a million-vertex conversion's peak. Smaller blocks
-// come from malloc as usual. Linked into the converter's executable only, and
+// virtual machine; with 2 MiB pages it takes a third as many. Smaller blocks
+// come from malloc, told to map those of 256 KiB or more on their own as
+// well, so that their pages go back to the system as soon as they are let
+// go: otherwise the chain copies and hull storage that the decomposing
+// threads take and release stay in the threads' heaps, some 6 MiB of a
+// million-vertex conversion's peak. Linked into the converter's executable only, and
 // left out of sanitized builds, whose own allocator checks every block.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -21,6 +21,7 @@
 
 #if !defined(POLYFREP_SANITIZED_ALLOCATOR)
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstddef>
@@ -41,7 +42,13 @@ constexpr std::size_t kHeaderSize = 64;
 static_assert(sizeof(BlockHeader) <= kHeaderSize);
 static_assert(kHeaderSize % __STDCPP_DEFAULT_NEW_ALIGNMENT__ == 0);
 
-constexpr std::size_t kMappedBlockSize = std::size_t{256} << 10;
+constexpr std::size_t kMappedBlockSize = std::size_t{4} << 20;
+constexpr int kMallocMappedBlockSize = 256 << 10;
+
+// Set before main runs. A fixed threshold also keeps malloc from raising it
+// after the first such block is let go, which it does by default.
+[[maybe_unused]] const bool malloc_maps_large_blocks =
+    ::mallopt(M_MMAP_THRESHOLD, kMallocMappedBlockSize) == 1;
 
 void* allocate(std::size_t size) {
   if (size > SIZE_MAX - kHeaderSize) throw std::bad_alloc();
