@@ -393,7 +393,7 @@ int two_product_sign(const std::array<Point, 4>& points, double left_1, double l
 
 }  // namespace
 
-int cross_sign(Point a, Point b, Point c, Point d) {
+int cross_sign_unfiltered(Point a, Point b, Point c, Point d) {
   const double ux = b.x - a.x, uy = b.y - a.y, wx = d.x - c.x, wy = d.y - c.y;
   return two_product_sign({a, b, c, d}, ux, wy, uy, wx, -1.0, [](const auto& v) {
     return sign_of(cross(minus(v[1], v[0]), minus(v[3], v[2])));

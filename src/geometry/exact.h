@@ -48,9 +48,23 @@ inline int orientation_sign(Point a, Point b, Point c) {
   return orientation_sign_unfiltered(a, b, c);
 }
 
+// cross_sign where the filter below cannot tell.
+int cross_sign_unfiltered(Point a, Point b, Point c, Point d);
+
 // Sign of (b - a) x (d - c): 1 when the direction c -> d points to the left of
 // the direction a -> b, 0 when the two are parallel (or either is zero).
-int cross_sign(Point a, Point b, Point c, Point d);
+// Inline for the same reason as orientation_sign: the end-ray tests of a
+// repair ask it for every position they try.
+inline int cross_sign(Point a, Point b, Point c, Point d) {
+  const double left = (b.x - a.x) * (d.y - c.y);
+  const double right = (b.y - a.y) * (d.x - c.x);
+  const double value = left - right;
+  const double bound =
+      kTwoProductRelativeBound * (std::fabs(left) + std::fabs(right)) + kUnderflowSlop;
+  if (value > bound) return 1;
+  if (value < -bound) return -1;
+  return cross_sign_unfiltered(a, b, c, d);
+}
 
 // Sign of (b - a) . (d - c): 1 when the two directions point the same way
 // (acute angle), 0 when they are perpendicular (or either is zero).
