@@ -26,6 +26,18 @@ class CrossingMemo {
   // Notes that the cut ray of `vertex` crosses the edge starting at `edge`.
   void remember(int vertex, int edge);
 
+  // Moves the vertices that remember edge `from` and that keep(vertex)
+  // accepts to edge `to`, which must be in focus: they stay ruled out while
+  // the focus keeps `to`. The others still remember `from`.
+  template <class Keep>
+  void move_vertices(int from, int to, Keep&& keep) {
+    for (int vertex = first_vertex_of_edge_[static_cast<std::size_t>(from)]; vertex >= 0;) {
+      const int next = next_vertex_[static_cast<std::size_t>(vertex)];
+      if (keep(vertex)) remember(vertex, to);
+      vertex = next;
+    }
+  }
+
   // Whether the vertex at this position of the focused chain has a
   // remembered edge that the chain keeps.
   bool ruled_out(int position) const;

@@ -696,19 +696,17 @@ std::optional<bool> end_rays_conflict(const Ray& cut, const ExtendedEnds& ends,
 struct EndRayVerdict {
   bool conflict = false;
   bool decided = false;  // both rays were judged
-  ChainEnd crossed_end =
-      ChainEnd::kNone;  // the end piece a cut ray crosses, if that is the conflict
+  // The end piece a cut ray crosses, and which ray, if that is the conflict.
+  EndCrossing crossed;
 };
 
 EndRayVerdict corner_rays_against_ends(const CutCorner& corner, const ExtendedEnds& ends) {
-  EndRayVerdict verdict;
-  const std::optional<bool> incoming =
-      end_rays_conflict(incoming_ray(corner), ends, verdict.crossed_end);
-  if (incoming == true) return {true, true, verdict.crossed_end};
-  const std::optional<bool> outgoing =
-      end_rays_conflict(outgoing_ray(corner), ends, verdict.crossed_end);
-  if (outgoing == true) return {true, true, verdict.crossed_end};
-  return {false, incoming.has_value() && outgoing.has_value(), ChainEnd::kNone};
+  ChainEnd crossed_end = ChainEnd::kNone;
+  const std::optional<bool> incoming = end_rays_conflict(incoming_ray(corner), ends, crossed_end);
+  if (incoming == true) return {true, true, {crossed_end, false}};
+  const std::optional<bool> outgoing = end_rays_conflict(outgoing_ray(corner), ends, crossed_end);
+  if (outgoing == true) return {true, true, {crossed_end, true}};
+  return {false, incoming.has_value() && outgoing.has_value(), {}};
 }
 
 }  // namespace
@@ -1143,7 +1141,7 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         const ChainCutSetting& setting, int cut_position, int join,
                         const PolygonEdgeIndex* edges, int* crossed_edge_start,
-                        const HullTree* hulls, ChainEnd* crossed_end) {
+                        const HullTree* hulls, EndCrossing* crossed_end) {
   const IndexChain chain = setting.chain;
   std::size_t index =
       static_cast<std::size_t>(chain.first) + static_cast<std::size_t>(cut_position);
@@ -1159,7 +1157,7 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   // The end rays first: they settle many cuts in constant time.
   const EndRayVerdict verdict = corner_rays_against_ends(corner, extended_ends(setting));
   if (verdict.conflict) {
-    if (crossed_end != nullptr) *crossed_end = verdict.crossed_end;
+    if (crossed_end != nullptr) *crossed_end = verdict.crossed;
     return false;
   }
   // A cut ray that crosses an edge of the chain strictly ahead conflicts.
@@ -1175,6 +1173,21 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   const ExtendedChain curve(vertices, chain,
                             chain.length >= kHullTreeChainLength ? hulls : nullptr);
   return !cut_rays_conflict(corner, join, curve, curve.index_of_position(cut_position));
+}
+
+ShorteningWedge shortening_wedge(Point inward, Point apex, Point dropped) {
+  return {inward, apex, dropped, cross_sign(inward, apex, apex, dropped)};
+}
+
+bool end_crossing_survives_shortening(const ShorteningWedge& wedge, Point ray_back,
+                                      Point ray_origin) {
+  // In the basis of the new end ray's direction (apex - inward) and the old
+  // one's (dropped - apex), the cut ray's direction must have a positive
+  // first part (it crosses the old ray into the wedge) and a negative second
+  // part (it leaves across the new ray, strictly beyond the apex).
+  if (wedge.sign == 0) return false;
+  return cross_sign(ray_back, ray_origin, wedge.apex, wedge.dropped) == wedge.sign &&
+         cross_sign(wedge.inward, wedge.apex, ray_back, ray_origin) == -wedge.sign;
 }
 
 bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b,

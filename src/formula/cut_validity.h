@@ -89,9 +89,16 @@ ChainCutSetting make_chain_cut_setting(std::span<const Point> vertices, const Tu
 // from its last vertex.
 enum class ChainEnd { kNone, kBack, kForward };
 
+// Which end ray a rejected cut's ray crosses, and which of its two rays:
+// the incoming edge continued, or the outgoing edge continued backwards.
+struct EndCrossing {
+  ChainEnd end = ChainEnd::kNone;
+  bool outgoing_ray = false;
+};
+
 // chain_cut_is_valid for the setting's chain: the same verdict in every case.
 // A cut rejected because one of its cut rays crosses an end ray strictly
-// ahead of both origins sets `crossed_end`, when given, to that end. The
+// ahead of both origins sets `crossed_end`, when given, to that end and ray. The
 // crossing depends only on the cut vertex and the end's edge, and the chain
 // extended by an end ray that does not stop (its end rays do not cross) has
 // its region's boundary along the whole ray; so the cut stays unsound in
@@ -101,7 +108,26 @@ enum class ChainEnd { kNone, kBack, kForward };
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         const ChainCutSetting& setting, int cut_position, int join,
                         const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
-                        const HullTree* hulls = nullptr, ChainEnd* crossed_end = nullptr);
+                        const HullTree* hulls = nullptr, EndCrossing* crossed_end = nullptr);
+
+// Whether a cut ray (from `ray_back` through `ray_origin`, continued beyond
+// it) that crosses a chain's end ray strictly ahead of both origins crosses
+// the end ray of the chain one vertex shorter at that end as well, shown by
+// its direction alone. The shorter chain ends at `apex`, next to `inward`;
+// `dropped` is the vertex it lost. The old end ray lies on the ray from the
+// apex towards `dropped`, and the new one leaves the apex away from
+// `inward`: a cut ray that crosses the old one into the wedge between them,
+// in a direction outside the wedge's, must leave the wedge across the new
+// one. False says nothing.
+struct ShorteningWedge {
+  Point inward;
+  Point apex;
+  Point dropped;
+  int sign = 0;  // of (apex - inward) x (dropped - apex); 0 shows nothing
+};
+ShorteningWedge shortening_wedge(Point inward, Point apex, Point dropped);
+bool end_crossing_survives_shortening(const ShorteningWedge& wedge, Point ray_back,
+                                      Point ray_origin);
 
 // Whether every interior turn of the chain (at positions 1 to length - 2) is
 // strictly left, or every one strictly right; such a chain may be cut

@@ -210,6 +210,7 @@ class ChainDecomposer {
     domain_ = start.chain;
     memo_.reset();
     end_memo_.reset();
+    memo_focus_ = IndexChain{0, 0};
     nodes_ = nodes;
     pending_.push_back(start);
     std::size_t expanded = 0;
@@ -361,7 +362,7 @@ class ChainDecomposer {
 
   bool cut_is_valid(const ChainCutSetting& setting, int position,
                     const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
-                    ChainEnd* crossed_end = nullptr) const {
+                    EndCrossing* crossed_end = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, setting, position,
                               exact_join_at(setting.chain, position), edges, crossed_edge_start,
                               check_->hulls, crossed_end);
@@ -376,23 +377,70 @@ class ChainDecomposer {
   bool repair_candidate_is_valid(const ChainCutSetting& setting, int position, bool remember) {
     const IndexChain chain = setting.chain;
     int crossed = -1;
-    ChainEnd crossed_end = ChainEnd::kNone;
+    EndCrossing crossed_end;
     if (cut_is_valid(setting, position, &edge_index(), &crossed, &crossed_end)) return true;
-    if (!remember || (crossed < 0 && crossed_end == ChainEnd::kNone)) return false;
+    if (!remember || (crossed < 0 && crossed_end.end == ChainEnd::kNone)) return false;
     if (!memo_) start_memos(chain);
     const int vertex = in_domain(vertex_index(chain.first, position, vertex_count()));
     if (crossed >= 0) memo_->remember(vertex, in_domain(crossed));
-    if (crossed_end != ChainEnd::kNone)
-      end_memo_->remember(vertex, in_domain(end_edge(chain, crossed_end)));
+    if (crossed_end.end != ChainEnd::kNone) {
+      end_memo_->remember(vertex, in_domain(end_edge(chain, crossed_end.end)));
+      end_ray_outgoing_[static_cast<std::size_t>(vertex)] = crossed_end.outgoing_ray ? 1 : 0;
+    }
     return false;
   }
 
   void start_memos(IndexChain chain) {
     memo_ = std::make_unique<CrossingMemo>(domain_.length);
-    memo_->focus(in_domain(chain));
     end_memo_ = std::make_unique<CrossingMemo>(domain_.length);
-    end_memo_->focus(in_domain(chain));
+    end_ray_outgoing_.assign(static_cast<std::size_t>(domain_.length), 0);
+    focus_memos(chain);
   }
+
+  void focus_memos(IndexChain chain) {
+    const IndexChain focus = in_domain(chain);
+    carry_end_rejections(focus);
+    memo_->focus(focus);
+    end_memo_->focus(focus);
+    memo_focus_ = focus;
+  }
+
+  // When the chain is the memos' focus less one vertex at one end, the
+  // positions an end ray rejected there are mostly rejected by the new end
+  // ray too: those whose crossing ray shows it by its direction are kept,
+  // remembered with the new end's edge, instead of being tried again. A
+  // chain winding around itself loses a vertex at alternate ends level after
+  // level, and a third of its positions would be tried again at each.
+  void carry_end_rejections(IndexChain focus) {
+    const IndexChain before = memo_focus_;
+    if (before.length == 0 || focus.length != before.length - 1 || focus.length < 3) return;
+    if (focus.first == before.first + 1) {
+      // The first vertex went: the new back end ray leaves focus.first.
+      carry_end_rejections(before.first, focus.first, focus.first + 1, focus.first, before.first);
+    } else if (focus.first == before.first) {
+      const int last = before.first + before.length - 1;
+      carry_end_rejections(last - 1, last - 2, last - 2, last - 1, last);
+    }
+  }
+
+  // Vertices in the run's numbering: the edges start at `from_edge` and
+  // `to_edge`; the new end vertex `apex` neighbours `inward` and `dropped`.
+  void carry_end_rejections(int from_edge, int to_edge, int inward, int apex, int dropped) {
+    const ShorteningWedge wedge =
+        shortening_wedge(domain_vertex(inward), domain_vertex(apex), domain_vertex(dropped));
+    if (wedge.sign == 0) return;
+    end_memo_->move_vertices(from_edge, to_edge, [&](int vertex) {
+      const auto index =
+          static_cast<std::size_t>(vertex_index(domain_.first, vertex, vertex_count()));
+      const Point at = vertices_[index];
+      const Point neighbour = end_ray_outgoing_[static_cast<std::size_t>(vertex)] != 0
+                                  ? vertices_[index + 1 == vertices_.size() ? 0 : index + 1]
+                                  : vertices_[index == 0 ? vertices_.size() - 1 : index - 1];
+      return end_crossing_survives_shortening(wedge, neighbour, at);
+    });
+  }
+
+  const Point& domain_vertex(int offset) const { return vertex(domain_.first, offset); }
 
   // The edge an end ray continues: the chain's first edge or its last.
   int end_edge(IndexChain chain, ChainEnd end) const {
@@ -409,10 +457,7 @@ class ChainDecomposer {
     if (cut_is_valid(setting, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
-    if (memo_) {
-      memo_->focus(in_domain(chain));
-      end_memo_->focus(in_domain(chain));
-    }
+    if (memo_) focus_memos(chain);
     // Such a chain may be cut anywhere cuttable, whatever its rays cross.
     const int sound = memo_ && !setting.turns_share_one_sign
                           ? first_sound_open_position(setting, chosen)
@@ -486,6 +531,10 @@ class ChainDecomposer {
   // every later chain that has it is a part of the chain that ended with it.
   // Made with memo_.
   std::unique_ptr<CrossingMemo> end_memo_;
+  // Per vertex of the run's chain remembered in end_memo_: whether the ray
+  // that crosses the end ray is the outgoing one.
+  std::vector<unsigned char> end_ray_outgoing_;
+  IndexChain memo_focus_{0, 0};  // in the run's numbering
   IndexChain domain_{0, 0};
   IndexChain last_split_{0, 0};
 };

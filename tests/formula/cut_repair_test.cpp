@@ -149,16 +149,16 @@ TEST(CutRepair, CrossedEndRaysKeepCutsUnsoundWhileTheEndStays) {
         const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
         for (int position = 1; position <= chain.length - 2; ++position) {
           const int vertex = (chain.first + position) % n;
-          ChainEnd crossed_end = ChainEnd::kNone;
+          EndCrossing crossed_end;
           if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
                                  nullptr, nullptr, nullptr, &crossed_end) ||
-              crossed_end == ChainEnd::kNone) {
+              crossed_end.end == ChainEnd::kNone) {
             continue;
           }
           ++remembered;
           // Every part with the same first edge (back) or last edge (forward).
           for (int dropped = 0; dropped < chain.length - 2; ++dropped) {
-            const bool back = crossed_end == ChainEnd::kBack;
+            const bool back = crossed_end.end == ChainEnd::kBack;
             const IndexChain part{back ? chain.first : (chain.first + dropped) % n,
                                   chain.length - dropped};
             const int cut = back ? position : position - dropped;
@@ -175,6 +175,54 @@ TEST(CutRepair, CrossedEndRaysKeepCutsUnsoundWhileTheEndStays) {
   }
   EXPECT_GT(remembered, 0);
   EXPECT_GT(parts_checked, 100);
+}
+
+// A rejection that end_crossing_survives_shortening carries over to the chain
+// one vertex shorter at the crossed end must be a rejection there, unless
+// that chain's end rays cross or its interior turns share one strict sign.
+TEST(CutRepair, CarriedEndRayRejectionsHoldInTheShorterChain) {
+  int carried = 0;
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(120, 2.5, seed), testing::spiral_polygon(400, 4.5, seed),
+          testing::comb_polygon(6, seed), testing::untangled_polygon(40, seed),
+          testing::star_with_collinear_and_repeated(40, seed),
+          testing::orthogonal_polygon(12, seed)}) {
+      const TurnTable turns = make_turn_table(polygon);
+      const int n = static_cast<int>(polygon.size());
+      const auto at = [&](int index) { return polygon[static_cast<std::size_t>(index % n)]; };
+      for (int first = 0; first < n; first += 7) {
+        const IndexChain chain{first, n - 1};
+        const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
+        for (int position = 2; position <= chain.length - 3; ++position) {
+          const int vertex = (first + position) % n;
+          EndCrossing crossed;
+          if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
+                                 nullptr, nullptr, nullptr, &crossed) ||
+              crossed.end == ChainEnd::kNone) {
+            continue;
+          }
+          const bool back = crossed.end == ChainEnd::kBack;
+          const int last = first + chain.length - 1;
+          const Point neighbour = crossed.outgoing_ray ? at(vertex + 1) : at(vertex + n - 1);
+          const ShorteningWedge wedge =
+              back ? shortening_wedge(at(first + 2), at(first + 1), at(first))
+                   : shortening_wedge(at(last - 2), at(last - 1), at(last));
+          const bool survives = end_crossing_survives_shortening(wedge, neighbour, at(vertex));
+          if (!survives) continue;
+          const IndexChain shorter{back ? (first + 1) % n : first, chain.length - 1};
+          const ChainCutSetting shorter_setting = make_chain_cut_setting(polygon, turns, shorter);
+          if (shorter_setting.turns_share_one_sign || shorter_setting.end_rays_cross) continue;
+          ++carried;
+          const int cut = back ? position - 1 : position;
+          EXPECT_FALSE(chain_cut_is_valid(polygon, turns, shorter, cut, exact_join(turns, vertex)))
+              << "chain " << first << "+" << chain.length << " cut at " << position
+              << (back ? " without its first vertex" : " without its last vertex");
+        }
+      }
+    }
+  }
+  EXPECT_GT(carried, 300);
 }
 
 }  // namespace
