@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,22 @@ TEST(CutRepair, PicksTheCutsOfTryingEveryPosition) {
   EXPECT_GE(repaired, 6) << "the polygons no longer exercise the repair";
 }
 
+// Outlines whose repairs meet end rays, four seeds each: spirals of the given
+// sizes (the larger winding more), a comb, untangled random outlines, stars
+// with collinear and repeated vertices, and orthogonal outlines.
+std::vector<std::vector<Point>> end_ray_polygons(std::initializer_list<int> spiral_sizes) {
+  std::vector<std::vector<Point>> polygons;
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+    for (const int size : spiral_sizes)
+      polygons.push_back(testing::spiral_polygon(size, size > 200 ? 4.5 : 2.5, seed));
+    polygons.push_back(testing::comb_polygon(6, seed));
+    polygons.push_back(testing::untangled_polygon(40, seed));
+    polygons.push_back(testing::star_with_collinear_and_repeated(40, seed));
+    polygons.push_back(testing::orthogonal_polygon(12, seed));
+  }
+  return polygons;
+}
+
 // A cut rejected because a cut ray crosses an end ray must stay unsound in
 // every part of the chain that keeps the cut vertex inside and that end,
 // unless the part's end rays cross or its interior turns share one strict
@@ -138,37 +155,32 @@ TEST(CutRepair, PicksTheCutsOfTryingEveryPosition) {
 TEST(CutRepair, CrossedEndRaysKeepCutsUnsoundWhileTheEndStays) {
   int remembered = 0;
   int parts_checked = 0;
-  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
-    for (const std::vector<Point>& polygon :
-         {testing::spiral_polygon(90, 2.5, seed), testing::comb_polygon(6, seed),
-          testing::untangled_polygon(40, seed), testing::star_with_collinear_and_repeated(40, seed),
-          testing::orthogonal_polygon(12, seed)}) {
-      const TurnTable turns = make_turn_table(polygon);
-      const int n = static_cast<int>(polygon.size());
-      for (const IndexChain chain : {IndexChain{n / 5, n - 3}, IndexChain{n / 2, n / 2 + 4}}) {
-        const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
-        for (int position = 1; position <= chain.length - 2; ++position) {
-          const int vertex = (chain.first + position) % n;
-          EndCrossing crossed_end;
-          if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
-                                 nullptr, nullptr, nullptr, &crossed_end) ||
-              crossed_end.end == ChainEnd::kNone) {
-            continue;
-          }
-          ++remembered;
-          // Every part with the same first edge (back) or last edge (forward).
-          for (int dropped = 0; dropped < chain.length - 2; ++dropped) {
-            const bool back = crossed_end.end == ChainEnd::kBack;
-            const IndexChain part{back ? chain.first : (chain.first + dropped) % n,
-                                  chain.length - dropped};
-            const int cut = back ? position : position - dropped;
-            if (cut < 1 || cut > part.length - 2) continue;
-            const ChainCutSetting part_setting = make_chain_cut_setting(polygon, turns, part);
-            if (part_setting.turns_share_one_sign || part_setting.end_rays_cross) continue;
-            ++parts_checked;
-            EXPECT_FALSE(chain_cut_is_valid(polygon, turns, part, cut, exact_join(turns, vertex)))
-                << "part " << part.first << "+" << part.length << " cut at " << cut;
-          }
+  for (const std::vector<Point>& polygon : end_ray_polygons({90})) {
+    const TurnTable turns = make_turn_table(polygon);
+    const int n = static_cast<int>(polygon.size());
+    for (const IndexChain chain : {IndexChain{n / 5, n - 3}, IndexChain{n / 2, n / 2 + 4}}) {
+      const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
+      for (int position = 1; position <= chain.length - 2; ++position) {
+        const int vertex = (chain.first + position) % n;
+        EndCrossing crossed_end;
+        if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
+                               nullptr, nullptr, nullptr, &crossed_end) ||
+            crossed_end.end == ChainEnd::kNone) {
+          continue;
+        }
+        ++remembered;
+        // Every part with the same first edge (back) or last edge (forward).
+        for (int dropped = 0; dropped < chain.length - 2; ++dropped) {
+          const bool back = crossed_end.end == ChainEnd::kBack;
+          const IndexChain part{back ? chain.first : (chain.first + dropped) % n,
+                                chain.length - dropped};
+          const int cut = back ? position : position - dropped;
+          if (cut < 1 || cut > part.length - 2) continue;
+          const ChainCutSetting part_setting = make_chain_cut_setting(polygon, turns, part);
+          if (part_setting.turns_share_one_sign || part_setting.end_rays_cross) continue;
+          ++parts_checked;
+          EXPECT_FALSE(chain_cut_is_valid(polygon, turns, part, cut, exact_join(turns, vertex)))
+              << "part " << part.first << "+" << part.length << " cut at " << cut;
         }
       }
     }
@@ -182,43 +194,37 @@ TEST(CutRepair, CrossedEndRaysKeepCutsUnsoundWhileTheEndStays) {
 // that chain's end rays cross or its interior turns share one strict sign.
 TEST(CutRepair, CarriedEndRayRejectionsHoldInTheShorterChain) {
   int carried = 0;
-  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
-    for (const std::vector<Point>& polygon :
-         {testing::spiral_polygon(120, 2.5, seed), testing::spiral_polygon(400, 4.5, seed),
-          testing::comb_polygon(6, seed), testing::untangled_polygon(40, seed),
-          testing::star_with_collinear_and_repeated(40, seed),
-          testing::orthogonal_polygon(12, seed)}) {
-      const TurnTable turns = make_turn_table(polygon);
-      const int n = static_cast<int>(polygon.size());
-      const auto at = [&](int index) { return polygon[static_cast<std::size_t>(index % n)]; };
-      for (int first = 0; first < n; first += 7) {
-        const IndexChain chain{first, n - 1};
-        const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
-        for (int position = 2; position <= chain.length - 3; ++position) {
-          const int vertex = (first + position) % n;
-          EndCrossing crossed;
-          if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
-                                 nullptr, nullptr, nullptr, &crossed) ||
-              crossed.end == ChainEnd::kNone) {
-            continue;
-          }
-          const bool back = crossed.end == ChainEnd::kBack;
-          const int last = first + chain.length - 1;
-          const Point neighbour = crossed.outgoing_ray ? at(vertex + 1) : at(vertex + n - 1);
-          const ShorteningWedge wedge =
-              back ? shortening_wedge(at(first + 2), at(first + 1), at(first))
-                   : shortening_wedge(at(last - 2), at(last - 1), at(last));
-          const bool survives = end_crossing_survives_shortening(wedge, neighbour, at(vertex));
-          if (!survives) continue;
-          const IndexChain shorter{back ? (first + 1) % n : first, chain.length - 1};
-          const ChainCutSetting shorter_setting = make_chain_cut_setting(polygon, turns, shorter);
-          if (shorter_setting.turns_share_one_sign || shorter_setting.end_rays_cross) continue;
-          ++carried;
-          const int cut = back ? position - 1 : position;
-          EXPECT_FALSE(chain_cut_is_valid(polygon, turns, shorter, cut, exact_join(turns, vertex)))
-              << "chain " << first << "+" << chain.length << " cut at " << position
-              << (back ? " without its first vertex" : " without its last vertex");
+  for (const std::vector<Point>& polygon : end_ray_polygons({120, 400})) {
+    const TurnTable turns = make_turn_table(polygon);
+    const int n = static_cast<int>(polygon.size());
+    const auto at = [&](int index) { return polygon[static_cast<std::size_t>(index % n)]; };
+    for (int first = 0; first < n; first += 7) {
+      const IndexChain chain{first, n - 1};
+      const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
+      for (int position = 2; position <= chain.length - 3; ++position) {
+        const int vertex = (first + position) % n;
+        EndCrossing crossed;
+        if (chain_cut_is_valid(polygon, turns, setting, position, exact_join(turns, vertex),
+                               nullptr, nullptr, nullptr, &crossed) ||
+            crossed.end == ChainEnd::kNone) {
+          continue;
         }
+        const bool back = crossed.end == ChainEnd::kBack;
+        const int last = first + chain.length - 1;
+        const Point neighbour = crossed.outgoing_ray ? at(vertex + 1) : at(vertex + n - 1);
+        const ShorteningWedge wedge =
+            back ? shortening_wedge(at(first + 2), at(first + 1), at(first))
+                 : shortening_wedge(at(last - 2), at(last - 1), at(last));
+        const bool survives = end_crossing_survives_shortening(wedge, neighbour, at(vertex));
+        if (!survives) continue;
+        const IndexChain shorter{back ? (first + 1) % n : first, chain.length - 1};
+        const ChainCutSetting shorter_setting = make_chain_cut_setting(polygon, turns, shorter);
+        if (shorter_setting.turns_share_one_sign || shorter_setting.end_rays_cross) continue;
+        ++carried;
+        const int cut = back ? position - 1 : position;
+        EXPECT_FALSE(chain_cut_is_valid(polygon, turns, shorter, cut, exact_join(turns, vertex)))
+            << "chain " << first << "+" << chain.length << " cut at " << position
+            << (back ? " without its first vertex" : " without its last vertex");
       }
     }
   }
