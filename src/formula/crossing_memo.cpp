@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
+#include <numbers>
+
+#include "geometry/exact.h"
 
 namespace polyfrep {
 
@@ -14,7 +18,115 @@ std::size_t to_index(int value) {
   return static_cast<std::size_t>(value);
 }
 
+int vertex_at(IndexChain focus, int vertex_count, int position) {
+  const long long index = static_cast<long long>(focus.first) + position;
+  return static_cast<int>(index % vertex_count);
+}
+
+bool edge_in_focus(IndexChain focus, int vertex_count, int edge) {
+  const long long offset =
+      (static_cast<long long>(edge) - focus.first + vertex_count) % vertex_count;
+  return offset <= focus.length - 2;
+}
+
+// Moves a memo's focus from `before` to `chain`. When the chain is a part of
+// the old focus, release(edge) is called for each edge the part drops and
+// true returned; otherwise the caller works the chain's bits out afresh.
+template <class Release>
+bool focus_on_part(IndexChain before, IndexChain chain, int vertex_count, Release&& release) {
+  const long long shift =
+      (static_cast<long long>(chain.first) - before.first + vertex_count) % vertex_count;
+  if (before.length == 0 || shift + chain.length > before.length) return false;
+  // The edges before the part, and those after its last edge.
+  const int dropped_in_front = static_cast<int>(shift);
+  for (int offset = 0; offset < dropped_in_front; ++offset) {
+    release(vertex_at(before, vertex_count, offset));
+  }
+  for (int offset = dropped_in_front + chain.length - 1; offset <= before.length - 2; ++offset) {
+    release(vertex_at(before, vertex_count, offset));
+  }
+  return true;
+}
+
+// Lower half-plane directions (and the negative x axis) come after upper ones.
+int direction_half(const EndCrossingMemo::Ray& ray) {
+  const bool upper =
+      ray.origin.y > ray.back.y || (ray.origin.y == ray.back.y && ray.origin.x > ray.back.x);
+  return upper ? 0 : 1;
+}
+
+// The angles computed in doubles are within a few units in the last place
+// of 2 pi of the exact ones (the coordinate differences round to the same
+// half-plane, atan2 is correct within an ulp); angles further apart than
+// this are in the exact order.
+constexpr double kAngleSlack = 1e-12;
+
+// Whether a's direction comes strictly before b's, counter-clockwise from
+// the positive x axis; exact.
+bool direction_before(const EndCrossingMemo::Ray& a, const EndCrossingMemo::Ray& b) {
+  // A difference that overflowed has no angle (NaN), and is never decided here.
+  if (std::abs(a.angle - b.angle) > kAngleSlack) return a.angle < b.angle;
+  const int half_a = direction_half(a);
+  const int half_b = direction_half(b);
+  if (half_a != half_b) return half_a < half_b;
+  return cross_sign(a.back, a.origin, b.back, b.origin) > 0;
+}
+
+bool survives(const ShorteningWedge& wedge, const EndCrossingMemo::Ray& ray) {
+  return end_crossing_survives_shortening(wedge, ray.back, ray.origin);
+}
+
 }  // namespace
+
+RuledOutBits::RuledOutBits(int vertex_count)
+    : words_(to_index((vertex_count + kWordBits - 1) / kWordBits), 0),
+      whole_words_((words_.size() + kWordBits - 1) / kWordBits, 0) {}
+
+void RuledOutBits::set(int vertex, bool ruled_out) {
+  const std::size_t index = to_index(vertex / kWordBits);
+  const std::uint64_t bit = std::uint64_t{1} << (vertex % kWordBits);
+  std::uint64_t& word = words_[index];
+  word = ruled_out ? (word | bit) : (word & ~bit);
+  const std::uint64_t whole_bit = std::uint64_t{1} << (index % kWordBits);
+  std::uint64_t& whole = whole_words_[index / kWordBits];
+  whole = word == ~std::uint64_t{0} ? (whole | whole_bit) : (whole & ~whole_bit);
+}
+
+bool RuledOutBits::test(int vertex) const {
+  return ((words_[to_index(vertex / kWordBits)] >> (vertex % kWordBits)) & 1U) != 0;
+}
+
+std::uint64_t RuledOutBits::word(int w, const RuledOutBits* also) const {
+  return words_[to_index(w)] | (also != nullptr ? also->words_[to_index(w)] : 0);
+}
+
+std::uint64_t RuledOutBits::whole(std::size_t index, const RuledOutBits* also) const {
+  return whole_words_[index] | (also != nullptr ? also->whole_words_[index] : 0);
+}
+
+int RuledOutBits::whole_words_up(int w, int limit, const RuledOutBits* also) const {
+  int count = 0;
+  while (count < limit && to_index(w) < words_.size()) {
+    const int bit = w % kWordBits;
+    const int ones = std::countr_one(whole(to_index(w / kWordBits), also) >> bit);
+    count += ones;
+    w += ones;
+    if (ones < kWordBits - bit) break;
+  }
+  return std::min(count, limit);
+}
+
+int RuledOutBits::whole_words_down(int w, int limit, const RuledOutBits* also) const {
+  int count = 0;
+  while (count < limit && w >= 0) {
+    const int bit = w % kWordBits;
+    const int ones = std::countl_one(whole(to_index(w / kWordBits), also) << (kWordBits - 1 - bit));
+    count += ones;
+    w -= ones;
+    if (ones < bit + 1) break;
+  }
+  return std::min(count, limit);
+}
 
 CrossingMemo::CrossingMemo(int vertex_count)
     : vertex_count_(vertex_count),
@@ -22,28 +134,11 @@ CrossingMemo::CrossingMemo(int vertex_count)
       first_vertex_of_edge_(to_index(vertex_count), -1),
       next_vertex_(to_index(vertex_count), -1),
       previous_vertex_(to_index(vertex_count), -1),
-      ruled_out_bits_(to_index((vertex_count + kWordBits - 1) / kWordBits), 0) {}
-
-int CrossingMemo::vertex_at(int position) const {
-  const long long index = static_cast<long long>(focus_.first) + position;
-  return static_cast<int>(index % vertex_count_);
-}
-
-bool CrossingMemo::edge_in_focus(int edge) const {
-  const long long offset =
-      (static_cast<long long>(edge) - focus_.first + vertex_count_) % vertex_count_;
-  return offset <= focus_.length - 2;
-}
-
-void CrossingMemo::set_ruled_out(int vertex, bool ruled_out) {
-  const std::uint64_t bit = std::uint64_t{1} << (vertex % kWordBits);
-  std::uint64_t& word = ruled_out_bits_[to_index(vertex / kWordBits)];
-  word = ruled_out ? (word | bit) : (word & ~bit);
-}
+      outgoing_ray_(to_index(vertex_count), 0),
+      ruled_out_(vertex_count) {}
 
 bool CrossingMemo::ruled_out(int position) const {
-  const int vertex = vertex_at(position);
-  return ((ruled_out_bits_[to_index(vertex / kWordBits)] >> (vertex % kWordBits)) & 1U) != 0;
+  return ruled_out_.test(vertex_at(focus_, vertex_count_, position));
 }
 
 void CrossingMemo::unlink(int vertex) {
@@ -59,63 +154,58 @@ void CrossingMemo::unlink(int vertex) {
   if (next >= 0) previous_vertex_[to_index(next)] = previous;
 }
 
-void CrossingMemo::remember(int vertex, int edge) {
+void CrossingMemo::remember(int vertex, int edge, bool outgoing_ray) {
   unlink(vertex);
   edge_of_vertex_[to_index(vertex)] = edge;
+  outgoing_ray_[to_index(vertex)] = outgoing_ray ? 1 : 0;
   const int head = first_vertex_of_edge_[to_index(edge)];
   next_vertex_[to_index(vertex)] = head;
   previous_vertex_[to_index(vertex)] = -1;
   if (head >= 0) previous_vertex_[to_index(head)] = vertex;
   first_vertex_of_edge_[to_index(edge)] = vertex;
-  set_ruled_out(vertex, edge_in_focus(edge));
+  ruled_out_.set(vertex, edge_in_focus(focus_, vertex_count_, edge));
 }
 
 // The vertices that remember an edge the focus no longer keeps are open again.
 void CrossingMemo::release_edge(int edge) {
   for (int vertex = first_vertex_of_edge_[to_index(edge)]; vertex >= 0;
        vertex = next_vertex_[to_index(vertex)]) {
-    set_ruled_out(vertex, false);
+    ruled_out_.set(vertex, false);
   }
 }
 
 void CrossingMemo::focus(IndexChain chain) {
-  const long long shift =
-      (static_cast<long long>(chain.first) - focus_.first + vertex_count_) % vertex_count_;
-  const bool part_of_focus = focus_.length > 0 && shift + chain.length <= focus_.length;
-  if (part_of_focus) {
-    // The edges before the part, and those after its last edge.
-    const int dropped_in_front = static_cast<int>(shift);
-    for (int offset = 0; offset < dropped_in_front; ++offset) {
-      release_edge(vertex_at(offset));
-    }
-    for (int offset = dropped_in_front + chain.length - 1; offset <= focus_.length - 2; ++offset) {
-      release_edge(vertex_at(offset));
-    }
-    focus_ = chain;
+  const IndexChain before = focus_;
+  focus_ = chain;
+  if (focus_on_part(before, chain, vertex_count_, [this](int edge) { release_edge(edge); })) {
     return;
   }
-  focus_ = chain;
   for (int position = 0; position < chain.length; ++position) {
-    const int vertex = vertex_at(position);
+    const int vertex = vertex_at(chain, vertex_count_, position);
     const int edge = edge_of_vertex_[to_index(vertex)];
-    set_ruled_out(vertex, edge >= 0 && edge_in_focus(edge));
+    ruled_out_.set(vertex, edge >= 0 && edge_in_focus(chain, vertex_count_, edge));
   }
 }
 
-// The word of ruled-out bits that holds the vertex, with `also`'s merged in.
-std::uint64_t CrossingMemo::ruled_out_word(int vertex, const CrossingMemo* also) const {
-  const std::size_t word = to_index(vertex / kWordBits);
-  return ruled_out_bits_[word] | (also != nullptr ? also->ruled_out_bits_[word] : 0);
-}
-
-int CrossingMemo::open_at_or_above(int position, int last, const CrossingMemo* also) const {
+int CrossingMemo::open_at_or_above(int position, int last, const RuledOutBits* also) const {
   while (position <= last) {
-    const int vertex = vertex_at(position);
-    // The rest of this word, up to the polygon's last vertex (where the
-    // chain may wrap) and the chain's last position.
+    const int vertex = vertex_at(focus_, vertex_count_, position);
     const int bit = vertex % kWordBits;
+    // Whole words ruled out are passed over together; they never reach past
+    // the polygon's last vertex, where the chain may wrap.
+    if (bit == 0) {
+      const int remaining = last - position + 1;
+      const int whole = ruled_out_.whole_words_up(vertex / kWordBits,
+                                                  (remaining + kWordBits - 1) / kWordBits, also);
+      if (whole > 0) {
+        position += whole * kWordBits;
+        continue;
+      }
+    }
+    // The rest of this word, up to the polygon's last vertex and the
+    // chain's last position.
     const int span = std::min({kWordBits - bit, vertex_count_ - vertex, last - position + 1});
-    std::uint64_t open = ~ruled_out_word(vertex, also) >> bit;
+    std::uint64_t open = ~ruled_out_.word(vertex / kWordBits, also) >> bit;
     if (span < kWordBits) open &= (std::uint64_t{1} << span) - 1;
     if (open != 0) return position + std::countr_zero(open);
     position += span;
@@ -123,19 +213,223 @@ int CrossingMemo::open_at_or_above(int position, int last, const CrossingMemo* a
   return last + 1;
 }
 
-int CrossingMemo::open_at_or_below(int position, const CrossingMemo* also) const {
+int CrossingMemo::open_at_or_below(int position, const RuledOutBits* also) const {
   while (position >= 1) {
-    const int vertex = vertex_at(position);
+    const int vertex = vertex_at(focus_, vertex_count_, position);
+    const int bit = vertex % kWordBits;
+    if (bit == kWordBits - 1) {
+      const int whole = ruled_out_.whole_words_down(vertex / kWordBits,
+                                                    (position + kWordBits - 1) / kWordBits, also);
+      if (whole > 0) {
+        position -= whole * kWordBits;
+        continue;
+      }
+    }
     // This word down to its first bit, the polygon's vertex 0 (where the
     // chain may wrap) and the chain's position 1.
-    const int bit = vertex % kWordBits;
     const int span = std::min({bit + 1, vertex + 1, position});
-    std::uint64_t open = ~ruled_out_word(vertex, also) << (kWordBits - 1 - bit);
+    std::uint64_t open = ~ruled_out_.word(vertex / kWordBits, also) << (kWordBits - 1 - bit);
     if (span < kWordBits) open &= ~((~std::uint64_t{0}) >> span);
     if (open != 0) return position - std::countl_zero(open);
     position -= span;
   }
   return 0;
+}
+
+EndCrossingMemo::EndCrossingMemo(std::span<const Point> vertices, IndexChain domain)
+    : vertices_(vertices),
+      domain_(domain),
+      list_of_vertex_(to_index(domain.length), -1),
+      place_of_vertex_(to_index(domain.length)),
+      list_of_edge_(to_index(domain.length), -1),
+      outgoing_ray_(to_index(domain.length), 0),
+      ray_angle_(to_index(domain.length), 0.0),
+      ruled_out_(domain.length) {}
+
+bool EndCrossingMemo::ByDirection::operator()(int a, int b) const {
+  const double angle_a = memo->ray_angle_[to_index(a)];
+  const double angle_b = memo->ray_angle_[to_index(b)];
+  if (std::abs(angle_a - angle_b) > kAngleSlack) return angle_a < angle_b;
+  const Ray ray_a = memo->ray_of(a);
+  const Ray ray_b = memo->ray_of(b);
+  if (direction_before(ray_a, ray_b)) return true;
+  return !direction_before(ray_b, ray_a) && a < b;
+}
+
+bool EndCrossingMemo::ByDirection::operator()(int vertex, const Ray& ray) const {
+  return direction_before(memo->ray_of(vertex), ray);
+}
+
+bool EndCrossingMemo::ByDirection::operator()(const Ray& ray, int vertex) const {
+  return direction_before(ray, memo->ray_of(vertex));
+}
+
+EndCrossingMemo::Ray EndCrossingMemo::make_ray(Point back, Point origin) {
+  const double dx = origin.x - back.x;
+  const double dy = origin.y - back.y;
+  double angle = std::isfinite(dx) && std::isfinite(dy) ? std::atan2(dy, dx) : std::nan("");
+  if (angle < 0.0) angle += 2.0 * std::numbers::pi;
+  return {back, origin, angle};
+}
+
+EndCrossingMemo::Ray EndCrossingMemo::ray_of(int vertex, bool outgoing_ray) const {
+  const std::size_t count = vertices_.size();
+  const std::size_t index = (to_index(domain_.first) + to_index(vertex)) % count;
+  // The incoming edge's ray continues it beyond the vertex; the outgoing
+  // edge's continues it backwards.
+  const std::size_t back = outgoing_ray ? (index + 1) % count : (index + count - 1) % count;
+  return {vertices_[back], vertices_[index], ray_angle_[to_index(vertex)]};
+}
+
+bool EndCrossingMemo::ruled_out(int position) const {
+  return ruled_out_.test(vertex_at(focus_, domain_.length, position));
+}
+
+int EndCrossingMemo::remembered_edge(int vertex) const {
+  const int list = list_of_vertex_[to_index(vertex)];
+  return list < 0 ? -1 : lists_[to_index(list)].edge;
+}
+
+int EndCrossingMemo::list_of_edge(int edge) {
+  int& list = list_of_edge_[to_index(edge)];
+  if (list >= 0) return list;
+  if (free_lists_.empty()) {
+    list = static_cast<int>(lists_.size());
+    lists_.push_back({edge, EdgeVertices(ByDirection{this})});
+  } else {
+    list = free_lists_.back();
+    free_lists_.pop_back();
+    lists_[to_index(list)].edge = edge;
+  }
+  return list;
+}
+
+void EndCrossingMemo::file(int vertex, int list) {
+  place_of_vertex_[to_index(vertex)] = lists_[to_index(list)].vertices.insert(vertex).first;
+  list_of_vertex_[to_index(vertex)] = list;
+}
+
+void EndCrossingMemo::relabel(int list, int edge) {
+  list_of_edge_[to_index(lists_[to_index(list)].edge)] = -1;
+  lists_[to_index(list)].edge = edge;
+  list_of_edge_[to_index(edge)] = list;
+}
+
+void EndCrossingMemo::unlink(int vertex) {
+  int& list = list_of_vertex_[to_index(vertex)];
+  if (list < 0) return;
+  EdgeList& edge_list = lists_[to_index(list)];
+  edge_list.vertices.erase(place_of_vertex_[to_index(vertex)]);
+  if (edge_list.vertices.empty()) {
+    list_of_edge_[to_index(edge_list.edge)] = -1;
+    free_lists_.push_back(list);
+  }
+  list = -1;
+}
+
+void EndCrossingMemo::remember(int vertex, int edge, bool outgoing_ray) {
+  // The vertex leaves its list while its ray, by which the list is ordered,
+  // is still the one it was filed under.
+  unlink(vertex);
+  outgoing_ray_[to_index(vertex)] = outgoing_ray ? 1 : 0;
+  // The angle is worked out from the ray it belongs to.
+  const Ray ray = ray_of(vertex);
+  ray_angle_[to_index(vertex)] = make_ray(ray.back, ray.origin).angle;
+  file(vertex, list_of_edge(edge));
+  ruled_out_.set(vertex, edge_in_focus(focus_, domain_.length, edge));
+}
+
+// Forgets the vertices of a list whose crossing does not survive the
+// shortening. Those that survive have directions strictly inside one cone of
+// less than half a turn, bounded by the new end ray's direction (exclusive):
+// for a left wedge the cone ends there, for a right one it starts there. So
+// the others are the vertices from that direction onwards (left) or
+// backwards (right), in the list's order, up to the first that survives.
+void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const ShorteningWedge& wedge) {
+  const auto forget = [this](int vertex) {
+    list_of_vertex_[to_index(vertex)] = -1;
+    ruled_out_.set(vertex, false);
+  };
+  const Ray new_end = make_ray(wedge.inward, wedge.apex);
+  if (wedge.sign > 0) {
+    auto at = list.lower_bound(new_end);
+    while (!list.empty()) {
+      if (at == list.end()) at = list.begin();
+      if (survives(wedge, ray_of(*at))) break;
+      forget(*at);
+      at = list.erase(at);
+    }
+  } else {
+    auto at = list.upper_bound(new_end);
+    while (!list.empty()) {
+      if (at == list.begin()) at = list.end();
+      --at;
+      if (survives(wedge, ray_of(*at))) break;
+      forget(*at);
+      at = list.erase(at);
+    }
+  }
+}
+
+void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWedge& wedge) {
+  const int list = list_of_edge_[to_index(from)];
+  if (list < 0) return;
+  if (wedge.sign == 0) {
+    // Nothing survives.
+    for (const int vertex : lists_[to_index(list)].vertices) {
+      list_of_vertex_[to_index(vertex)] = -1;
+      ruled_out_.set(vertex, false);
+    }
+    lists_[to_index(list)].vertices.clear();
+  } else {
+    forget_lost_crossings(lists_[to_index(list)].vertices, wedge);
+  }
+  // The survivors, the rest of the list, now remember `to`: joined with the
+  // vertices that remember it already, the smaller list into the larger.
+  int target = list;
+  if (const int existing = list_of_edge_[to_index(to)]; existing >= 0) {
+    const bool into_existing =
+        lists_[to_index(existing)].vertices.size() > lists_[to_index(list)].vertices.size();
+    target = into_existing ? existing : list;
+    const int smaller = into_existing ? list : existing;
+    for (const int vertex : lists_[to_index(smaller)].vertices)
+      file(vertex, target);
+    lists_[to_index(smaller)].vertices.clear();
+    list_of_edge_[to_index(lists_[to_index(smaller)].edge)] = -1;
+    free_lists_.push_back(smaller);
+  }
+  if (lists_[to_index(target)].vertices.empty()) {
+    list_of_edge_[to_index(lists_[to_index(target)].edge)] = -1;
+    free_lists_.push_back(target);
+  } else {
+    relabel(target, to);
+  }
+}
+
+void EndCrossingMemo::carry_edge_crossing(int vertex, bool outgoing_ray, int to,
+                                          const ShorteningWedge& wedge) {
+  if (ruled_out_.test(vertex) || !survives(wedge, ray_of(vertex, outgoing_ray))) return;
+  remember(vertex, to, outgoing_ray);
+}
+
+void EndCrossingMemo::release_edge(int edge) {
+  const int list = list_of_edge_[to_index(edge)];
+  if (list < 0) return;
+  for (const int vertex : lists_[to_index(list)].vertices)
+    ruled_out_.set(vertex, false);
+}
+
+void EndCrossingMemo::focus(IndexChain chain) {
+  const IndexChain before = focus_;
+  focus_ = chain;
+  if (focus_on_part(before, chain, domain_.length, [this](int edge) { release_edge(edge); })) {
+    return;
+  }
+  for (int position = 0; position < chain.length; ++position) {
+    const int vertex = vertex_at(chain, domain_.length, position);
+    const int edge = remembered_edge(vertex);
+    ruled_out_.set(vertex, edge >= 0 && edge_in_focus(chain, domain_.length, edge));
+  }
 }
 
 }  // namespace polyfrep

@@ -1134,13 +1134,17 @@ ChainCutSetting make_chain_cut_setting(std::span<const Point> vertices, const Tu
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, IndexChain chain,
                         int cut_position, int join, const PolygonEdgeIndex* edges,
                         int* crossed_edge_start, const HullTree* hulls) {
-  return chain_cut_is_valid(vertices, turns, make_chain_cut_setting(vertices, turns, chain),
-                            cut_position, join, edges, crossed_edge_start, hulls);
+  CrossedEdge crossed;
+  const bool valid =
+      chain_cut_is_valid(vertices, turns, make_chain_cut_setting(vertices, turns, chain),
+                         cut_position, join, edges, &crossed, hulls);
+  if (crossed_edge_start != nullptr && crossed.start >= 0) *crossed_edge_start = crossed.start;
+  return valid;
 }
 
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         const ChainCutSetting& setting, int cut_position, int join,
-                        const PolygonEdgeIndex* edges, int* crossed_edge_start,
+                        const PolygonEdgeIndex* edges, CrossedEdge* crossed_edge_out,
                         const HullTree* hulls, EndCrossing* crossed_end) {
   const IndexChain chain = setting.chain;
   std::size_t index =
@@ -1162,10 +1166,14 @@ bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
   }
   // A cut ray that crosses an edge of the chain strictly ahead conflicts.
   if (edges != nullptr) {
+    bool outgoing = false;
     long long crossed = crossed_edge(incoming_ray(corner), *edges, chain);
-    if (crossed < 0) crossed = crossed_edge(outgoing_ray(corner), *edges, chain);
+    if (crossed < 0) {
+      outgoing = true;
+      crossed = crossed_edge(outgoing_ray(corner), *edges, chain);
+    }
     if (crossed >= 0) {
-      if (crossed_edge_start != nullptr) *crossed_edge_start = static_cast<int>(crossed);
+      if (crossed_edge_out != nullptr) *crossed_edge_out = {static_cast<int>(crossed), outgoing};
       return false;
     }
   }

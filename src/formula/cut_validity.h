@@ -96,7 +96,15 @@ struct EndCrossing {
   bool outgoing_ray = false;
 };
 
+// The edge a rejected cut's ray crosses (the polygon's number of the vertex
+// it starts at), and which of the cut's two rays crosses it.
+struct CrossedEdge {
+  int start = -1;
+  bool outgoing_ray = false;
+};
+
 // chain_cut_is_valid for the setting's chain: the same verdict in every case.
+// `crossed_edge`, when given, is set as `crossed_edge_start` is above.
 // A cut rejected because one of its cut rays crosses an end ray strictly
 // ahead of both origins sets `crossed_end`, when given, to that end and ray. The
 // crossing depends only on the cut vertex and the end's edge, and the chain
@@ -107,8 +115,9 @@ struct EndCrossing {
 // sign.
 bool chain_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns,
                         const ChainCutSetting& setting, int cut_position, int join,
-                        const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
-                        const HullTree* hulls = nullptr, EndCrossing* crossed_end = nullptr);
+                        const PolygonEdgeIndex* edges = nullptr,
+                        CrossedEdge* crossed_edge = nullptr, const HullTree* hulls = nullptr,
+                        EndCrossing* crossed_end = nullptr);
 
 // Whether a cut ray (from `ray_back` through `ray_origin`, continued beyond
 // it) that crosses a chain's end ray strictly ahead of both origins crosses

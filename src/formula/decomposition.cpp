@@ -361,10 +361,10 @@ class ChainDecomposer {
   }
 
   bool cut_is_valid(const ChainCutSetting& setting, int position,
-                    const PolygonEdgeIndex* edges = nullptr, int* crossed_edge_start = nullptr,
+                    const PolygonEdgeIndex* edges = nullptr, CrossedEdge* crossed_edge = nullptr,
                     EndCrossing* crossed_end = nullptr) const {
     return chain_cut_is_valid(vertices_, *check_->turns, setting, position,
-                              exact_join_at(setting.chain, position), edges, crossed_edge_start,
+                              exact_join_at(setting.chain, position), edges, crossed_edge,
                               check_->hulls, crossed_end);
   }
 
@@ -376,24 +376,23 @@ class ChainDecomposer {
   // have every position near their middle tried anew at every level.
   bool repair_candidate_is_valid(const ChainCutSetting& setting, int position, bool remember) {
     const IndexChain chain = setting.chain;
-    int crossed = -1;
+    CrossedEdge crossed;
     EndCrossing crossed_end;
     if (cut_is_valid(setting, position, &edge_index(), &crossed, &crossed_end)) return true;
-    if (!remember || (crossed < 0 && crossed_end.end == ChainEnd::kNone)) return false;
+    if (!remember || (crossed.start < 0 && crossed_end.end == ChainEnd::kNone)) return false;
     if (!memo_) start_memos(chain);
     const int vertex = in_domain(vertex_index(chain.first, position, vertex_count()));
-    if (crossed >= 0) memo_->remember(vertex, in_domain(crossed));
+    if (crossed.start >= 0) memo_->remember(vertex, in_domain(crossed.start), crossed.outgoing_ray);
     if (crossed_end.end != ChainEnd::kNone) {
-      end_memo_->remember(vertex, in_domain(end_edge(chain, crossed_end.end)));
-      end_ray_outgoing_[static_cast<std::size_t>(vertex)] = crossed_end.outgoing_ray ? 1 : 0;
+      end_memo_->remember(vertex, in_domain(end_edge(chain, crossed_end.end)),
+                          crossed_end.outgoing_ray);
     }
     return false;
   }
 
   void start_memos(IndexChain chain) {
     memo_ = std::make_unique<CrossingMemo>(domain_.length);
-    end_memo_ = std::make_unique<CrossingMemo>(domain_.length);
-    end_ray_outgoing_.assign(static_cast<std::size_t>(domain_.length), 0);
+    end_memo_ = std::make_unique<EndCrossingMemo>(vertices_, domain_);
     focus_memos(chain);
   }
 
@@ -406,11 +405,12 @@ class ChainDecomposer {
   }
 
   // When the chain is the memos' focus less one vertex at one end, the
-  // positions an end ray rejected there are mostly rejected by the new end
-  // ray too: those whose crossing ray shows it by its direction are kept,
-  // remembered with the new end's edge, instead of being tried again. A
-  // chain winding around itself loses a vertex at alternate ends level after
-  // level, and a third of its positions would be tried again at each.
+  // positions an end ray or the dropped edge rejected there are mostly
+  // rejected by the new end ray: those whose crossing ray shows it by its
+  // direction are remembered with the new end's edge instead of being tried
+  // again. A chain winding around itself loses a vertex at alternate ends
+  // level after level, and a third of its positions would be tried again at
+  // each.
   void carry_end_rejections(IndexChain focus) {
     const IndexChain before = memo_focus_;
     if (before.length == 0 || focus.length != before.length - 1 || focus.length < 3) return;
@@ -428,15 +428,12 @@ class ChainDecomposer {
   void carry_end_rejections(int from_edge, int to_edge, int inward, int apex, int dropped) {
     const ShorteningWedge wedge =
         shortening_wedge(domain_vertex(inward), domain_vertex(apex), domain_vertex(dropped));
-    if (wedge.sign == 0) return;
-    end_memo_->move_vertices(from_edge, to_edge, [&](int vertex) {
-      const auto index =
-          static_cast<std::size_t>(vertex_index(domain_.first, vertex, vertex_count()));
-      const Point at = vertices_[index];
-      const Point neighbour = end_ray_outgoing_[static_cast<std::size_t>(vertex)] != 0
-                                  ? vertices_[index + 1 == vertices_.size() ? 0 : index + 1]
-                                  : vertices_[index == 0 ? vertices_.size() - 1 : index - 1];
-      return end_crossing_survives_shortening(wedge, neighbour, at);
+    end_memo_->carry_over_shortening(from_edge, to_edge, wedge);
+    // A cut ray that crosses the dropped edge itself crosses the ray from the
+    // apex through the dropped vertex strictly ahead of the apex, which is
+    // all the shortening needs: such rejections move to the end memo too.
+    memo_->visit_vertices_of(from_edge, [&](int vertex, bool outgoing_ray) {
+      end_memo_->carry_edge_crossing(vertex, outgoing_ray, to_edge, wedge);
     });
   }
 
@@ -482,7 +479,7 @@ class ChainDecomposer {
     const IndexChain chain = setting.chain;
     const int middle = chain.length / 2;
     const int last = chain.length - 2;
-    const CrossingMemo* ends = setting.end_rays_cross ? nullptr : end_memo_.get();
+    const RuledOutBits* ends = setting.end_rays_cross ? nullptr : &end_memo_->ruled_out_bits();
     int below = memo_->open_at_or_below(middle, ends);
     int above = memo_->open_at_or_above(middle + 1, last, ends);
     while (below >= 1 || above <= last) {
@@ -530,10 +527,7 @@ class ChainDecomposer {
   // end's edge: a later chain keeps that edge only as the same end, since
   // every later chain that has it is a part of the chain that ended with it.
   // Made with memo_.
-  std::unique_ptr<CrossingMemo> end_memo_;
-  // Per vertex of the run's chain remembered in end_memo_: whether the ray
-  // that crosses the end ray is the outgoing one.
-  std::vector<unsigned char> end_ray_outgoing_;
+  std::unique_ptr<EndCrossingMemo> end_memo_;
   IndexChain memo_focus_{0, 0};  // in the run's numbering
   IndexChain domain_{0, 0};
   IndexChain last_split_{0, 0};

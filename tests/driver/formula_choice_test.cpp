@@ -162,16 +162,16 @@ TEST(CutValidity, SharedSettingGivesTheVerdictsOfTheOutlineStartedAtTheChain) {
           const int vertex = (chain.first + position) % n;
           const int join =
               turns.turn_sign[static_cast<std::size_t>(vertex)] > 0 ? TOKEN_INTERSECT : TOKEN_UNION;
-          int crossed = -1;
+          CrossedEdge crossed;
           const bool verdict =
               chain_cut_is_valid(polygon, turns, setting, position, join, &edges, &crossed);
           const bool started_verdict = chain_cut_is_valid(started, started_turns, started_setting,
                                                           position, join, nullptr, nullptr);
           EXPECT_EQ(verdict, started_verdict) << describe(polygon) << " chain " << chain.first
                                               << "+" << chain.length << " cut at " << position;
-          if (crossed >= 0) {
+          if (crossed.start >= 0) {
             // The crossed edge is one of the chain's.
-            EXPECT_LE((crossed - chain.first + n) % n, chain.length - 2);
+            EXPECT_LE((crossed.start - chain.first + n) % n, chain.length - 2);
           }
           ++(verdict ? sound : unsound);
         }
