@@ -212,14 +212,20 @@ std::size_t polygon_size(const HullReplay& replay) {
 }
 
 // The polygon vertex at a base position.
+// Both are asked for every point a replay reads, where a division would cost
+// more than the rest: a position within the base and a polygon vertex need
+// a subtraction or an addition at most.
 int base_vertex(const HullReplay& replay, int position) {
   const long long index = static_cast<long long>(replay.base_first) + position;
-  return static_cast<int>(index % static_cast<long long>(polygon_size(replay)));
+  const auto n = static_cast<long long>(polygon_size(replay));
+  if (index >= 0 && index < 2 * n) return static_cast<int>(index >= n ? index - n : index);
+  return static_cast<int>(index % n);
 }
 
 int base_position(const HullReplay& replay, int vertex) {
-  const auto n = static_cast<long long>(polygon_size(replay));
-  return static_cast<int>((vertex - replay.base_first + n) % n);
+  const long long offset = static_cast<long long>(vertex) - replay.base_first;
+  return static_cast<int>(offset < 0 ? offset + static_cast<long long>(polygon_size(replay))
+                                     : offset);
 }
 
 int replay_slot(const HullReplay& replay, int index) {
@@ -273,12 +279,6 @@ HullStep replay_feed(HullReplay& replay, int vertex) {
   return step;
 }
 
-// The first base position from `position` to `last` whose point is not on or
-// left of both edges at the deque's ends, or last + 1: replay_feed would
-// change nothing for the points before it. The edges are read once, and the
-// vertices walked without a division: a chain that starts with a long stretch
-// before its first strict left turn has that stretch fed again for every
-// chain cut from its front, and most of it lies inside the hull.
 // Whether is_left_turn(p0, p1, p) is 1 for every point p in the box, its
 // rounding included. Its value rounds the exact cross product of the rounded
 // edge p1 - p0 with p - p0 by at most 2u + u^2 times the sum of the two
@@ -307,10 +307,23 @@ bool box_left_of(Point p0, Point p1, const PointBox& box) {
   return true;
 }
 
-// The boxes round the polygon's vertices kBoxedRun at a time.
+PointBox box_round(std::span<const PointBox> boxes) {
+  PointBox round = boxes.front();
+  for (const PointBox& box : boxes.subspan(1)) {
+    round.min_x = std::min(round.min_x, box.min_x);
+    round.max_x = std::max(round.max_x, box.max_x);
+    round.min_y = std::min(round.min_y, box.min_y);
+    round.max_y = std::max(round.max_y, box.max_y);
+  }
+  return round;
+}
+
+// The boxes round the polygon's vertices, level by level, up to the first
+// level with one box.
 void box_runs(HullReplay& replay) {
   const std::span<const Point> vertices = replay.vertices;
   replay.run_boxes.clear();
+  std::vector<PointBox> level;
   for (std::size_t begin = 0; begin < vertices.size(); begin += kBoxedRun) {
     const std::size_t end = std::min(begin + kBoxedRun, vertices.size());
     PointBox box{vertices[begin].x, vertices[begin].x, vertices[begin].y, vertices[begin].y};
@@ -320,29 +333,56 @@ void box_runs(HullReplay& replay) {
       box.min_y = std::min(box.min_y, vertices[k].y);
       box.max_y = std::max(box.max_y, vertices[k].y);
     }
-    replay.run_boxes.push_back(box);
+    level.push_back(box);
   }
+  while (level.size() > 1) {
+    std::vector<PointBox> next;
+    for (std::size_t begin = 0; begin < level.size(); begin += kBoxedRun) {
+      const std::size_t count = std::min(kBoxedRun, level.size() - begin);
+      next.push_back(box_round(std::span<const PointBox>(level).subspan(begin, count)));
+    }
+    replay.run_boxes.push_back(std::move(level));
+    level = std::move(next);
+  }
+  replay.run_boxes.push_back(std::move(level));
 }
 
+// The first base position from `position` to `last` whose point is not on or
+// left of both edges at the deque's ends, or last + 1: replay_feed would
+// change nothing for the points before it. The edges are read once, and the
+// vertices walked without a division: a chain that starts with a long stretch
+// before its first strict left turn has that stretch fed again for every
+// chain cut from its front, and most of it lies inside the hull.
 int first_point_outside(const HullReplay& replay, int position, int last) {
   if (position > last) return position;
   const Point bottom = replay_point(replay, replay.bottom);
   const Point after_bottom = replay_point(replay, replay.bottom + 1);
   const Point before_top = replay_point(replay, replay.top - 1);
   const Point top = replay_point(replay, replay.top);
+  const auto inside = [&](const PointBox& box) {
+    return box_left_of(bottom, after_bottom, box) && box_left_of(before_top, top, box);
+  };
   const std::size_t n = polygon_size(replay);
   auto index = static_cast<std::size_t>(base_vertex(replay, position));
   while (position <= last) {
-    // A whole boxed run inside both edges is passed over at once.
-    if (index % kBoxedRun == 0 && index + kBoxedRun <= n &&
-        last - position >= static_cast<int>(kBoxedRun) - 1) {
-      const PointBox& box = replay.run_boxes[index / kBoxedRun];
-      if (box_left_of(bottom, after_bottom, box) && box_left_of(before_top, top, box)) {
-        position += static_cast<int>(kBoxedRun);
-        index += kBoxedRun;
-        if (index == n) index = 0;
-        continue;
+    // The longest whole boxed run that starts here, lies within the chain
+    // and inside both edges is passed over at once.
+    std::size_t passed = 0;
+    if (index % kBoxedRun == 0) {
+      const auto remaining = static_cast<std::size_t>(last - position) + 1;
+      std::size_t run = kBoxedRun;
+      for (const std::vector<PointBox>& level : replay.run_boxes) {
+        if (index % run != 0 || index + run > n || run > remaining) break;
+        if (!inside(level[index / run])) break;
+        passed = run;
+        run *= kBoxedRun;
       }
+    }
+    if (passed > 0) {
+      position += static_cast<int>(passed);
+      index += passed;
+      if (index == n) index = 0;
+      continue;
     }
     const Point p = replay.vertices[index];
     if (is_left_turn(bottom, after_bottom, p) != 1 || is_left_turn(before_top, top, p) != 1) break;

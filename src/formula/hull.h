@@ -79,10 +79,12 @@ struct HullReplay {
   std::vector<unsigned> seen_stamp;  // by base position, for dropping repeats
   unsigned stamp = 0;
   std::vector<int> read_positions;
-  // Boxes round the polygon's vertices, kBoxedRun at a time from the first:
-  // the points before a chain's start triangle are passed over a run at a
-  // time where a box lies inside the hull's end edges.
-  std::vector<PointBox> run_boxes;
+  // Boxes round the polygon's vertices: on the first level one per
+  // kBoxedRun vertices from the first, on each further level one per
+  // kBoxedRun boxes of the level before. The points before a chain's start
+  // triangle are passed over a run at a time where a box lies inside the
+  // hull's end edges: a spiral's inner windings, level after level.
+  std::vector<std::vector<PointBox>> run_boxes;
   // The last chain of `vertices` found to have no strict left turn, or none
   // (length 0). Every chain within it has none either and cannot be a base.
   IndexChain turnless;
