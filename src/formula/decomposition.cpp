@@ -404,22 +404,27 @@ class ChainDecomposer {
     memo_focus_ = focus;
   }
 
-  // When the chain is the memos' focus less one vertex at one end, the
-  // positions an end ray or the dropped edge rejected there are mostly
-  // rejected by the new end ray: those whose crossing ray shows it by its
-  // direction are remembered with the new end's edge instead of being tried
-  // again. A chain winding around itself loses a vertex at alternate ends
-  // level after level, and a third of its positions would be tried again at
-  // each.
+  // When the chain is a part of the memos' focus, the positions an end ray
+  // or a dropped edge rejected there are mostly rejected by the new end ray:
+  // those whose crossing ray shows it by its direction, one dropped vertex
+  // after the other, are remembered with the new end's edge instead of being
+  // tried again. A chain winding around itself loses a vertex or a few at
+  // alternate ends level after level, and a third of its positions (or, at
+  // the first levels, nearly all) would be tried again at each.
   void carry_end_rejections(IndexChain focus) {
     const IndexChain before = memo_focus_;
-    if (before.length == 0 || focus.length != before.length - 1 || focus.length < 3) return;
-    if (focus.first == before.first + 1) {
-      // The first vertex went: the new back end ray leaves focus.first.
-      carry_end_rejections(before.first, focus.first, focus.first + 1, focus.first, before.first);
-    } else if (focus.first == before.first) {
-      const int last = before.first + before.length - 1;
-      carry_end_rejections(last - 1, last - 2, last - 2, last - 1, last);
+    const int dropped_in_front = focus.first - before.first;
+    const int last = focus.first + focus.length - 1;
+    const int before_last = before.first + before.length - 1;
+    if (before.length == 0 || focus.length < 3 || dropped_in_front < 0 || last > before_last) {
+      return;
+    }
+    // The back end ray leaves the first vertex, backwards along the first edge.
+    for (int first = before.first; first < focus.first; ++first) {
+      carry_end_rejections(first, first + 1, first + 2, first + 1, first);
+    }
+    for (int end = before_last; end > last; --end) {
+      carry_end_rejections(end - 1, end - 2, end - 2, end - 1, end);
     }
   }
 
