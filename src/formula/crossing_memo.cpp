@@ -240,28 +240,26 @@ EndCrossingMemo::EndCrossingMemo(std::span<const Point> vertices, IndexChain dom
     : vertices_(vertices),
       domain_(domain),
       list_of_vertex_(to_index(domain.length), -1),
-      place_of_vertex_(to_index(domain.length)),
       list_of_edge_(to_index(domain.length), -1),
       outgoing_ray_(to_index(domain.length), 0),
-      ray_angle_(to_index(domain.length), 0.0),
       ruled_out_(domain.length) {}
 
-bool EndCrossingMemo::ByDirection::operator()(int a, int b) const {
-  const double angle_a = memo->ray_angle_[to_index(a)];
-  const double angle_b = memo->ray_angle_[to_index(b)];
-  if (std::abs(angle_a - angle_b) > kAngleSlack) return angle_a < angle_b;
-  const Ray ray_a = memo->ray_of(a);
-  const Ray ray_b = memo->ray_of(b);
+bool EndCrossingMemo::ByDirection::operator()(const Entry& a, const Entry& b) const {
+  if (std::abs(a.angle - b.angle) > kAngleSlack) return a.angle < b.angle;
+  const Ray ray_a = memo->ray_of(a.vertex);
+  const Ray ray_b = memo->ray_of(b.vertex);
   if (direction_before(ray_a, ray_b)) return true;
-  return !direction_before(ray_b, ray_a) && a < b;
+  return !direction_before(ray_b, ray_a) && a.vertex < b.vertex;
 }
 
-bool EndCrossingMemo::ByDirection::operator()(int vertex, const Ray& ray) const {
-  return direction_before(memo->ray_of(vertex), ray);
+bool EndCrossingMemo::ByDirection::operator()(const Entry& entry, const Ray& ray) const {
+  if (std::abs(entry.angle - ray.angle) > kAngleSlack) return entry.angle < ray.angle;
+  return direction_before(memo->ray_of(entry.vertex), ray);
 }
 
-bool EndCrossingMemo::ByDirection::operator()(const Ray& ray, int vertex) const {
-  return direction_before(ray, memo->ray_of(vertex));
+bool EndCrossingMemo::ByDirection::operator()(const Ray& ray, const Entry& entry) const {
+  if (std::abs(entry.angle - ray.angle) > kAngleSlack) return ray.angle < entry.angle;
+  return direction_before(ray, memo->ray_of(entry.vertex));
 }
 
 EndCrossingMemo::Ray EndCrossingMemo::make_ray(Point back, Point origin) {
@@ -278,7 +276,7 @@ EndCrossingMemo::Ray EndCrossingMemo::ray_of(int vertex, bool outgoing_ray) cons
   // The incoming edge's ray continues it beyond the vertex; the outgoing
   // edge's continues it backwards.
   const std::size_t back = outgoing_ray ? (index + 1) % count : (index + count - 1) % count;
-  return {vertices_[back], vertices_[index], ray_angle_[to_index(vertex)]};
+  return make_ray(vertices_[back], vertices_[index]);
 }
 
 bool EndCrossingMemo::ruled_out(int position) const {
@@ -305,7 +303,7 @@ int EndCrossingMemo::list_of_edge(int edge) {
 }
 
 void EndCrossingMemo::file(int vertex, int list) {
-  place_of_vertex_[to_index(vertex)] = lists_[to_index(list)].vertices.insert(vertex).first;
+  lists_[to_index(list)].vertices.insert(entry_of(vertex));
   list_of_vertex_[to_index(vertex)] = list;
 }
 
@@ -319,7 +317,7 @@ void EndCrossingMemo::unlink(int vertex) {
   int& list = list_of_vertex_[to_index(vertex)];
   if (list < 0) return;
   EdgeList& edge_list = lists_[to_index(list)];
-  edge_list.vertices.erase(place_of_vertex_[to_index(vertex)]);
+  edge_list.vertices.erase(entry_of(vertex));
   if (edge_list.vertices.empty()) {
     list_of_edge_[to_index(edge_list.edge)] = -1;
     free_lists_.push_back(list);
@@ -332,9 +330,6 @@ void EndCrossingMemo::remember(int vertex, int edge, bool outgoing_ray) {
   // is still the one it was filed under.
   unlink(vertex);
   outgoing_ray_[to_index(vertex)] = outgoing_ray ? 1 : 0;
-  // The angle is worked out from the ray it belongs to.
-  const Ray ray = ray_of(vertex);
-  ray_angle_[to_index(vertex)] = make_ray(ray.back, ray.origin).angle;
   file(vertex, list_of_edge(edge));
   ruled_out_.set(vertex, edge_in_focus(focus_, domain_.length, edge));
 }
@@ -355,8 +350,8 @@ void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const Shortening
     auto at = list.lower_bound(new_end);
     while (!list.empty()) {
       if (at == list.end()) at = list.begin();
-      if (survives(wedge, ray_of(*at))) break;
-      forget(*at);
+      if (survives(wedge, ray_of(at->vertex))) break;
+      forget(at->vertex);
       at = list.erase(at);
     }
   } else {
@@ -364,8 +359,8 @@ void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const Shortening
     while (!list.empty()) {
       if (at == list.begin()) at = list.end();
       --at;
-      if (survives(wedge, ray_of(*at))) break;
-      forget(*at);
+      if (survives(wedge, ray_of(at->vertex))) break;
+      forget(at->vertex);
       at = list.erase(at);
     }
   }
@@ -376,9 +371,9 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
   if (list < 0) return;
   if (wedge.sign == 0) {
     // Nothing survives.
-    for (const int vertex : lists_[to_index(list)].vertices) {
-      list_of_vertex_[to_index(vertex)] = -1;
-      ruled_out_.set(vertex, false);
+    for (const Entry& entry : lists_[to_index(list)].vertices) {
+      list_of_vertex_[to_index(entry.vertex)] = -1;
+      ruled_out_.set(entry.vertex, false);
     }
     lists_[to_index(list)].vertices.clear();
   } else {
@@ -392,8 +387,8 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
         lists_[to_index(existing)].vertices.size() > lists_[to_index(list)].vertices.size();
     target = into_existing ? existing : list;
     const int smaller = into_existing ? list : existing;
-    for (const int vertex : lists_[to_index(smaller)].vertices)
-      file(vertex, target);
+    for (const Entry& entry : lists_[to_index(smaller)].vertices)
+      file(entry.vertex, target);
     lists_[to_index(smaller)].vertices.clear();
     list_of_edge_[to_index(lists_[to_index(smaller)].edge)] = -1;
     free_lists_.push_back(smaller);
@@ -415,8 +410,8 @@ void EndCrossingMemo::carry_edge_crossing(int vertex, bool outgoing_ray, int to,
 void EndCrossingMemo::release_edge(int edge) {
   const int list = list_of_edge_[to_index(edge)];
   if (list < 0) return;
-  for (const int vertex : lists_[to_index(list)].vertices)
-    ruled_out_.set(vertex, false);
+  for (const Entry& entry : lists_[to_index(list)].vertices)
+    ruled_out_.set(entry.vertex, false);
 }
 
 void EndCrossingMemo::focus(IndexChain chain) {

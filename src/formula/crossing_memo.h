@@ -1,7 +1,8 @@
 #pragma once
 
+#include <absl/container/btree_set.h>
+
 #include <cstdint>
-#include <set>
 #include <span>
 #include <vector>
 
@@ -132,16 +133,24 @@ class EndCrossingMemo {
   static Ray make_ray(Point back, Point origin);
 
  private:
-  // Orders vertices by the angle of their ray's direction, counter-clockwise
-  // from the positive x axis, and by number among equal directions.
+  // A remembered vertex with the angle of its ray as computed in doubles.
+  struct Entry {
+    double angle;
+    int vertex;
+  };
+  // Orders entries by the direction of their rays, counter-clockwise from
+  // the positive x axis, and by vertex among equal directions; exact, with
+  // the angles deciding where they are far enough apart.
   struct ByDirection {
     using is_transparent = void;
     const EndCrossingMemo* memo;
-    bool operator()(int a, int b) const;
-    bool operator()(int vertex, const Ray& ray) const;
-    bool operator()(const Ray& ray, int vertex) const;
+    bool operator()(const Entry& a, const Entry& b) const;
+    bool operator()(const Entry& entry, const Ray& ray) const;
+    bool operator()(const Ray& ray, const Entry& entry) const;
   };
-  using EdgeVertices = std::set<int, ByDirection>;
+  // A B-tree: the lists of a winding chain's ends hold most of its vertices,
+  // and a few of them change at every level.
+  using EdgeVertices = absl::btree_set<Entry, ByDirection>;
   struct EdgeList {
     int edge = -1;
     EdgeVertices vertices;
@@ -151,6 +160,7 @@ class EndCrossingMemo {
     return ray_of(vertex, outgoing_ray_[static_cast<std::size_t>(vertex)] != 0);
   }
   Ray ray_of(int vertex, bool outgoing_ray) const;
+  Entry entry_of(int vertex) const { return {ray_of(vertex).angle, vertex}; }
   void forget_lost_crossings(EdgeVertices& list, const ShorteningWedge& wedge);
   int list_of_edge(int edge);
   void file(int vertex, int list);
@@ -165,7 +175,6 @@ class EndCrossingMemo {
   std::vector<EdgeVertices::iterator> place_of_vertex_;  // in its list
   std::vector<int> list_of_edge_;                        // index into lists_, or -1
   std::vector<unsigned char> outgoing_ray_;
-  std::vector<double> ray_angle_;
   std::vector<EdgeList> lists_;
   std::vector<int> free_lists_;
   RuledOutBits ruled_out_;
