@@ -1034,7 +1034,10 @@ EdgeRuns edge_runs(IndexChain chain, std::size_t edge_count) {
 
 // The polygon's number of a chain edge the ray crosses, or -1. The tree's
 // nodes are visited only where their edges overlap the chain's, and within a
-// leaf only the chain's edges are tested.
+// leaf only the chain's edges are tested. Of two subtrees, the one nearer
+// the chain's middle is searched first: the repair remembers the crossed edge
+// and passes over the cut while the chain keeps it, and chains shrink from
+// their ends.
 long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain chain) {
   const std::size_t edge_count = edges.vertices.size();
   const EdgeRuns runs = edge_runs(chain, edge_count);
@@ -1058,8 +1061,27 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
     }
     pending[pending_count++] = {edges.leaf_count / span + low, low * span, span};
   };
+  // How far a subtree's middle edge lies from the chain's, along the chain.
+  const long long middle = static_cast<long long>(chain.length - 1) / 2;
+  const auto distance_from_middle = [&](std::size_t first_leaf, std::size_t leaf_count) {
+    const auto centre = static_cast<long long>((2 * first_leaf + leaf_count) * kEdgesPerLeaf / 2);
+    const auto count = static_cast<long long>(edge_count);
+    const long long offset = ((centre - chain.first) % count + count) % count;
+    return std::abs(offset - middle);
+  };
+  // The subtree nearer the middle is pushed last, and so searched first.
+  const auto push_in_order = [&](Pending first, Pending second) {
+    const bool second_nearer = distance_from_middle(second.first_leaf, second.leaf_count) <
+                               distance_from_middle(first.first_leaf, first.leaf_count);
+    pending[pending_count++] = second_nearer ? first : second;
+    pending[pending_count++] = second_nearer ? second : first;
+  };
   push_subtree_of(runs.first_begin, runs.first_end);
-  if (runs.second_end > 0) push_subtree_of(0, runs.second_end);
+  if (runs.second_end > 0) {
+    push_subtree_of(0, runs.second_end);
+    pending_count -= 2;
+    push_in_order(pending[0], pending[1]);
+  }
   while (pending_count > 0) {
     const Pending at = pending[--pending_count];
     const std::size_t begin = at.first_leaf * kEdgesPerLeaf;
@@ -1067,8 +1089,8 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
     if (!runs.overlap(begin, end) || !ray_may_meet(ray, edges.boxes[at.node])) continue;
     if (at.leaf_count > 1) {
       const std::size_t half = at.leaf_count / 2;
-      pending[pending_count++] = {2 * at.node, at.first_leaf, half};
-      pending[pending_count++] = {2 * at.node + 1, at.first_leaf + half, half};
+      push_in_order({2 * at.node, at.first_leaf, half},
+                    {2 * at.node + 1, at.first_leaf + half, half});
       continue;
     }
     // The leaf's edges that are the chain's, in order: where the run from
