@@ -364,26 +364,34 @@ int first_point_outside(const HullReplay& replay, int position, int last) {
   };
   const std::size_t n = polygon_size(replay);
   auto index = static_cast<std::size_t>(base_vertex(replay, position));
+  // Points left before the next box is tried: the rest of a box that was not
+  // inside is walked point by point.
+  std::size_t unboxed = 0;
   while (position <= last) {
-    // The longest whole boxed run that starts here, lies within the chain
-    // and inside both edges is passed over at once.
-    std::size_t passed = 0;
-    if (index % kBoxedRun == 0) {
+    // The point's box on each level, from the first up, while it lies
+    // inside both edges and ends within the chain: the points up to the end
+    // of the last such box are passed over at once.
+    if (unboxed == 0) {
       const auto remaining = static_cast<std::size_t>(last - position) + 1;
+      std::size_t passed = 0;
       std::size_t run = kBoxedRun;
       for (const std::vector<PointBox>& level : replay.run_boxes) {
-        if (index % run != 0 || index + run > n || run > remaining) break;
-        if (!inside(level[index / run])) break;
-        passed = run;
+        const std::size_t box_end = std::min(index / run * run + run, n);
+        if (box_end - index > remaining || !inside(level[index / run])) {
+          if (passed == 0) unboxed = std::min(kBoxedRun - index % kBoxedRun, n - index);
+          break;
+        }
+        passed = box_end - index;
         run *= kBoxedRun;
       }
+      if (passed > 0) {
+        position += static_cast<int>(passed);
+        index += passed;
+        if (index == n) index = 0;
+        continue;
+      }
     }
-    if (passed > 0) {
-      position += static_cast<int>(passed);
-      index += passed;
-      if (index == n) index = 0;
-      continue;
-    }
+    --unboxed;
     const Point p = replay.vertices[index];
     if (is_left_turn(bottom, after_bottom, p) != 1 || is_left_turn(before_top, top, p) != 1) break;
     ++position;
