@@ -961,12 +961,28 @@ EdgeBox merged(const EdgeBox& a, const EdgeBox& b) {
           std::max(a.max_y, b.max_y)};
 }
 
+// A ray set up for slab tests against many boxes: its origin, its direction
+// and the direction's reciprocals, per axis.
+struct SlabRay {
+  double origin[2];
+  double direction[2];
+  double reciprocal[2];
+};
+
+SlabRay slab_ray(const Ray& ray) {
+  const double dx = ray.origin.x - ray.back.x;
+  const double dy = ray.origin.y - ray.back.y;
+  return {{ray.origin.x, ray.origin.y}, {dx, dy}, {1 / dx, 1 / dy}};
+}
+
 // Whether the ray may meet the box: a slab test on a box grown by a small
 // margin. It may answer yes too often, which only costs time; every crossing
-// it leads to is confirmed exactly.
-bool ray_may_meet(const Ray& ray, const EdgeBox& box) {
-  const double direction[2] = {ray.origin.x - ray.back.x, ray.origin.y - ray.back.y};
-  const double origin[2] = {ray.origin.x, ray.origin.y};
+// it leads to is confirmed exactly. A product with the reciprocal is within
+// two units in the last place of the quotient, far inside the margin; where
+// the reciprocal overflows, the products are infinite or not a number, and
+// the test passes or, for a box wholly behind the origin, fails as the
+// quotients would.
+bool ray_may_meet(const SlabRay& ray, const EdgeBox& box) {
   const double low[2] = {box.min_x, box.min_y};
   const double high[2] = {box.max_x, box.max_y};
   double enter = 0;
@@ -975,12 +991,12 @@ bool ray_may_meet(const Ray& ray, const EdgeBox& box) {
     const double margin = 1e-9 * (std::fabs(low[axis]) + std::fabs(high[axis]) + 1e-300);
     const double lo = low[axis] - margin;
     const double hi = high[axis] + margin;
-    if (direction[axis] == 0) {
-      if (origin[axis] < lo || origin[axis] > hi) return false;
+    if (ray.direction[axis] == 0) {
+      if (ray.origin[axis] < lo || ray.origin[axis] > hi) return false;
       continue;
     }
-    double t_lo = (lo - origin[axis]) / direction[axis];
-    double t_hi = (hi - origin[axis]) / direction[axis];
+    double t_lo = (lo - ray.origin[axis]) * ray.reciprocal[axis];
+    double t_hi = (hi - ray.origin[axis]) * ray.reciprocal[axis];
     if (t_lo > t_hi) std::swap(t_lo, t_hi);
     enter = std::max(enter, t_lo * (1 - 1e-9));
     leave = std::min(leave, t_hi * (1 + 1e-9));
@@ -1041,6 +1057,7 @@ EdgeRuns edge_runs(IndexChain chain, std::size_t edge_count) {
 long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain chain) {
   const std::size_t edge_count = edges.vertices.size();
   const EdgeRuns runs = edge_runs(chain, edge_count);
+  const SlabRay slab = slab_ray(ray);
   struct Pending {
     std::size_t node, first_leaf, leaf_count;
   };
@@ -1066,7 +1083,10 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
   const auto distance_from_middle = [&](std::size_t first_leaf, std::size_t leaf_count) {
     const auto centre = static_cast<long long>((2 * first_leaf + leaf_count) * kEdgesPerLeaf / 2);
     const auto count = static_cast<long long>(edge_count);
-    const long long offset = ((centre - chain.first) % count + count) % count;
+    // The centre of a padded subtree may lie past the last edge.
+    long long offset = centre - chain.first;
+    if (offset < 0) offset += count;
+    if (offset >= count) offset %= count;
     return std::abs(offset - middle);
   };
   // The subtree nearer the middle is pushed last, and so searched first.
@@ -1086,7 +1106,7 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
     const Pending at = pending[--pending_count];
     const std::size_t begin = at.first_leaf * kEdgesPerLeaf;
     const std::size_t end = std::min((at.first_leaf + at.leaf_count) * kEdgesPerLeaf, edge_count);
-    if (!runs.overlap(begin, end) || !ray_may_meet(ray, edges.boxes[at.node])) continue;
+    if (!runs.overlap(begin, end) || !ray_may_meet(slab, edges.boxes[at.node])) continue;
     if (at.leaf_count > 1) {
       const std::size_t half = at.leaf_count / 2;
       push_in_order({2 * at.node, at.first_leaf, half},
