@@ -347,6 +347,27 @@ Bounded dot_value(Difference u, Difference w) {
   return two_product_value(left + right, left, right);
 }
 
+// Whether every coordinate is an integer of at most 2^25 in magnitude: then
+// their differences, the product of two differences and the sum or
+// difference of two products are all integers below 2^53, exact in doubles.
+// Outlines on an integer grid meet exactly parallel directions often, and
+// the exact evaluation costs far more.
+template <std::size_t N>
+bool small_integers(const std::array<Point, N>& points) {
+  constexpr double kLimit = 0x1p25;
+  for (const Point& point : points) {
+    if (!(std::fabs(point.x) <= kLimit && std::fabs(point.y) <= kLimit) ||
+        point.x != std::trunc(point.x) || point.y != std::trunc(point.y)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int sign_of_double(double value) {
+  return (value > 0.0 ? 1 : 0) - (value < 0.0 ? 1 : 0);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -360,6 +381,7 @@ int orientation_sign_unfiltered(Point a, Point b, Point c) {
     return 0;
   const double ux = b.x - a.x, uy = b.y - a.y, wx = c.x - a.x, wy = c.y - a.y;
   if (both_products_vanish(ux, wy, uy, wx) && std::isfinite(ux + uy + wx + wy)) return 0;
+  if (small_integers(std::array<Point, 3>{a, b, c})) return sign_of_double(ux * wy - uy * wx);
   require_finite(a);
   require_finite(b);
   require_finite(c);
@@ -386,6 +408,7 @@ int two_product_sign(const std::array<Point, 4>& points, double left_1, double l
   const int sign =
       filtered_two_product_sign(left + right_sign * right, std::fabs(left) + std::fabs(right));
   if (sign != kUndecided) return sign;
+  if (small_integers(points)) return sign_of_double(left + right_sign * right);
   for (const Point& point : points)
     require_finite(point);
   return evaluate_exactly(points, kDegreeTwoSmallBits, exact);

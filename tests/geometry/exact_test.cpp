@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "geometry/exact_value.h"
@@ -88,6 +89,51 @@ TEST(OrientationSign, NearDiagonalGridMatchesExactWhereDoublesFail) {
   EXPECT_GT(naive_wrong, 1000);
 }
 
+// (x, y) with ux * y - uy * x = gcd(ux, uy), by the extended Euclidean algorithm.
+std::pair<long long, long long> bezout_step(long long ux, long long uy) {
+  long long old_r = uy, r = ux, old_s = 1, s = 0, old_t = 0, t = 1;
+  while (r != 0) {
+    const long long q = old_r / r;
+    old_r = std::exchange(r, old_r - q * r);
+    old_s = std::exchange(s, old_s - q * s);
+    old_t = std::exchange(t, old_t - q * t);
+  }
+  // old_s * uy + old_t * ux = old_r
+  return {-old_s, old_t};
+}
+
+// Integer triples whose orientation is +-1 while the products it is made of
+// reach 2^54: up to coordinates of 2^25 plain doubles are exact (and the
+// predicates may use them); beyond, they are not, and the predicates must not.
+TEST(OrientationSign, IntegerTriplesAtTheEdgeOfExactDoubles) {
+  std::mt19937_64 random(3);
+  for (const long long limit : {1LL << 25, (1LL << 26) - 1}) {
+    std::uniform_int_distribution<long long> near_edge(limit - 1000, limit);
+    int naive_wrong = 0;
+    int tried = 0;
+    for (int k = 0; k < 2000; ++k) {
+      const long long ax = -near_edge(random), ay = -near_edge(random);
+      const long long bx = near_edge(random), by = near_edge(random) - limit / 2;
+      const auto [dx, dy] = bezout_step(bx - ax, by - ay);
+      // Next to b, so that c - a is as long as b - a.
+      const long long cx = bx + dx, cy = by + dy;
+      if (std::llabs(cx) > limit || std::llabs(cy) > limit) continue;
+      ++tried;
+      const Point a{double(ax), double(ay)}, b{double(bx), double(by)}, c{double(cx), double(cy)};
+      const int expected = reference_orientation(a, b, c);
+      ASSERT_EQ(orientation_sign(a, b, c), expected) << limit << " " << k;
+      ASSERT_EQ(cross_sign(a, b, a, c), expected) << limit << " " << k;
+      if (naive_orientation(a, b, c) != expected) ++naive_wrong;
+    }
+    EXPECT_GT(tried, 100) << limit;
+    if (limit <= (1LL << 25)) {
+      EXPECT_EQ(naive_wrong, 0);
+    } else {
+      EXPECT_GT(naive_wrong, 0) << "the triples no longer need more than doubles";
+    }
+  }
+}
+
 // Points rounded from an exact long line lie a few ulps off it on either side
 // (or exactly on it); segments between them are nearly collinear.
 TEST(ExactPredicates, NearlyCollinearLongSegments) {
@@ -164,7 +210,7 @@ TEST(ExactPredicates, RejectNonFiniteCoordinates) {
 // ties), points rounded onto a few shared lines (near ties), coordinates
 // spread over the whole exponent range, and coordinates drawn from a few
 // values that mix small odd integers with large ones, so that exact ties
-// need integers of 35 or 64 bits.
+// need integers of 35 or 64 bits, and integers on both sides of 2^25.
 class PointSource {
  public:
   explicit PointSource(std::uint64_t seed) : random_(seed) {}
@@ -184,17 +230,23 @@ class PointSource {
         return {wide(), wide()};
       case 4:
         return {pick(kMediumValues), pick(kMediumValues)};
-      default:
+      case 5:
         return {pick(kLargeValues), pick(kLargeValues)};
+      default:
+        return {pick(kGridEdgeValues), pick(kGridEdgeValues)};
     }
   }
 
-  static constexpr int kFamilyCount = 6;
+  static constexpr int kFamilyCount = 7;
 
  private:
   static constexpr Point kLineBases[3] = {{0.1, 0.3}, {-2.5, 7.75}, {1e-3, 1e3}};
   static constexpr double kMediumValues[] = {-3, -1, 0, 1, 2, 0x1p34, 0x1p34 + 1, -0x1p34 - 3};
   static constexpr double kLargeValues[] = {-1, 1, 3, 0x1p62, 0x1p62 + 0x1p10, -0x1p62, 0x1p63};
+  // Integers on both sides of 2^25, up to which products of differences are
+  // exact in doubles.
+  static constexpr double kGridEdgeValues[] = {-0x1p26 + 3, -0x1p25, -0x1p25 + 1, -1,        0, 2,
+                                               0x1p25 - 1,  0x1p25,  0x1p25 + 1,  0x1p26 - 1};
 
   template <std::size_t N>
   double pick(const double (&values)[N]) {
