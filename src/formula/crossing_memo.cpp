@@ -62,10 +62,8 @@ int direction_half(const EndCrossingMemo::Ray& ray) {
 constexpr double kAngleSlack = 1e-12;
 
 // Whether a's direction comes strictly before b's, counter-clockwise from
-// the positive x axis; exact.
+// the positive x axis; exact, from the points alone.
 bool direction_before(const EndCrossingMemo::Ray& a, const EndCrossingMemo::Ray& b) {
-  // A difference that overflowed has no angle (NaN), and is never decided here.
-  if (std::abs(a.angle - b.angle) > kAngleSlack) return a.angle < b.angle;
   const int half_a = direction_half(a);
   const int half_b = direction_half(b);
   if (half_a != half_b) return half_a < half_b;
@@ -244,6 +242,8 @@ EndCrossingMemo::EndCrossingMemo(std::span<const Point> vertices, IndexChain dom
       outgoing_ray_(to_index(domain.length), 0),
       ruled_out_(domain.length) {}
 
+// The angles decide where they are far enough apart; an angle that is not a
+// number (a difference that overflowed) never does.
 bool EndCrossingMemo::ByDirection::operator()(const Entry& a, const Entry& b) const {
   if (std::abs(a.angle - b.angle) > kAngleSlack) return a.angle < b.angle;
   const Ray ray_a = memo->ray_of(a.vertex);
@@ -276,7 +276,7 @@ EndCrossingMemo::Ray EndCrossingMemo::ray_of(int vertex, bool outgoing_ray) cons
   // The incoming edge's ray continues it beyond the vertex; the outgoing
   // edge's continues it backwards.
   const std::size_t back = outgoing_ray ? (index + 1) % count : (index + count - 1) % count;
-  return make_ray(vertices_[back], vertices_[index]);
+  return {vertices_[back], vertices_[index]};
 }
 
 bool EndCrossingMemo::ruled_out(int position) const {

@@ -124,7 +124,8 @@ class EndCrossingMemo {
   int remembered_edge(int vertex) const;  // or -1
 
   // The ray a vertex's crossing came from: from `back` through `origin`,
-  // with the angle of its direction as computed in doubles.
+  // with the angle of its direction as computed in doubles where it is
+  // wanted (make_ray).
   struct Ray {
     Point back;
     Point origin;
@@ -160,7 +161,10 @@ class EndCrossingMemo {
     return ray_of(vertex, outgoing_ray_[static_cast<std::size_t>(vertex)] != 0);
   }
   Ray ray_of(int vertex, bool outgoing_ray) const;
-  Entry entry_of(int vertex) const { return {ray_of(vertex).angle, vertex}; }
+  Entry entry_of(int vertex) const {
+    const Ray ray = ray_of(vertex);
+    return {make_ray(ray.back, ray.origin).angle, vertex};
+  }
   void forget_lost_crossings(EdgeVertices& list, const ShorteningWedge& wedge);
   int list_of_edge(int edge);
   void file(int vertex, int list);
