@@ -194,6 +194,14 @@ constexpr int kReplayedChainLength = 1024;
 // at one end starts a replay.
 constexpr int kReplayedShareDropped = 8;
 
+// The repair's search for a chain, made before its hull.
+struct EarlySearch {
+  bool searched = false;
+  int sound = -1;  // the sound position nearest the middle, or -1
+  // Whether the cut is `sound` whatever hull vertex would be chosen.
+  bool settles = false;
+};
+
 class ChainDecomposer {
  public:
   ChainDecomposer(std::span<const Point> vertices, const HullObserver& observe_hull,
@@ -237,9 +245,15 @@ class ChainDecomposer {
 
   // The hull of the chain whose nodes come last in the formula among those
   // this decomposer split, with its offset; false if it split none. Done one
-  // after the other, that is the last hull computed.
-  bool take_last_hull(LastHull& last, std::size_t& offset) const {
+  // after the other, that is the last hull computed. A chain split without
+  // its hull gets it now.
+  bool take_last_hull(LastHull& last, std::size_t& offset) {
     if (last_hull_chain_.length == 0) return false;
+    if (last_hull_missing_) {
+      chain_hull(chain_points(vertices_, last_hull_chain_, point_copy_), last_hull_positions_,
+                 hull_work_);
+      last_hull_missing_ = false;
+    }
     last.chain = last_hull_chain_;
     last.positions = last_hull_positions_;
     offset = last_hull_offset_;
@@ -275,10 +289,15 @@ class ChainDecomposer {
   // an end and both parts are shorter than the chain.
   void split(PendingChain pending) {
     const IndexChain chain = pending.chain;
-    if (!replayed_hull(chain)) {
-      const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
-      chain_hull(points, hull_positions_, hull_work_);
-      if (observe_hull_) observe_hull_(chain, points, hull_positions_);
+    const EarlySearch early = search_before_hull(chain);
+    int cut = early.sound;
+    if (!early.settles) {
+      if (!replayed_hull(chain)) {
+        const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
+        chain_hull(points, hull_positions_, hull_work_);
+        if (observe_hull_) observe_hull_(chain, points, hull_positions_);
+      }
+      cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1), early);
     }
     last_split_ = chain;
     // Large working storage is let go at once: the chains after this one are
@@ -287,8 +306,7 @@ class ChainDecomposer {
       point_copy_ = std::vector<Point>();
       hull_work_ = HullWorkspace();
     }
-    const int cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1));
-    keep_if_last_hull(pending);
+    keep_if_last_hull(pending, !early.settles);
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
     const std::size_t left_offset = pending.offset + 1;
@@ -301,12 +319,13 @@ class ChainDecomposer {
   // Keeps the hull just computed when its chain's nodes come later in the
   // formula than those of every chain split before: List.txt lists the hull
   // of the chain split last when they are done one after the other.
-  void keep_if_last_hull(PendingChain pending) {
+  void keep_if_last_hull(PendingChain pending, bool hull_computed) {
     if (last_hull_chain_.length != 0 && pending.offset < last_hull_offset_) return;
     last_hull_chain_ = pending.chain;
     last_hull_offset_ = pending.offset;
+    last_hull_missing_ = !hull_computed;
     // The current hull is recomputed from scratch at the next split.
-    std::swap(last_hull_positions_, hull_positions_);
+    if (hull_computed) std::swap(last_hull_positions_, hull_positions_);
   }
 
   // Hands the longest chain this decomposer has waiting, the bottom of its
@@ -450,15 +469,41 @@ class ChainDecomposer {
                                   : vertex_index(chain.first, chain.length - 2, vertex_count());
   }
 
+  // In a run of repairs the search comes first, and where it finds position
+  // 1 or length - 2 the hull is often not needed: every position nearer the
+  // middle than the one found is unsound, and so is every equally near
+  // smaller one. A chain winding around itself is cut so level after level,
+  // and its hull costs more than the search. Only once a cut was found
+  // unsound, so that no later cut changes the formula's flag.
+  EarlySearch search_before_hull(IndexChain chain) {
+    EarlySearch early;
+    if (!repairing_ || check_ == nullptr || !check_->repair || check_->all_cuts_valid || !memo_) {
+      return early;
+    }
+    const ChainCutSetting setting = make_chain_cut_setting(vertices_, *check_->turns, chain);
+    if (setting.turns_share_one_sign) return early;
+    focus_memos(chain);
+    early.searched = true;
+    early.sound = first_sound_open_position(setting, -1);
+    early.settles = sound_cut_settled_before_hull(early.sound, chain.length,
+                                                  [&] { return cut_is_valid(setting, 1); });
+    return early;
+  }
+
   // The cut to make: the chosen one when it is sound or nothing is checked;
   // when checking alone, an unsound one is noted; when repairing, it is
   // replaced by the sound position nearest the middle (kept if there is none).
-  int checked_cut(IndexChain chain, int chosen) {
+  // An early search found that position already, the chosen one included:
+  // being unsound, the chosen one is not it.
+  int checked_cut(IndexChain chain, int chosen, const EarlySearch& early = {}) {
     if (check_ == nullptr) return chosen;
     const ChainCutSetting setting = make_chain_cut_setting(vertices_, *check_->turns, chain);
+    repairing_ = false;
     if (cut_is_valid(setting, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
+    repairing_ = true;
+    if (early.searched) return early.sound >= 0 ? early.sound : chosen;
     if (memo_) focus_memos(chain);
     // Such a chain may be cut anywhere cuttable, whatever its rays cross.
     const int sound = memo_ && !setting.turns_share_one_sign
@@ -520,6 +565,8 @@ class ChainDecomposer {
   IndexChain last_hull_chain_{0, 0};
   std::size_t last_hull_offset_ = 0;
   std::vector<int> last_hull_positions_;
+  bool last_hull_missing_ = false;  // its chain was split without its hull
+  bool repairing_ = false;          // the last cut checked was unsound
   HullWorkspace hull_work_;
   HullReplay replay_;
   // Cut vertices whose ray was found to cross an edge, numbered within the
@@ -658,10 +705,10 @@ std::pair<int, int> checked_polygon_cut(std::span<const Point> vertices,
 }
 
 // The last hull of the decomposers: the one whose chain's nodes come last.
-void take_last_hull(std::span<const ChainDecomposer> decomposers, LastHull& last_hull) {
+void take_last_hull(std::span<ChainDecomposer> decomposers, LastHull& last_hull) {
   std::size_t last_offset = 0;
   bool found = false;
-  for (const ChainDecomposer& decomposer : decomposers) {
+  for (ChainDecomposer& decomposer : decomposers) {
     LastHull hull;
     std::size_t offset = 0;
     if (decomposer.take_last_hull(hull, offset) && (!found || offset > last_offset)) {
@@ -762,7 +809,7 @@ Decomposition decompose(std::span<const Point> vertices, const DecompositionOpti
     ChainDecomposer decomposer(vertices, options.observe_hull, check, options.stop);
     decomposer.run(first_chain, nodes);
     decomposer.run(second_chain, nodes);
-    take_last_hull(std::span<const ChainDecomposer>(&decomposer, 1), result.last_hull);
+    take_last_hull(std::span<ChainDecomposer>(&decomposer, 1), result.last_hull);
   }
   if (check != nullptr) result.all_cuts_sound = check->all_cuts_valid;
   // A run may have given up before its chain was done; nothing of it is kept.

@@ -29,6 +29,20 @@ using HullObserver = std::function<void(IndexChain chain, std::span<const Point>
 // initial_choice when no entry is strictly nearer; the earliest wins ties.
 int choose_split_vertex(std::span<const int> hull_positions, int middle, int initial_choice);
 
+// Whether a chain of `length` vertices whose sound cut position nearest the
+// middle (the smaller first among equally near ones) is `sound` gets that cut
+// from the repair whatever hull entry choose_split_vertex picks (with
+// initial choice 1): every position it can pick is then unsound or `sound`
+// itself. Position 1 is picked only when no entry is strictly nearer the
+// middle; it is nearer than length - 2, or as near and smaller, unless the
+// length is even, and then `first_is_sound()` is asked.
+template <class FirstIsSound>
+bool sound_cut_settled_before_hull(int sound, int length, FirstIsSound&& first_is_sound) {
+  if (sound == 1) return true;
+  if (sound != length - 2) return false;
+  return length % 2 == 1 || !first_is_sound();
+}
+
 // TOKEN_INTERSECT for a strict left turn p -> q -> r, TOKEN_UNION otherwise
 // (a straight or reversing turn, and a turn that is not a number).
 int join_operator(Point p, Point q, Point r);

@@ -132,6 +132,48 @@ TEST(CutRepair, PicksTheCutsOfTryingEveryPosition) {
   EXPECT_GE(repaired, 6) << "the polygons no longer exercise the repair";
 }
 
+// Every pattern of sound positions of chains of 4 to 12 vertices, and every
+// position choose_split_vertex can pick: where the search's answer settles
+// the cut before the hull, the repair of the picked position gives it too.
+TEST(CutRepair, CutsSettledBeforeTheHullAreTheRepairsOfEveryChoice) {
+  int settled = 0;
+  for (int length = 4; length <= 12; ++length) {
+    const int middle = length / 2;
+    const int last = length - 2;
+    // Positions nearest the middle first, the smaller first among equally near.
+    std::vector<int> by_distance;
+    for (int distance = 0; distance <= middle; ++distance) {
+      for (const int position : {middle - distance, middle + distance}) {
+        if (position >= 1 && position <= last &&
+            std::find(by_distance.begin(), by_distance.end(), position) == by_distance.end()) {
+          by_distance.push_back(position);
+        }
+      }
+    }
+    for (unsigned pattern = 0; pattern < (1U << (last)); ++pattern) {
+      const auto is_sound = [&](int position) { return ((pattern >> (position - 1)) & 1U) != 0; };
+      const auto nearest_sound = [&](int excluded) {
+        for (const int position : by_distance) {
+          if (position != excluded && is_sound(position)) return position;
+        }
+        return -1;
+      };
+      const int sound = nearest_sound(-1);
+      if (!sound_cut_settled_before_hull(sound, length, [&] { return is_sound(1); })) continue;
+      ++settled;
+      for (int chosen = 1; chosen <= last; ++chosen) {
+        // Picked only when strictly nearer the middle than position 1.
+        if (chosen != 1 && std::abs(chosen - middle) >= std::abs(1 - middle)) continue;
+        const int repaired = nearest_sound(chosen);
+        const int cut = is_sound(chosen) ? chosen : (repaired >= 0 ? repaired : chosen);
+        EXPECT_EQ(cut, sound) << "length " << length << " pattern " << pattern << " chosen "
+                              << chosen;
+      }
+    }
+  }
+  EXPECT_GE(settled, 20);
+}
+
 // Outlines whose repairs meet end rays, four seeds each: spirals of the given
 // sizes (the larger winding more), a comb, untangled random outlines, stars
 // with collinear and repeated vertices, and orthogonal outlines.
