@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
-#include <numbers>
 
 #include "geometry/exact.h"
 
@@ -55,10 +54,13 @@ int direction_half(const EndCrossingMemo::Ray& ray) {
   return upper ? 0 : 1;
 }
 
-// The angles computed in doubles are within a few units in the last place
-// of 2 pi of the exact ones (the coordinate differences round to the same
-// half-plane, atan2 is correct within an ulp); angles further apart than
-// this are in the exact order.
+// A ray's angle here is its direction's diamond angle: 0 along the positive x
+// axis, 1, 2 and 3 along the positive y, negative x and negative y axes,
+// and in between |dy| / (|dx| + |dy|) of the way; it grows strictly with the
+// true angle. Computed from the rounded coordinate differences (which round
+// to the same half-plane and axis), it is within a few units in the last
+// place of 4 of the exact value; values further apart than this are in the
+// exact order.
 constexpr double kAngleSlack = 1e-12;
 
 // Whether a's direction comes strictly before b's, counter-clockwise from
@@ -265,8 +267,14 @@ bool EndCrossingMemo::ByDirection::operator()(const Ray& ray, const Entry& entry
 EndCrossingMemo::Ray EndCrossingMemo::make_ray(Point back, Point origin) {
   const double dx = origin.x - back.x;
   const double dy = origin.y - back.y;
-  double angle = std::isfinite(dx) && std::isfinite(dy) ? std::atan2(dy, dx) : std::nan("");
-  if (angle < 0.0) angle += 2.0 * std::numbers::pi;
+  if (!std::isfinite(dx) || !std::isfinite(dy)) return {back, origin, std::nan("")};
+  const double share = std::fabs(dy) / (std::fabs(dx) + std::fabs(dy));  // dx, dy not both 0
+  double angle = 0.0;
+  if (dy > 0.0 || (dy == 0.0 && dx > 0.0)) {
+    angle = dx >= 0.0 ? share : 2.0 - share;
+  } else {
+    angle = dx < 0.0 ? 2.0 + share : 4.0 - share;
+  }
   return {back, origin, angle};
 }
 

@@ -124,8 +124,8 @@ class EndCrossingMemo {
   int remembered_edge(int vertex) const;  // or -1
 
   // The ray a vertex's crossing came from: from `back` through `origin`,
-  // with the angle of its direction as computed in doubles where it is
-  // wanted (make_ray).
+  // with a number that grows with its direction's angle, as computed in
+  // doubles where it is wanted (make_ray).
   struct Ray {
     Point back;
     Point origin;
