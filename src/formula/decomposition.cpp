@@ -187,6 +187,11 @@ constexpr int kStorageKeptBelow = 1 << 16;
 // give up within a millisecond or so, seldom enough to cost nothing.
 constexpr std::size_t kChainsBetweenStopChecks = 256;
 
+// End-ray rejections are carried over a part that drops at most this many
+// vertices at either end; a part cut further in is released at once, which
+// costs less than walking its ends down vertex by vertex.
+constexpr int kCarriedDropLimit = 16;
+
 // Chains shorter than this get their hulls from chain_hull: its walk costs
 // less than keeping a replay's record.
 constexpr int kReplayedChainLength = 1024;
@@ -299,6 +304,7 @@ class ChainDecomposer {
       }
       cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1), early);
     }
+    repairs_at_ends_ = (early.settles || cut_repaired_) && (cut == 1 || cut == chain.length - 2);
     last_split_ = chain;
     // Large working storage is let go at once: the chains after this one are
     // mostly smaller, and holding it would keep megabytes for the whole run.
@@ -435,7 +441,8 @@ class ChainDecomposer {
     const int dropped_in_front = focus.first - before.first;
     const int last = focus.first + focus.length - 1;
     const int before_last = before.first + before.length - 1;
-    if (before.length == 0 || focus.length < 3 || dropped_in_front < 0 || last > before_last) {
+    if (before.length == 0 || focus.length < 3 || dropped_in_front < 0 || last > before_last ||
+        dropped_in_front > kCarriedDropLimit || before_last - last > kCarriedDropLimit) {
       return;
     }
     // The back end ray leaves the first vertex, backwards along the first edge.
@@ -469,15 +476,17 @@ class ChainDecomposer {
                                   : vertex_index(chain.first, chain.length - 2, vertex_count());
   }
 
-  // In a run of repairs the search comes first, and where it finds position
-  // 1 or length - 2 the hull is often not needed: every position nearer the
-  // middle than the one found is unsound, and so is every equally near
-  // smaller one. A chain winding around itself is cut so level after level,
-  // and its hull costs more than the search. Only once a cut was found
-  // unsound, so that no later cut changes the formula's flag.
+  // After a repair that cut at an end, the search comes first, and where it
+  // finds position 1 or length - 2 the hull is often not needed: every
+  // position nearer the middle than the one found is unsound, and so is
+  // every equally near smaller one. A chain winding around itself is cut so
+  // level after level, and its hull costs more than the search; elsewhere a
+  // search made before the chosen cut proves sound would be wasted. Only once
+  // a cut was found unsound, so that no later cut changes the formula's flag.
   EarlySearch search_before_hull(IndexChain chain) {
     EarlySearch early;
-    if (!repairing_ || check_ == nullptr || !check_->repair || check_->all_cuts_valid || !memo_) {
+    if (!repairs_at_ends_ || check_ == nullptr || !check_->repair || check_->all_cuts_valid ||
+        !memo_) {
       return early;
     }
     const ChainCutSetting setting = make_chain_cut_setting(vertices_, *check_->turns, chain);
@@ -498,11 +507,11 @@ class ChainDecomposer {
   int checked_cut(IndexChain chain, int chosen, const EarlySearch& early = {}) {
     if (check_ == nullptr) return chosen;
     const ChainCutSetting setting = make_chain_cut_setting(vertices_, *check_->turns, chain);
-    repairing_ = false;
+    cut_repaired_ = false;
     if (cut_is_valid(setting, chosen)) return chosen;
     check_->all_cuts_valid = false;
     if (!check_->repair) return chosen;
-    repairing_ = true;
+    cut_repaired_ = true;
     if (early.searched) return early.sound >= 0 ? early.sound : chosen;
     if (memo_) focus_memos(chain);
     // Such a chain may be cut anywhere cuttable, whatever its rays cross.
@@ -566,7 +575,9 @@ class ChainDecomposer {
   std::size_t last_hull_offset_ = 0;
   std::vector<int> last_hull_positions_;
   bool last_hull_missing_ = false;  // its chain was split without its hull
-  bool repairing_ = false;          // the last cut checked was unsound
+  bool cut_repaired_ = false;       // the last cut checked was unsound
+  // The last chain split was repaired, and cut at position 1 or length - 2.
+  bool repairs_at_ends_ = false;
   HullWorkspace hull_work_;
   HullReplay replay_;
   // Cut vertices whose ray was found to cross an edge, numbered within the
