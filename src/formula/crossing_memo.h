@@ -134,7 +134,7 @@ class EndCrossingMemo {
   static Ray make_ray(Point back, Point origin);
 
  private:
-  // A remembered vertex with the angle of its ray as computed in doubles.
+  // A remembered vertex with its ray's angle as make_ray computes it.
   struct Entry {
     double angle;
     int vertex;
@@ -175,9 +175,8 @@ class EndCrossingMemo {
   std::span<const Point> vertices_;
   IndexChain domain_;
   IndexChain focus_{0, 0};
-  std::vector<int> list_of_vertex_;                      // index into lists_, or -1
-  std::vector<EdgeVertices::iterator> place_of_vertex_;  // in its list
-  std::vector<int> list_of_edge_;                        // index into lists_, or -1
+  std::vector<int> list_of_vertex_;  // index into lists_, or -1
+  std::vector<int> list_of_edge_;    // index into lists_, or -1
   std::vector<unsigned char> outgoing_ray_;
   std::vector<EdgeList> lists_;
   std::vector<int> free_lists_;
