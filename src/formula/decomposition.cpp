@@ -485,9 +485,10 @@ class ChainDecomposer {
   // a cut was found unsound, so that no later cut changes the formula's flag.
   EarlySearch search_before_hull(IndexChain chain) {
     EarlySearch early;
-    // An observer sees the hull of every chain split.
-    if (!repairs_at_ends_ || observe_hull_ || check_ == nullptr || !check_->repair ||
-        check_->all_cuts_valid || !memo_) {
+    // An observer sees the hull of every chain split. A short chain's hull
+    // costs less than a search that may prove needless.
+    if (!repairs_at_ends_ || observe_hull_ || chain.length < kReplayedChainLength ||
+        check_ == nullptr || !check_->repair || check_->all_cuts_valid || !memo_) {
       return early;
     }
     const ChainCutSetting setting = make_chain_cut_setting(vertices_, *check_->turns, chain);
