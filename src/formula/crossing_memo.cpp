@@ -326,11 +326,20 @@ void EndCrossingMemo::unlink(int vertex) {
   if (list < 0) return;
   EdgeList& edge_list = lists_[to_index(list)];
   edge_list.vertices.erase(entry_of(vertex));
-  if (edge_list.vertices.empty()) {
-    list_of_edge_[to_index(edge_list.edge)] = -1;
-    free_lists_.push_back(list);
-  }
+  if (edge_list.vertices.empty()) free_list(list);
   list = -1;
+}
+
+// An emptied list goes back for reuse; its edge has none.
+void EndCrossingMemo::free_list(int list) {
+  list_of_edge_[to_index(lists_[to_index(list)].edge)] = -1;
+  free_lists_.push_back(list);
+}
+
+// A vertex taken out of its list (by the caller) remembers nothing.
+void EndCrossingMemo::forget(int vertex) {
+  list_of_vertex_[to_index(vertex)] = -1;
+  ruled_out_.set(vertex, false);
 }
 
 void EndCrossingMemo::remember(int vertex, int edge, bool outgoing_ray) {
@@ -349,10 +358,6 @@ void EndCrossingMemo::remember(int vertex, int edge, bool outgoing_ray) {
 // the others are the vertices from that direction onwards (left) or
 // backwards (right), in the list's order, up to the first that survives.
 void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const ShorteningWedge& wedge) {
-  const auto forget = [this](int vertex) {
-    list_of_vertex_[to_index(vertex)] = -1;
-    ruled_out_.set(vertex, false);
-  };
   const Ray new_end = make_ray(wedge.inward, wedge.apex);
   if (wedge.sign > 0) {
     auto at = list.lower_bound(new_end);
@@ -379,10 +384,8 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
   if (list < 0) return;
   if (wedge.sign == 0) {
     // Nothing survives.
-    for (const Entry& entry : lists_[to_index(list)].vertices) {
-      list_of_vertex_[to_index(entry.vertex)] = -1;
-      ruled_out_.set(entry.vertex, false);
-    }
+    for (const Entry& entry : lists_[to_index(list)].vertices)
+      forget(entry.vertex);
     lists_[to_index(list)].vertices.clear();
   } else {
     forget_lost_crossings(lists_[to_index(list)].vertices, wedge);
@@ -398,12 +401,10 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
     for (const Entry& entry : lists_[to_index(smaller)].vertices)
       file(entry.vertex, target);
     lists_[to_index(smaller)].vertices.clear();
-    list_of_edge_[to_index(lists_[to_index(smaller)].edge)] = -1;
-    free_lists_.push_back(smaller);
+    free_list(smaller);
   }
   if (lists_[to_index(target)].vertices.empty()) {
-    list_of_edge_[to_index(lists_[to_index(target)].edge)] = -1;
-    free_lists_.push_back(target);
+    free_list(target);
   } else {
     relabel(target, to);
   }

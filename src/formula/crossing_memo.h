@@ -170,6 +170,8 @@ class EndCrossingMemo {
   void file(int vertex, int list);
   void relabel(int list, int edge);
   void unlink(int vertex);
+  void free_list(int list);
+  void forget(int vertex);
   void release_edge(int edge);
 
   std::span<const Point> vertices_;

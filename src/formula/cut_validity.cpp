@@ -1067,7 +1067,7 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
   std::size_t pending_count = 0;
   // Each run starts at the smallest subtree that holds it, so that a short
   // chain is not looked for from the root of a large polygon's tree.
-  const auto push_subtree_of = [&](std::size_t begin, std::size_t end) {
+  const auto subtree_of = [&](std::size_t begin, std::size_t end) {
     std::size_t low = begin / kEdgesPerLeaf;
     std::size_t high = (end - 1) / kEdgesPerLeaf;
     std::size_t span = 1;
@@ -1076,7 +1076,7 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
       high /= 2;
       span *= 2;
     }
-    pending[pending_count++] = {edges.leaf_count / span + low, low * span, span};
+    return Pending{edges.leaf_count / span + low, low * span, span};
   };
   // How far a subtree's middle edge lies from the chain's, along the chain.
   const long long middle = static_cast<long long>(chain.length - 1) / 2;
@@ -1096,11 +1096,11 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
     pending[pending_count++] = second_nearer ? first : second;
     pending[pending_count++] = second_nearer ? second : first;
   };
-  push_subtree_of(runs.first_begin, runs.first_end);
+  const Pending first_run = subtree_of(runs.first_begin, runs.first_end);
   if (runs.second_end > 0) {
-    push_subtree_of(0, runs.second_end);
-    pending_count -= 2;
-    push_in_order(pending[0], pending[1]);
+    push_in_order(first_run, subtree_of(0, runs.second_end));
+  } else {
+    pending[pending_count++] = first_run;
   }
   while (pending_count > 0) {
     const Pending at = pending[--pending_count];
