@@ -435,13 +435,7 @@ void place_new_rings(RegionSweep& sweep, std::vector<int>& new_corners) {
 
 // The corners in sweep order: lexicographically by point.
 std::vector<int> sweep_order(const Segments& segments) {
-  std::vector<int> order(at(segments.size()));
-  for (int k = 0; k < segments.size(); ++k)
-    order[at(k)] = k;
-  std::sort(order.begin(), order.end(), [&segments](int a, int b) {
-    return lexicographically_before(segments.start(a), segments.start(b));
-  });
-  return order;
+  return sorted_by_point(segments.size(), [&segments](int k) { return segments.start(k); });
 }
 
 // Handles one point of the sweep: the test of the rings through it, the

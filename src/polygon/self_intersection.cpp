@@ -207,13 +207,7 @@ void test_shared_point(Sweep& sweep, std::span<const int> corners) {
 
 // The corners in sweep order: lexicographically by point.
 std::vector<int> sweep_order(const Outline& outline) {
-  std::vector<int> order(static_cast<std::size_t>(outline.size()));
-  for (int k = 0; k < outline.size(); ++k)
-    order[static_cast<std::size_t>(k)] = k;
-  std::sort(order.begin(), order.end(), [&outline](int a, int b) {
-    return lexicographically_before(outline.at(a), outline.at(b));
-  });
-  return order;
+  return sorted_by_point(outline.size(), [&outline](int k) { return outline.at(k); });
 }
 
 // One sweep over the segments not excluded; the first conflict found.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
 #include "geometry/exact.h"
 #include "geometry/point.h"
 
@@ -26,6 +30,30 @@ inline int sweep_side(Point s_left, Point s_right, Point t_left, Point t_right) 
                    : -orientation_sign(s_left, s_right, t_right);
   }
   return side;
+}
+
+// The indices 0 .. count - 1 ordered by the points point_of gives them, in
+// sweep order. Each point is read once and sorted together with its index:
+// sorting the indices alone would fetch two points from all over the
+// polygon's array at each of the sort's comparisons. The comparisons are the
+// same, and so is the order of indices whose points are equal.
+template <class PointOf>
+std::vector<int> sorted_by_point(int count, PointOf&& point_of) {
+  struct Keyed {
+    Point point;
+    int index;
+  };
+  const auto size = static_cast<std::size_t>(count);
+  std::vector<Keyed> keyed(size);
+  for (std::size_t k = 0; k < size; ++k)
+    keyed[k] = {point_of(static_cast<int>(k)), static_cast<int>(k)};
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    return lexicographically_before(a.point, b.point);
+  });
+  std::vector<int> order(size);
+  for (std::size_t k = 0; k < size; ++k)
+    order[k] = keyed[k].index;
+  return order;
 }
 
 }  // namespace polyfrep

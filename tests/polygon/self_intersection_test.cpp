@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "polygon/sweep_order.h"
 #include "support/polygon_generators.h"
 
 namespace polyfrep {
@@ -114,6 +115,32 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
   EXPECT_GT(with_crossings, 1000);
   EXPECT_GT(stars, 700);  // the star outlines without a repeated vertex
   EXPECT_GT(nearby_found, 500);
+}
+
+// The sweep reports the first conflict it meets, so corners at one point must
+// come in the order that sorting their indices by point gives: the sorted
+// points carry their indices through the same sort.
+TEST(SweepOrder, KeepsTheOrderOfSortingIndicesAmongEqualPoints) {
+  std::mt19937_64 random(77);
+  for (const int count : {5, 17, 40, 300, 5000}) {
+    for (const int grid : {1, 2, 3, 50}) {
+      std::vector<Point> points(static_cast<std::size_t>(count));
+      for (Point& point : points) {
+        point = {static_cast<double>(random() % static_cast<unsigned>(grid)),
+                 static_cast<double>(random() % 2)};
+      }
+      std::vector<int> by_index(points.size());
+      for (std::size_t k = 0; k < points.size(); ++k)
+        by_index[k] = static_cast<int>(k);
+      std::sort(by_index.begin(), by_index.end(), [&points](int a, int b) {
+        return lexicographically_before(points[static_cast<std::size_t>(a)],
+                                        points[static_cast<std::size_t>(b)]);
+      });
+      const std::vector<int> sorted =
+          sorted_by_point(count, [&points](int k) { return points[static_cast<std::size_t>(k)]; });
+      EXPECT_EQ(sorted, by_index) << count << " points on a grid of " << grid;
+    }
+  }
 }
 
 }  // namespace
