@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "geometry/box.h"
@@ -44,19 +45,27 @@ double value(Objective objective, Point p) {
 // The half-planes of a program: the bounding box's four sides first, so
 // that every program has a bounded optimum, then the edges' in a fixed
 // shuffled order, which keeps the expected number of moves of the best point
-// logarithmic. Each is made when it is needed: a million-vertex outline
-// costs 4 MB here.
+// logarithmic. Each edge's half-plane is made when the pass over the program
+// first comes to it and kept in an array in that order: every move of the
+// best point reads all the half-planes before it again, and reading them in
+// order takes a fraction of the time of making them afresh from vertices all
+// over the outline. A program that fails early touches little of the array.
 struct Program {
   std::span<const Point> vertices;
   HalfPlane box[4];
   std::vector<int> edge_order;
+  std::unique_ptr<HalfPlane[]> made;
 
   std::size_t size() const { return 4 + edge_order.size(); }
-  HalfPlane operator[](std::size_t i) const {
+  // Half-plane i, which is made now; those before it are made already.
+  HalfPlane make(std::size_t i) {
     if (i < 4) return box[i];
     const auto edge = static_cast<std::size_t>(edge_order[i - 4]);
-    return left_of(vertices[edge], vertices[(edge + 1) % vertices.size()]);
+    const std::size_t next = edge + 1 == vertices.size() ? 0 : edge + 1;
+    made[i - 4] = left_of(vertices[edge], vertices[next]);
+    return made[i - 4];
   }
+  HalfPlane operator[](std::size_t i) const { return i < 4 ? box[i] : made[i - 4]; }
 };
 
 // The best point, for the objective (smallest), on the line of `line` within
@@ -91,11 +100,11 @@ std::optional<Point> best_on_line(const HalfPlane& line, const Program& program,
 // in order and moving a best point only when it leaves one. All objectives
 // share one pass over the half-planes, which are made as they come.
 template <std::size_t kCount>
-std::optional<std::array<Point, kCount>> lowest_points(const Program& program,
+std::optional<std::array<Point, kCount>> lowest_points(Program& program,
                                                        const Objective (&objectives)[kCount],
                                                        std::array<Point, kCount> best) {
   for (std::size_t i = 0; i < program.size(); ++i) {
-    const HalfPlane plane = program[i];
+    const HalfPlane plane = program.make(i);
     for (std::size_t k = 0; k < kCount; ++k) {
       if (holds(plane, best[k])) continue;
       const std::optional<Point> moved = best_on_line(plane, program, i, objectives[k]);
@@ -121,7 +130,8 @@ std::optional<Point> kernel_point(std::span<const Point> vertices) {
   const double x_low = box.x_low, x_high = box.x_high, y_low = box.y_low, y_high = box.y_high;
   Program program{vertices,
                   {{1, 0, x_low}, {-1, 0, -x_high}, {0, 1, y_low}, {0, -1, -y_high}},
-                  std::vector<int>(vertices.size())};
+                  std::vector<int>(vertices.size()),
+                  std::make_unique_for_overwrite<HalfPlane[]>(vertices.size())};
   for (std::size_t i = 0; i < vertices.size(); ++i)
     program.edge_order[i] = static_cast<int>(i);
   std::uint64_t state = 0x9e3779b97f4a7c15ULL;
