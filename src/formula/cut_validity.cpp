@@ -210,9 +210,11 @@ class Outline {
 // ---------------------------------------------------------------------------
 // Runs of vertices on one side of a ray's line, counted through the hull tree
 
-bool strictly_on_side(const Ray& ray, int side, std::span<const Point> points) {
-  return std::all_of(points.begin(), points.end(),
-                     [&](Point point) { return side_of(ray, point) == side; });
+bool strictly_on_side(const Ray& ray, int side, const NodeHull& hull) {
+  for (std::size_t k = 0; k < hull.size(); ++k) {
+    if (side_of(ray, hull[k]) != side) return false;
+  }
+  return true;
 }
 
 // How many of the points, taken from the front (or from the back when
@@ -837,7 +839,7 @@ std::size_t first_failing(std::size_t first, std::size_t last, Holds&& holds) {
 // turn, and so do those of the way back: along each of the two chains the
 // distance first falls and then rises, or first rises and then falls, and
 // its least value is at a chain's end or where it stops falling.
-std::size_t least_corner(std::span<const Point> hull, const SupportLine& line) {
+std::size_t least_corner(const NodeHull& hull, const SupportLine& line) {
   const std::size_t k = hull.size();
   const auto corner = [&](std::size_t i) { return hull[i % k]; };
   const std::size_t largest = first_failing(0, k - 1, [&](std::size_t i) {
@@ -855,7 +857,7 @@ std::size_t least_corner(std::span<const Point> hull, const SupportLine& line) {
   return least;
 }
 
-bool hull_beyond(std::span<const Point> hull, const SupportLine& line) {
+bool hull_beyond(const NodeHull& hull, const SupportLine& line) {
   if (hull.empty()) return true;
   const std::size_t k = hull.size();
   const std::size_t least = least_corner(hull, line);
@@ -888,7 +890,7 @@ bool chord_line_supports(std::span<const Point> vertices, IndexChain chain, int 
   const auto length = static_cast<std::size_t>(chain.length);
   const std::size_t first_run = std::min(length, n - first);
   const auto points = [&line](std::span<const Point> run) { return points_beyond(run, line); };
-  const auto hull = [&line](std::span<const Point> corners) { return hull_beyond(corners, line); };
+  const auto hull = [&line](const NodeHull& corners) { return hull_beyond(corners, line); };
   return visit_run_hulls(hulls, vertices, first, first + first_run, points, hull) &&
          visit_run_hulls(hulls, vertices, 0, length - first_run, points, hull);
 }
@@ -901,9 +903,10 @@ bool is_strict_extreme_point(std::span<const Point> vertices, IndexChain chain, 
   const auto first = static_cast<std::size_t>(chain.first);
   const auto length = static_cast<std::size_t>(chain.length);
   DirectionCone cone(vertices[(first + static_cast<std::size_t>(position)) % n]);
-  const auto add_all = [&cone](std::span<const Point> points) {
-    for (const Point& point : points) {
-      if (!cone.add(point)) return false;
+  // For the vertices of a run (a span) and a node's hull corners alike.
+  const auto add_all = [&cone](const auto& points) {
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      if (!cone.add(points[k])) return false;
     }
     return true;
   };

@@ -13,41 +13,57 @@ bool lexicographically_less(Point p, Point q) {
   return p.x < q.x || (p.x == q.x && p.y < q.y);
 }
 
-// Appends the strict corners of the points' hull to `corners`, counter-
-// clockwise from the smallest point. Sorts `points`. Collinear points count
-// as a right turn so that only strict corners stay.
-void append_strict_hull(std::vector<Point>& points, std::vector<Point>& corners) {
-  std::sort(points.begin(), points.end(), lexicographically_less);
-  points.erase(std::unique(points.begin(), points.end(), same_point), points.end());
-  const std::size_t start = corners.size();
+// A point with the vertex it is.
+struct Keyed {
+  Point point;
+  int vertex;
+};
+
+// Appends the vertices at the strict corners of the points' hull to
+// `corners`, counter-clockwise from the smallest point. Sorts `points`;
+// `hull` is working room. Collinear points count as a right turn so that only
+// strict corners stay.
+void append_strict_hull(std::vector<Keyed>& points, std::vector<Keyed>& hull,
+                        std::vector<int>& corners) {
+  std::sort(points.begin(), points.end(), [](const Keyed& a, const Keyed& b) {
+    return lexicographically_less(a.point, b.point);
+  });
+  points.erase(
+      std::unique(points.begin(), points.end(),
+                  [](const Keyed& a, const Keyed& b) { return same_point(a.point, b.point); }),
+      points.end());
+  hull.clear();
   if (points.size() <= 2) {
-    corners.insert(corners.end(), points.begin(), points.end());
-    return;
-  }
-  // The lower chain left to right, then the upper chain right to left; the
-  // upper chain never pops below the lower chain's last corner.
-  for (const Point& point : points) {
-    while (corners.size() >= start + 2 &&
-           orientation_sign(corners[corners.size() - 2], corners.back(), point) <= 0) {
-      corners.pop_back();
+    hull = points;
+  } else {
+    // The lower chain left to right, then the upper chain right to left; the
+    // upper chain never pops below the lower chain's last corner.
+    for (const Keyed& point : points) {
+      while (hull.size() >= 2 &&
+             orientation_sign(hull[hull.size() - 2].point, hull.back().point, point.point) <= 0) {
+        hull.pop_back();
+      }
+      hull.push_back(point);
     }
-    corners.push_back(point);
-  }
-  const std::size_t lower_end = corners.size();
-  for (std::size_t k = points.size() - 1; k-- > 0;) {
-    while (corners.size() > lower_end &&
-           orientation_sign(corners[corners.size() - 2], corners.back(), points[k]) <= 0) {
-      corners.pop_back();
+    const std::size_t lower_end = hull.size();
+    for (std::size_t k = points.size() - 1; k-- > 0;) {
+      while (hull.size() > lower_end && orientation_sign(hull[hull.size() - 2].point,
+                                                         hull.back().point, points[k].point) <= 0) {
+        hull.pop_back();
+      }
+      hull.push_back(points[k]);
     }
-    corners.push_back(points[k]);
+    hull.pop_back();  // the smallest point again
   }
-  corners.pop_back();  // the smallest point again
+  for (const Keyed& corner : hull)
+    corners.push_back(corner.vertex);
 }
 
 }  // namespace
 
 HullTree make_hull_tree(std::span<const Point> vertices) {
   HullTree tree;
+  tree.vertices = vertices;
   tree.vertex_count = vertices.size();
   const std::size_t block_count = (vertices.size() + kHullBlockSize - 1) / kHullBlockSize;
   tree.leaf_count = 1;
@@ -57,24 +73,28 @@ HullTree make_hull_tree(std::span<const Point> vertices) {
   const std::size_t node_count = 2 * tree.leaf_count;
   tree.hull_begin.assign(node_count, 0);
   tree.hull_end.assign(node_count, 0);
-  std::vector<Point> points;
+  std::vector<Keyed> points;
+  std::vector<Keyed> hull;
   const auto build = [&](std::size_t node) {
     tree.hull_begin[node] = tree.corners.size();
-    append_strict_hull(points, tree.corners);
+    append_strict_hull(points, hull, tree.corners);
     tree.hull_end[node] = tree.corners.size();
   };
   for (std::size_t block = 0; block < tree.leaf_count; ++block) {
     const std::size_t begin = std::min(block * kHullBlockSize, vertices.size());
     const std::size_t end = std::min(begin + kHullBlockSize, vertices.size());
-    points.assign(vertices.begin() + static_cast<std::ptrdiff_t>(begin),
-                  vertices.begin() + static_cast<std::ptrdiff_t>(end));
+    points.clear();
+    for (std::size_t k = begin; k < end; ++k)
+      points.push_back({vertices[k], static_cast<int>(k)});
     build(tree.leaf_count + block);
   }
   for (std::size_t node = tree.leaf_count - 1; node >= 1; --node) {
     points.clear();
     for (const std::size_t child : {2 * node, 2 * node + 1}) {
-      const std::span<const Point> hull = node_hull(tree, child);
-      points.insert(points.end(), hull.begin(), hull.end());
+      for (std::size_t k = tree.hull_begin[child]; k < tree.hull_end[child]; ++k) {
+        const int vertex = tree.corners[k];
+        points.push_back({vertices[static_cast<std::size_t>(vertex)], vertex});
+      }
     }
     build(node);
   }

@@ -18,25 +18,45 @@ namespace polyfrep {
 // vertices: its strict corners (no point repeated, none on an edge between
 // two others) counter-clockwise from the smallest in (x, y) order. A hull of
 // collinear points is its two ends; of one repeated point, that point.
+// Corners are kept as vertex indices, a quarter of the room of the points:
+// the runs of a spiral are their own hulls at every level up to a winding,
+// so that its tree holds several corners per vertex.
 struct HullTree {
+  std::span<const Point> vertices;  // the polygon's, which the tree does not own
   std::size_t vertex_count = 0;
   std::size_t leaf_count = 0;
   // Per node, where its corners lie in `corners`.
   std::vector<std::size_t> hull_begin;
   std::vector<std::size_t> hull_end;
-  std::vector<Point> corners;
+  std::vector<int> corners;
 };
 
 inline constexpr std::size_t kHullBlockSize = 64;
 
 // Builds every node's hull from its children's corners with exact
 // orientation tests: O(n log n) in the worst case, far less when the runs'
-// hulls are small, as they are for wiggly outlines.
+// hulls are small, as they are for wiggly outlines. The tree refers to
+// `vertices`, which must outlive it.
 HullTree make_hull_tree(std::span<const Point> vertices);
 
-inline std::span<const Point> node_hull(const HullTree& tree, std::size_t node) {
-  return std::span<const Point>(tree.corners)
-      .subspan(tree.hull_begin[node], tree.hull_end[node] - tree.hull_begin[node]);
+// A node's hull: its corners, as points.
+class NodeHull {
+ public:
+  NodeHull(std::span<const Point> vertices, std::span<const int> corners)
+      : vertices_(vertices), corners_(corners) {}
+  std::size_t size() const { return corners_.size(); }
+  bool empty() const { return corners_.empty(); }
+  Point operator[](std::size_t k) const { return vertices_[static_cast<std::size_t>(corners_[k])]; }
+
+ private:
+  std::span<const Point> vertices_;
+  std::span<const int> corners_;
+};
+
+inline NodeHull node_hull(const HullTree& tree, std::size_t node) {
+  return NodeHull(tree.vertices,
+                  std::span<const int>(tree.corners)
+                      .subspan(tree.hull_begin[node], tree.hull_end[node] - tree.hull_begin[node]));
 }
 
 // Calls visit(points) for sets of points whose union has the convex hull of
@@ -44,7 +64,8 @@ inline std::span<const Point> node_hull(const HullTree& tree, std::size_t node) 
 // vertices of the partial blocks at either end as they are, and the hull
 // corners of the nodes covering the whole blocks in between. Stops as soon
 // as visit returns false, and returns false then.
-// The vertices go to `visit_points`, the hulls to `visit_hull`.
+// The vertices go to `visit_points` as a span, the hulls to `visit_hull` as
+// a NodeHull.
 template <class VisitPoints, class VisitHull>
 bool visit_run_hulls(const HullTree& tree, std::span<const Point> vertices, std::size_t begin,
                      std::size_t end, VisitPoints&& visit_points, VisitHull&& visit_hull) {

@@ -64,9 +64,10 @@ TEST(HullTree, EveryNodeHoldsTheStrictHullOfItsRun) {
       end = std::min((end - tree.leaf_count) * kHullBlockSize, vertices.size());
       const std::span<const Point> run =
           std::span<const Point>(vertices).subspan(begin, end - begin);
-      const std::span<const Point> hull = node_hull(tree, node);
+      const NodeHull hull = node_hull(tree, node);
       ASSERT_EQ(hull.empty(), run.empty()) << where(input, node);
-      for (const Point& corner : hull) {
+      for (std::size_t k = 0; k < hull.size(); ++k) {
+        const Point corner = hull[k];
         EXPECT_TRUE(std::any_of(run.begin(), run.end(), [&](Point p) {
           return same_point(p, corner);
         })) << where(input, node);
