@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -119,16 +120,27 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
 
 // The sweep reports the first conflict it meets, so corners at one point must
 // come in the order that sorting their indices by point gives: the sorted
-// points carry their indices through the same sort.
+// points carry their indices through the same sort, compared by keys that
+// must order every pair of doubles as the doubles do (signed zeros alike).
 TEST(SweepOrder, KeepsTheOrderOfSortingIndicesAmongEqualPoints) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* name;
+    std::vector<double> values;
+  } coordinate_sets[] = {
+      {"one value", {4}},
+      {"two values", {0, 1}},
+      {"grid", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {"signs, zeros and extremes",
+       {-kInfinity, -1e300, -2.5, -4.9e-324, -0.0, 0.0, 4.9e-324, 1e-300, 3, kInfinity}},
+  };
   std::mt19937_64 random(77);
-  for (const int count : {5, 17, 40, 300, 5000}) {
-    for (const int grid : {1, 2, 3, 50}) {
+  for (const auto& set : coordinate_sets) {
+    for (const int count : {5, 17, 40, 300, 5000}) {
       std::vector<Point> points(static_cast<std::size_t>(count));
-      for (Point& point : points) {
-        point = {static_cast<double>(random() % static_cast<unsigned>(grid)),
-                 static_cast<double>(random() % 2)};
-      }
+      const auto any_value = [&] { return set.values[random() % set.values.size()]; };
+      for (Point& point : points)
+        point = {any_value(), any_value()};
       std::vector<int> by_index(points.size());
       for (std::size_t k = 0; k < points.size(); ++k)
         by_index[k] = static_cast<int>(k);
@@ -138,7 +150,7 @@ TEST(SweepOrder, KeepsTheOrderOfSortingIndicesAmongEqualPoints) {
       });
       const std::vector<int> sorted =
           sorted_by_point(count, [&points](int k) { return points[static_cast<std::size_t>(k)]; });
-      EXPECT_EQ(sorted, by_index) << count << " points on a grid of " << grid;
+      EXPECT_EQ(sorted, by_index) << count << " points, " << set.name;
     }
   }
 }
