@@ -296,13 +296,18 @@ class ChainDecomposer {
     const IndexChain chain = pending.chain;
     const EarlySearch early = search_before_hull(chain);
     int cut = early.sound;
+    bool hull_computed = false;
     if (!early.settles) {
-      if (!replayed_hull(chain)) {
+      const int middle = chain.length / 2;
+      int choice = 1;
+      if (!replayed_choice(chain, middle, choice)) {
         const std::span<const Point> points = chain_points(vertices_, chain, point_copy_);
         chain_hull(points, hull_positions_, hull_work_);
         if (observe_hull_) observe_hull_(chain, points, hull_positions_);
+        choice = choose_split_vertex(hull_positions_, middle, 1);
+        hull_computed = true;
       }
-      cut = checked_cut(chain, choose_split_vertex(hull_positions_, chain.length / 2, 1), early);
+      cut = checked_cut(chain, choice, early);
     }
     repairs_at_ends_ = (early.settles || cut_repaired_) && (cut == 1 || cut == chain.length - 2);
     last_split_ = chain;
@@ -312,7 +317,7 @@ class ChainDecomposer {
       point_copy_ = std::vector<Point>();
       hull_work_ = HullWorkspace();
     }
-    keep_if_last_hull(pending, !early.settles);
+    keep_if_last_hull(pending, hull_computed);
     const IndexChain left{chain.first, cut + 1};
     const IndexChain right{vertex_index(chain.first, cut, vertex_count()), chain.length - cut};
     const std::size_t left_offset = pending.offset + 1;
@@ -342,16 +347,16 @@ class ChainDecomposer {
     pending_.erase(pending_.begin());
   }
 
-  // chain_hull's result for a long chain that the replay can give, taken
-  // from it. A chain a little shorter at one end than the one before it
-  // becomes the replay's base: a chain winding around itself is often cut
-  // near an end level after level.
-  bool replayed_hull(IndexChain chain) {
+  // The hull vertex choose_split_vertex would pick from chain_hull's result
+  // for a long chain, where the replay can give it. A chain a little shorter
+  // at one end than the one before it becomes the replay's base: a chain
+  // winding around itself is often cut near an end level after level.
+  bool replayed_choice(IndexChain chain, int middle, int& choice) {
     if (observe_hull_ || chain.length < kReplayedChainLength) return false;
-    if (replay_chain_hull(replay_, chain, hull_positions_)) return true;
+    if (replay_split_choice(replay_, chain, middle, 1, choice)) return true;
     if (!shrinks_at_one_end(last_split_, chain)) return false;
     start_hull_replay(replay_, vertices_, chain);
-    return replay_chain_hull(replay_, chain, hull_positions_);
+    return replay_split_choice(replay_, chain, middle, 1, choice);
   }
 
   bool shrinks_at_one_end(IndexChain before, IndexChain chain) const {

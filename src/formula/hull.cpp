@@ -1,6 +1,7 @@
 #include "formula/hull.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -523,9 +524,15 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
   replay.steps_applied = replay.steps.size();
 }
 
-bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& hull_positions) {
+namespace {
+
+// Undoes or redoes the base's steps up to the chain's last point and feeds
+// the points before the start triangle, as chain_hull would for the chain;
+// false, with nothing changed, where the base does not serve the chain or a
+// step cannot be taken. The offset is the chain's first base position.
+bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
   if (replay.base_length == 0 || chain.length < 3) return false;
-  const int offset = base_position(replay, chain.first);
+  offset = base_position(replay, chain.first);
   const int last = offset + chain.length - 1;
   // Within the base, with the base's start triangle strictly inside.
   if (last >= replay.base_length || offset >= replay.start || last <= replay.start) return false;
@@ -553,6 +560,126 @@ bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& h
         throw;
       }
     }
+  } catch (const ReplayFailed&) {
+    undo_wrap_steps(replay);
+    return false;
+  }
+  return true;
+}
+
+// When a slot's vertex was pushed, as a rank: the start triangle's three
+// (in the order start - 1, start, start + 1), then the base's points after
+// it in order, then the points before it in order. Read from the bottom slot
+// to the top one, the ranks fall and then rise: every step pushes its point,
+// the newest, at both ends of what its pops leave, and an undone step
+// restores what was there.
+long long push_rank(const HullReplay& replay, int index) {
+  const int position = base_position(replay, replay_slot(replay, index));
+  if (position < replay.start - 1) return static_cast<long long>(replay.base_length) + position;
+  return position - (replay.start - 1);
+}
+
+// A stretch of the deque's slots whose chain positions rise (or fall) from
+// the first slot to the last: pushed in order from one part of the chain.
+struct MonotoneSlots {
+  int first = 0;
+  int last = -1;  // empty when last < first
+  bool rising = true;
+};
+
+// The choice choose_split_vertex makes among the hull's entries after the
+// first, which are the vertices of slots bottom + 1 .. top - 1. Along each
+// side of the valley of push ranks the slots hold, first the start triangle
+// and the base's points after it, then the points before it: two stretches
+// of rising positions each (falling on the bottom side, read upwards). The
+// entries nearest the middle are found in each by bisection, and among them
+// the choice is made as choose_split_vertex makes it, in slot order.
+int replayed_split_choice(const HullReplay& replay, int offset, int middle, int initial_choice) {
+  const int first = replay.bottom + 1;
+  const int last = replay.top - 1;
+  const auto position = [&](int index) {
+    return base_position(replay, replay_slot(replay, index)) - offset;
+  };
+  if (first > last) return initial_choice;
+  // The valley: the first slot whose rank is below the next one's.
+  int low = replay.bottom;
+  int high = replay.top;
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (push_rank(replay, mid) > push_rank(replay, mid + 1)) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  const int valley = low;
+  const long long first_wrapped_rank = replay.base_length;
+  // On the bottom side the points before the start triangle come first
+  // (lowest slots); on the top side last.
+  low = replay.bottom;
+  high = valley;
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (push_rank(replay, mid) >= first_wrapped_rank) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  const int bottom_unwrapped = low;
+  low = valley;
+  high = replay.top + 1;
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (push_rank(replay, mid) < first_wrapped_rank) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  const int top_wrapped = low;
+  const MonotoneSlots stretches[] = {{replay.bottom, bottom_unwrapped - 1, false},
+                                     {bottom_unwrapped, valley, false},
+                                     {valley, top_wrapped - 1, true},
+                                     {top_wrapped, replay.top, true}};
+  // At most two entries per stretch: the nearest at or below the middle and
+  // the nearest at or above it. The stretches come in slot order, and so do
+  // the entries.
+  std::array<int, 8> candidates{};
+  std::size_t candidate_count = 0;
+  for (MonotoneSlots stretch : stretches) {
+    stretch.first = std::max(stretch.first, first);
+    stretch.last = std::min(stretch.last, last);
+    if (stretch.first > stretch.last) continue;
+    // The first slot whose position lies on the far side of the middle.
+    int lo = stretch.first;
+    int hi = stretch.last + 1;
+    while (lo < hi) {
+      const int mid = lo + (hi - lo) / 2;
+      const int at = position(mid);
+      if (stretch.rising ? at < middle : at > middle) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    if (lo > stretch.first) candidates[candidate_count++] = lo - 1;
+    if (lo <= stretch.last) candidates[candidate_count++] = lo;
+  }
+  int best = initial_choice;
+  for (std::size_t k = 0; k < candidate_count; ++k) {
+    const int entry = position(candidates[k]);
+    if (std::abs(entry - middle) < std::abs(best - middle)) best = entry;
+  }
+  return best;
+}
+
+}  // namespace
+
+bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& hull_positions) {
+  int offset = 0;
+  if (!replay_walk(replay, chain, offset)) return false;
+  try {
     read_replayed_hull(replay, offset, replay.read_positions);
   } catch (const ReplayFailed&) {
     undo_wrap_steps(replay);
@@ -560,6 +687,20 @@ bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& h
   }
   undo_wrap_steps(replay);
   hull_positions.assign(replay.read_positions.begin(), replay.read_positions.end());
+  return true;
+}
+
+bool replay_split_choice(HullReplay& replay, IndexChain chain, int middle, int initial_choice,
+                         int& choice) {
+  int offset = 0;
+  if (!replay_walk(replay, chain, offset)) return false;
+  try {
+    choice = replayed_split_choice(replay, offset, middle, initial_choice);
+  } catch (const ReplayFailed&) {
+    undo_wrap_steps(replay);
+    return false;
+  }
+  undo_wrap_steps(replay);
   return true;
 }
 

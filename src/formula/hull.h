@@ -99,4 +99,12 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
 // when the base allows it; returns false, changing nothing, otherwise.
 bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& hull_positions);
 
+// Sets `choice` to what choose_split_vertex(hull, middle, initial_choice)
+// gives for the hull replay_chain_hull would give, and returns true, when the
+// base allows it; returns false, changing nothing, otherwise. It reads a
+// logarithmic number of the hull's entries, not all of them: the hull of a
+// chain winding around itself is its outer winding, level after level.
+bool replay_split_choice(HullReplay& replay, IndexChain chain, int middle, int initial_choice,
+                         int& choice);
+
 }  // namespace polyfrep

@@ -32,18 +32,31 @@ struct ReplayCounts {
 };
 
 // Every replayed hull equals chain_hull's; a declined one leaves the result
-// untouched.
+// untouched. The replay's split choice is choose_split_vertex's on that hull,
+// for the middle and for places where the nearest entries lie elsewhere, and
+// is declined where the hull is.
 void expect_replay_matches(HullReplay& replay, const std::vector<Point>& polygon, IndexChain chain,
                            const std::string& name, ReplayCounts& counts) {
   std::vector<int> replayed{-7};
-  if (!replay_chain_hull(replay, chain, replayed)) {
+  const bool replays = replay_chain_hull(replay, chain, replayed);
+  const std::string where =
+      name + " chain " + std::to_string(chain.first) + "+" + std::to_string(chain.length);
+  for (const int middle : {chain.length / 2, 0, chain.length / 5, chain.length - 1}) {
+    int choice = -7;
+    ASSERT_EQ(replay_split_choice(replay, chain, middle, 1, choice), replays) << where;
+    if (!replays) {
+      ASSERT_EQ(choice, -7) << where;
+    } else {
+      ASSERT_EQ(choice, choose_split_vertex(replayed, middle, 1)) << where << " middle " << middle;
+    }
+  }
+  if (!replays) {
     ASSERT_EQ(replayed, std::vector<int>{-7}) << name;
     ++counts.declined;
     return;
   }
   ++counts.replayed;
-  ASSERT_EQ(replayed, walked_hull(polygon, chain))
-      << name << " chain " << chain.first << "+" << chain.length;
+  ASSERT_EQ(replayed, walked_hull(polygon, chain)) << where;
 }
 
 // Chains losing one or a few vertices at either end, level after level, as a
