@@ -308,15 +308,9 @@ bool box_left_of(Point p0, Point p1, const PointBox& box) {
   return true;
 }
 
-PointBox box_round(std::span<const PointBox> boxes) {
-  PointBox round = boxes.front();
-  for (const PointBox& box : boxes.subspan(1)) {
-    round.min_x = std::min(round.min_x, box.min_x);
-    round.max_x = std::max(round.max_x, box.max_x);
-    round.min_y = std::min(round.min_y, box.min_y);
-    round.max_y = std::max(round.max_y, box.max_y);
-  }
-  return round;
+PointBox box_round(const PointBox& a, const PointBox& b) {
+  return {std::min(a.min_x, b.min_x), std::max(a.max_x, b.max_x), std::min(a.min_y, b.min_y),
+          std::max(a.max_y, b.max_y)};
 }
 
 // The boxes round the polygon's vertices, level by level, up to the first
@@ -338,9 +332,8 @@ void box_runs(HullReplay& replay) {
   }
   while (level.size() > 1) {
     std::vector<PointBox> next;
-    for (std::size_t begin = 0; begin < level.size(); begin += kBoxedRun) {
-      const std::size_t count = std::min(kBoxedRun, level.size() - begin);
-      next.push_back(box_round(std::span<const PointBox>(level).subspan(begin, count)));
+    for (std::size_t k = 0; k < level.size(); k += 2) {
+      next.push_back(k + 1 < level.size() ? box_round(level[k], level[k + 1]) : level[k]);
     }
     replay.run_boxes.push_back(std::move(level));
     level = std::move(next);
@@ -348,55 +341,128 @@ void box_runs(HullReplay& replay) {
   replay.run_boxes.push_back(std::move(level));
 }
 
-// The first base position from `position` to `last` whose point is not on or
-// left of both edges at the deque's ends, or last + 1: replay_feed would
-// change nothing for the points before it. The edges are read once, and the
-// vertices walked without a division: a chain that starts with a long stretch
-// before its first strict left turn has that stretch fed again for every
-// chain cut from its front, and most of it lies inside the hull.
-int first_point_outside(const HullReplay& replay, int position, int last) {
-  if (position > last) return position;
-  const Point bottom = replay_point(replay, replay.bottom);
-  const Point after_bottom = replay_point(replay, replay.bottom + 1);
-  const Point before_top = replay_point(replay, replay.top - 1);
-  const Point top = replay_point(replay, replay.top);
-  const auto inside = [&](const PointBox& box) {
-    return box_left_of(bottom, after_bottom, box) && box_left_of(before_top, top, box);
+// The search for the first point outside the edges at the deque's ends, in
+// a stretch of the polygon's vertex array.
+class OutsideSearch {
+ public:
+  explicit OutsideSearch(const HullReplay& replay)
+      : replay_(replay),
+        bottom_(replay_point(replay, replay.bottom)),
+        after_bottom_(replay_point(replay, replay.bottom + 1)),
+        before_top_(replay_point(replay, replay.top - 1)),
+        top_(replay_point(replay, replay.top)) {}
+
+  // The first vertex index in begin .. end - 1 whose point is outside, or
+  // end. The runs of whole boxes in between are looked at through the
+  // fewest boxes that cover them, in order, and a box not inside through
+  // its two halves.
+  std::size_t first_outside(std::size_t begin, std::size_t end) const {
+    const std::size_t first_run = (begin + kBoxedRun - 1) / kBoxedRun;
+    const std::size_t end_run = end / kBoxedRun;
+    // The part run before the first whole run, or before the end: its run's
+    // box holds it.
+    const std::size_t head_end = std::min(end, first_run * kBoxedRun);
+    if (begin < head_end) {
+      const std::size_t found = first_outside_of_points(begin, head_end, begin / kBoxedRun);
+      if (found < head_end) return found;
+    }
+    if (first_run >= end_run) {
+      // At most one more part run: the one the range ends in.
+      return head_end < end ? first_outside_of_points(head_end, end, head_end / kBoxedRun) : end;
+    }
+    // The boxes over the whole runs: those found from the low end come in
+    // increasing order, those from the high end in decreasing order.
+    std::array<Box, 64> from_low;
+    std::array<Box, 64> from_high;
+    std::size_t low_count = 0;
+    std::size_t high_count = 0;
+    std::size_t level = 0;
+    for (std::size_t low = first_run, high = end_run; low < high; low /= 2, high /= 2, ++level) {
+      if ((low & 1) != 0) from_low[low_count++] = {level, low++};
+      if ((high & 1) != 0) from_high[high_count++] = {level, --high};
+    }
+    for (std::size_t k = 0; k < low_count + high_count; ++k) {
+      const Box box = k < low_count ? from_low[k] : from_high[high_count - 1 - (k - low_count)];
+      const std::size_t found = first_outside_of_box(box);
+      if (found != kNone) return found;
+    }
+    const std::size_t tail_begin = end_run * kBoxedRun;
+    return first_outside_of_points(tail_begin, end, end_run);
+  }
+
+ private:
+  static constexpr std::size_t kNone = SIZE_MAX;
+  struct Box {
+    std::size_t level = 0;
+    std::size_t index = 0;
   };
-  const std::size_t n = polygon_size(replay);
-  auto index = static_cast<std::size_t>(base_vertex(replay, position));
-  // Points left before the next box is tried: the rest of a box that was not
-  // inside is walked point by point.
-  std::size_t unboxed = 0;
-  while (position <= last) {
-    // The point's box on each level, from the first up, while it lies
-    // inside both edges and ends within the chain: the points up to the end
-    // of the last such box are passed over at once.
-    if (unboxed == 0) {
-      const auto remaining = static_cast<std::size_t>(last - position) + 1;
-      std::size_t passed = 0;
-      std::size_t run = kBoxedRun;
-      for (const std::vector<PointBox>& level : replay.run_boxes) {
-        const std::size_t box_end = std::min(index / run * run + run, n);
-        if (box_end - index > remaining || !inside(level[index / run])) {
-          if (passed == 0) unboxed = std::min(kBoxedRun - index % kBoxedRun, n - index);
-          break;
+
+  bool inside(const PointBox& box) const {
+    return box_left_of(bottom_, after_bottom_, box) && box_left_of(before_top_, top_, box);
+  }
+
+  bool inside(Point p) const {
+    return is_left_turn(bottom_, after_bottom_, p) == 1 && is_left_turn(before_top_, top_, p) == 1;
+  }
+
+  // The points begin .. end - 1, all in run `run`, whose box is tried first.
+  std::size_t first_outside_of_points(std::size_t begin, std::size_t end, std::size_t run) const {
+    if (begin < end && inside(replay_.run_boxes.front()[run])) return end;
+    for (std::size_t k = begin; k < end; ++k) {
+      if (!inside(replay_.vertices[k])) return k;
+    }
+    return end;
+  }
+
+  // The first point outside in a box of whole runs, or kNone: its halves
+  // are looked into, first half first, while their boxes are not inside.
+  std::size_t first_outside_of_box(Box box) const {
+    std::array<Box, 64> pending;
+    std::size_t pending_count = 0;
+    pending[pending_count++] = box;
+    while (pending_count > 0) {
+      const Box at = pending[--pending_count];
+      if (inside(replay_.run_boxes[at.level][at.index])) continue;
+      if (at.level == 0) {
+        const std::size_t begin = at.index * kBoxedRun;
+        const std::size_t end = std::min(begin + kBoxedRun, replay_.vertices.size());
+        for (std::size_t k = begin; k < end; ++k) {
+          if (!inside(replay_.vertices[k])) return k;
         }
-        passed = box_end - index;
-        run *= kBoxedRun;
-      }
-      if (passed > 0) {
-        position += static_cast<int>(passed);
-        index += passed;
-        if (index == n) index = 0;
         continue;
       }
+      pending[pending_count++] = {at.level - 1, 2 * at.index + 1};
+      pending[pending_count++] = {at.level - 1, 2 * at.index};
     }
-    --unboxed;
-    const Point p = replay.vertices[index];
-    if (is_left_turn(bottom, after_bottom, p) != 1 || is_left_turn(before_top, top, p) != 1) break;
-    ++position;
-    if (++index == n) index = 0;
+    return kNone;
+  }
+
+  const HullReplay& replay_;
+  Point bottom_;
+  Point after_bottom_;
+  Point before_top_;
+  Point top_;
+};
+
+// The first base position from `position` to `last` whose point is not on or
+// left of both edges at the deque's ends, or last + 1: replay_feed would
+// change nothing for the points before it. A chain that starts with a long
+// stretch before its first strict left turn has that stretch fed again for
+// every chain cut from its front, and most of it lies inside the hull.
+int first_point_outside(const HullReplay& replay, int position, int last) {
+  if (position > last) return position;
+  const OutsideSearch search(replay);
+  const std::size_t n = polygon_size(replay);
+  auto index = static_cast<std::size_t>(base_vertex(replay, position));
+  auto remaining = static_cast<std::size_t>(last - position) + 1;
+  // At most two stretches of the vertex array: up to its end, then from 0.
+  while (remaining > 0) {
+    const std::size_t end = std::min(n, index + remaining);
+    const std::size_t found = search.first_outside(index, end);
+    position += static_cast<int>(found - index);
+    if (found < end) break;
+    remaining -= end - index;
+    index = 0;
   }
   return position;
 }
@@ -425,6 +491,7 @@ void undo_wrap_steps(HullReplay& replay) {
     undo_step(replay, *step);
   }
   replay.wrap_steps.clear();
+  replay.wrap_offset = -1;
 }
 
 // The base's first strict left turn, as start_position finds it, or -1.
@@ -485,6 +552,7 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
   replay.base_length = chain.length;
   replay.steps.clear();
   replay.wrap_steps.clear();
+  replay.wrap_offset = -1;
   const bool scanned = chain.length >= 3 && !within_turnless_chain(replay, chain);
   replay.start = scanned ? replay_start(replay) : -1;
   if (replay.start < 0) {
@@ -527,8 +595,9 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
 namespace {
 
 // Undoes or redoes the base's steps up to the chain's last point and feeds
-// the points before the start triangle, as chain_hull would for the chain;
-// false, with nothing changed, where the base does not serve the chain or a
+// the points before the start triangle, as chain_hull would for the chain,
+// or keeps those fed for the chain before where they are the same; false,
+// with the deque as it was, where the base does not serve the chain or a
 // step cannot be taken. The offset is the chain's first base position.
 bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
   if (replay.base_length == 0 || chain.length < 3) return false;
@@ -539,6 +608,13 @@ bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
   // Its points after the start triangle: base positions start + 2 .. last.
   const auto wanted = static_cast<std::size_t>(last - replay.start - 1);
   if (wanted > replay.steps.size()) return false;
+  if (replay.wrap_offset >= 0) {
+    if (wanted == replay.steps_applied && offset >= replay.wrap_offset &&
+        offset <= replay.wrap_first_fed) {
+      return true;
+    }
+    undo_wrap_steps(replay);
+  }
   while (replay.steps_applied > wanted)
     undo_step(replay, replay.steps[--replay.steps_applied]);
   while (replay.steps_applied < wanted)
@@ -553,6 +629,7 @@ bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
       const int bottom = replay.bottom;
       const int top = replay.top;
       try {
+        if (replay.wrap_steps.empty()) replay.wrap_first_fed = position;
         replay.wrap_steps.push_back(replay_feed(replay, base_vertex(replay, position)));
       } catch (const ReplayFailed&) {
         replay.bottom = bottom;
@@ -560,10 +637,12 @@ bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
         throw;
       }
     }
+    if (replay.wrap_steps.empty()) replay.wrap_first_fed = last_wrapped + 1;
   } catch (const ReplayFailed&) {
     undo_wrap_steps(replay);
     return false;
   }
+  replay.wrap_offset = offset;
   return true;
 }
 
@@ -685,7 +764,6 @@ bool replay_chain_hull(HullReplay& replay, IndexChain chain, std::vector<int>& h
     undo_wrap_steps(replay);
     return false;
   }
-  undo_wrap_steps(replay);
   hull_positions.assign(replay.read_positions.begin(), replay.read_positions.end());
   return true;
 }
@@ -700,7 +778,6 @@ bool replay_split_choice(HullReplay& replay, IndexChain chain, int middle, int i
     undo_wrap_steps(replay);
     return false;
   }
-  undo_wrap_steps(replay);
   return true;
 }
 

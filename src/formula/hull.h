@@ -75,15 +75,25 @@ struct HullReplay {
   int top = 0;
   std::vector<HullStep> steps;  // the base's points after the start triangle
   std::size_t steps_applied = 0;
-  std::vector<HullStep> wrap_steps;  // the current chain's points before it
+  // The steps of the last chain's points before the start triangle, kept
+  // until another chain needs other ones: fed from base position
+  // wrap_offset (-1 when none are kept), the first of them at
+  // wrap_first_fed. A chain that starts later, no further than that point,
+  // with the same steps after the start triangle, has the same steps: the
+  // points it skips changed nothing. A chain cut near its front, level after
+  // level, needs them only once.
+  std::vector<HullStep> wrap_steps;
+  int wrap_offset = -1;
+  int wrap_first_fed = 0;
   std::vector<unsigned> seen_stamp;  // by base position, for dropping repeats
   unsigned stamp = 0;
   std::vector<int> read_positions;
   // Boxes round the polygon's vertices: on the first level one per
-  // kBoxedRun vertices from the first, on each further level one per
-  // kBoxedRun boxes of the level before. The points before a chain's start
-  // triangle are passed over a run at a time where a box lies inside the
-  // hull's end edges: a spiral's inner windings, level after level.
+  // kBoxedRun vertices from the first, on each further level one per two
+  // boxes of the level before. The points before a chain's start triangle
+  // are passed over a box at a time where it lies inside the hull's end
+  // edges: a spiral's inner windings, level after level, in a logarithmic
+  // number of boxes.
   std::vector<std::vector<PointBox>> run_boxes;
   // The last chain of `vertices` found to have no strict left turn, or none
   // (length 0). Every chain within it has none either and cannot be a base.

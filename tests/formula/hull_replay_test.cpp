@@ -197,5 +197,29 @@ TEST(HullReplay, OnlyChainsWithinOneWithoutALeftTurnAreTurnedDownUnseen) {
   }
 }
 
+// The points before the start triangle are passed over a box at a time
+// where they lie inside the hull so far; a stretch of them that comes back
+// out after thousands of points inside must still be found. Here they turn
+// right all the way: a spiral in, then out past where it began, before a
+// small circle turning left (the start triangle and the points after it).
+TEST(HullReplay, FindsPointsBeforeTheStartThatComeBackOutOfTheHull) {
+  std::vector<Point> polygon;
+  for (int k = 0; k < 1000; ++k) {
+    const double angle = 4 * std::numbers::pi * k / 1000;
+    polygon.push_back({1e5 * std::cos(angle), 1e5 * std::sin(angle)});
+  }
+  const int first = static_cast<int>(polygon.size());
+  for (int k = 0; k < 4000; ++k) {
+    const double angle = -8 * std::numbers::pi * k / 4000;
+    const double radius = k < 2000 ? 1e6 - 350 * k : 3e5 + 450 * (k - 2000);
+    polygon.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+  }
+  for (const double front_share : {0.0, 0.5, 1.0}) {
+    const ReplayCounts counts = check_shrinking_chains(
+        polygon, first, "spiral in and out, front " + std::to_string(front_share), 3, front_share);
+    EXPECT_GT(counts.replayed, 1000);
+  }
+}
+
 }  // namespace
 }  // namespace polyfrep
