@@ -27,15 +27,20 @@ namespace {
 // needs it and then shared: it takes 64 bytes per 8 edges.
 class SharedEdgeIndex {
  public:
-  explicit SharedEdgeIndex(std::span<const Point> vertices) : vertices_(vertices) {}
+  SharedEdgeIndex(std::span<const Point> vertices, const HullTree* hulls)
+      : vertices_(vertices), hulls_(hulls) {}
 
   const PolygonEdgeIndex& get() {
-    std::call_once(built_, [this] { index_ = make_polygon_edge_index(vertices_); });
+    std::call_once(built_, [this] {
+      index_ = make_polygon_edge_index(vertices_);
+      if (hulls_ != nullptr) add_node_circles(index_, *hulls_);
+    });
     return index_;
   }
 
  private:
   std::span<const Point> vertices_;
+  const HullTree* hulls_;
   std::once_flag built_;
   PolygonEdgeIndex index_;
 };
@@ -844,13 +849,13 @@ Decomposition build_polygon_formula(std::span<const Point> vertices,
   // cut is sound it is exactly the plain decomposition.
   const TurnTable turns = make_turn_table(vertices);
   if (options.stop.stop_requested()) return stopped_decomposition();
-  SharedEdgeIndex edges(vertices);
   // A strictly convex outline needs no cut test, and short ones are quicker
   // to walk than to build hulls for.
   std::optional<HullTree> hulls;
   if (vertices.size() >= kHullTreePolygonSize && !is_strictly_convex(turns)) {
     hulls = make_hull_tree(vertices);
   }
+  SharedEdgeIndex edges(vertices, hulls ? &*hulls : nullptr);
   CutCheck check{&turns, &edges, hulls ? &*hulls : nullptr, true, true};
   return decompose(vertices, options, &check);
 }

@@ -11,6 +11,7 @@
 #include "driver/formula_choice.h"
 #include "formula/cut_validity.h"
 #include "formula/formula_check.h"
+#include "formula/hull_tree.h"
 #include "support/polygon_generators.h"
 
 namespace polyfrep {
@@ -131,6 +132,49 @@ TEST(CutValidity, EdgeIndexChangesNoVerdict) {
     }
   }
   EXPECT_GT(rejected, 0);
+}
+
+// The discs round the index's upper nodes only pass over nodes whose edges
+// all miss the ray's line: with them, every cut gets the same verdict and the
+// same crossed edge, which the repair remembers. Spirals are what they are
+// for; the comb and the untangled outline have nodes whose discs hold them
+// loosely.
+TEST(CutValidity, NodeCirclesChangeNoVerdictOrCrossedEdge) {
+  int crossed_count = 0;
+  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+    for (const std::vector<Point>& polygon :
+         {testing::spiral_polygon(1500, 6.5, seed), testing::untangled_polygon(700, seed),
+          testing::comb_polygon(90, seed)}) {
+      const TurnTable turns = make_turn_table(polygon);
+      const PolygonEdgeIndex boxes_only = make_polygon_edge_index(polygon);
+      PolygonEdgeIndex circled = make_polygon_edge_index(polygon);
+      const HullTree hulls = make_hull_tree(polygon);
+      add_node_circles(circled, hulls);
+      ASSERT_FALSE(circled.circles.empty()) << describe(polygon);
+      const int n = static_cast<int>(polygon.size());
+      for (const IndexChain chain : {IndexChain{0, n}, IndexChain{n / 3, n / 2 + 2}}) {
+        const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
+        for (int position = 1; position <= chain.length - 2; ++position) {
+          const auto at = [&](int offset) { return polygon[(chain.first + offset) % n]; };
+          const int join = join_operator(at(position - 1), at(position), at(position + 1));
+          CrossedEdge by_boxes;
+          CrossedEdge by_circles;
+          const bool boxes_verdict =
+              chain_cut_is_valid(polygon, turns, setting, position, join, &boxes_only, &by_boxes);
+          const bool circles_verdict =
+              chain_cut_is_valid(polygon, turns, setting, position, join, &circled, &by_circles);
+          ASSERT_EQ(circles_verdict, boxes_verdict)
+              << describe(polygon) << " chain " << chain.first << "+" << chain.length << " cut at "
+              << position;
+          ASSERT_EQ(by_circles.start, by_boxes.start)
+              << describe(polygon) << " cut at " << position;
+          ASSERT_EQ(by_circles.outgoing_ray, by_boxes.outgoing_ray);
+          crossed_count += by_boxes.start >= 0 ? 1 : 0;
+        }
+      }
+    }
+  }
+  EXPECT_GT(crossed_count, 1000);
 }
 
 // One setting serves every position of its chain, and a chain that wraps past
