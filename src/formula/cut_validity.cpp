@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -211,6 +210,8 @@ class Outline {
 // Runs of vertices on one side of a ray's line, counted through the hull tree
 
 bool strictly_on_side(const Ray& ray, int side, const NodeHull& hull) {
+  const int disc = disc_side(ray.back, ray.origin, ray.origin, hull.disc());
+  if (disc != 0) return disc == side;
   for (std::size_t k = 0; k < hull.size(); ++k) {
     if (side_of(ray, hull[k]) != side) return false;
   }
@@ -859,6 +860,7 @@ std::size_t least_corner(const NodeHull& hull, const SupportLine& line) {
 
 bool hull_beyond(const NodeHull& hull, const SupportLine& line) {
   if (hull.empty()) return true;
+  if (disc_side(line.from, line.to, line.apex, hull.disc()) == line.side) return true;
   const std::size_t k = hull.size();
   const std::size_t least = least_corner(hull, line);
   if (!same_point(hull[least], line.apex)) return beyond(line, hull[least]);
@@ -1034,28 +1036,17 @@ long long first_crossed_edge_in(const Ray& ray, std::span<const Point> vertices,
   return -1;
 }
 
-// Nodes over this many leaves or more get a disc.
-constexpr std::size_t kCircledLeaves = 8;
+// Nodes over this many leaves or more are asked about their disc.
+constexpr std::size_t kDiscAskedLeaves = 8;
 
-using EdgeCircle = PolygonEdgeIndex::Circle;
-
-// Whether every point within the disc lies strictly on one side of the ray's
-// line, the disc's centre further from the line than its radius by more than
-// the rounding of the doubles could make up. A cross product with the rounded
-// direction and offset is within a few units in the last place of each of
-// its two products of the exact one; the margin allows a million times that.
-bool line_passes_circle(const Ray& ray, const EdgeCircle& circle) {
-  const double dx = ray.origin.x - ray.back.x;
-  const double dy = ray.origin.y - ray.back.y;
-  const double ex = circle.x - ray.origin.x;
-  const double ey = circle.y - ray.origin.y;
-  const double first = dx * ey;
-  const double second = dy * ex;
-  const double cross = first - second;
-  const double slack = 1e-9 * (std::fabs(first) + std::fabs(second)) + 1e-300;
-  const double reach = circle.radius * std::sqrt(dx * dx + dy * dy) * (1 + 1e-9);
-  const double needed = reach + slack;
-  return std::isfinite(cross) && std::isfinite(needed) && std::fabs(cross) > needed;
+// Whether the edges begin .. end - 1 of an index node all miss the ray's
+// line: the node's disc in the hull tree holds the starts of its edges, and
+// the last edge's end lies on the same side.
+bool node_beside_line(const Ray& ray, const HullTree& hulls, std::size_t node, std::size_t end) {
+  const int side = disc_side(ray.back, ray.origin, ray.origin, hulls.discs[node]);
+  if (side == 0) return false;
+  const Point last_end = hulls.vertices[end == hulls.vertex_count ? 0 : end];
+  return side_of(ray, last_end) == side;
 }
 
 // A chain's edges as at most two runs [begin, end) of the polygon's edge
@@ -1134,7 +1125,10 @@ long long crossed_edge(const Ray& ray, const PolygonEdgeIndex& edges, IndexChain
     const std::size_t begin = at.first_leaf * kEdgesPerLeaf;
     const std::size_t end = std::min((at.first_leaf + at.leaf_count) * kEdgesPerLeaf, edge_count);
     if (!runs.overlap(begin, end) || !ray_may_meet(slab, edges.boxes[at.node])) continue;
-    if (at.node < edges.circles.size() && line_passes_circle(ray, edges.circles[at.node])) continue;
+    if (edges.hulls != nullptr && at.leaf_count >= kDiscAskedLeaves &&
+        node_beside_line(ray, *edges.hulls, at.node, end)) {
+      continue;
+    }
     if (at.leaf_count > 1) {
       const std::size_t half = at.leaf_count / 2;
       push_in_order({2 * at.node, at.first_leaf, half},
@@ -1181,38 +1175,12 @@ PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices) {
   return index;
 }
 
-void add_node_circles(PolygonEdgeIndex& index, const HullTree& hulls) {
-  const std::size_t leaves = index.leaf_count;
-  // Nodes over kCircledLeaves leaves or more, with the hull tree's node over
-  // the same vertices: the hull tree's blocks are twice as long as leaves.
-  const std::size_t circled = 2 * leaves / kCircledLeaves;
-  if (circled <= 1 || leaves * kEdgesPerLeaf != hulls.leaf_count * kHullBlockSize) return;
-  index.circles.assign(circled, EdgeCircle{0, 0, std::numeric_limits<double>::infinity()});
-  const std::size_t n = index.vertices.size();
-  for (std::size_t node = 1; node < circled; ++node) {
-    const EdgeBox& box = index.boxes[node];
-    if (box.min_x > box.max_x) continue;  // no edges
-    const double cx = box.min_x + (box.max_x - box.min_x) / 2;
-    const double cy = box.min_y + (box.max_y - box.min_y) / 2;
-    const auto level = static_cast<std::size_t>(std::bit_width(node) - 1);
-    const std::size_t run = (leaves >> level) * kEdgesPerLeaf;
-    const std::size_t end = std::min((node - (std::size_t{1} << level) + 1) * run, n);
-    double largest = 0;
-    const auto reach = [&](Point p) {
-      const double px = p.x - cx;
-      const double py = p.y - cy;
-      const double squared = px * px + py * py;
-      // Below the normal range the square loses the distance; hypot keeps it.
-      largest = std::max(largest, squared > 1e-290 ? std::sqrt(squared) : std::hypot(px, py));
-    };
-    const NodeHull hull = node_hull(hulls, node);
-    for (std::size_t k = 0; k < hull.size(); ++k)
-      reach(hull[k]);
-    reach(index.vertices[end == n ? 0 : end]);  // the end of the node's last edge
-    // The rounding of the differences, the square and its root is a few
-    // units in the last place; the radius allows a million times that.
-    const double radius = largest * (1 + 1e-9) + 1e-300;
-    index.circles[node] = EdgeCircle{cx, cy, std::isfinite(radius) ? radius : largest};
+void attach_hull_tree(PolygonEdgeIndex& index, const HullTree& hulls) {
+  // The hull tree's blocks are twice as long as the index's leaves; the two
+  // trees number their nodes alike when their roots span the same vertices.
+  if (index.leaf_count * kEdgesPerLeaf == hulls.leaf_count * kHullBlockSize &&
+      hulls.vertices.data() == index.vertices.data()) {
+    index.hulls = &hulls;
   }
 }
 

@@ -48,22 +48,17 @@ struct PolygonEdgeIndex {
   std::span<const Point> vertices;  // edge i runs from vertex i to vertex i + 1 (0 after n - 1)
   std::vector<Box> boxes;           // a complete binary tree in array order, root at 1
   std::size_t leaf_count = 0;       // leaves are boxes[leaf_count .. 2 * leaf_count)
-  // Discs round the vertices of the upper nodes' edges, for nodes 1 ..
-  // circles.size() - 1, or none. A chain winding around itself has windings
-  // whose boxes every ray from it meets and whose discs most rays' lines
-  // pass by.
-  struct Circle {
-    double x, y, radius;
-  };
-  std::vector<Circle> circles;
+  // The polygon's hull tree, where its nodes hold the vertices of the
+  // index's nodes of the same numbers, or none. A chain winding around itself
+  // has windings whose boxes every ray from it meets and whose discs most
+  // rays' lines pass by.
+  const HullTree* hulls = nullptr;
 };
 
 PolygonEdgeIndex make_polygon_edge_index(std::span<const Point> vertices);
 
-// Adds the discs of the index's nodes over 256 edges or more, worked out
-// from the polygon's hull tree: a disc holds the vertices when it holds
-// their hull's corners.
-void add_node_circles(PolygonEdgeIndex& index, const HullTree& hulls);
+// Lets the index ask the polygon's hull tree about its upper nodes.
+void attach_hull_tree(PolygonEdgeIndex& index, const HullTree& hulls);
 
 // Whether cutting `chain` at `cut_position` (1 to length - 2) and joining the
 // two parts with `join` (TOKEN_INTERSECT or TOKEN_UNION) keeps the region on

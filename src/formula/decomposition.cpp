@@ -33,7 +33,7 @@ class SharedEdgeIndex {
   const PolygonEdgeIndex& get() {
     std::call_once(built_, [this] {
       index_ = make_polygon_edge_index(vertices_);
-      if (hulls_ != nullptr) add_node_circles(index_, *hulls_);
+      if (hulls_ != nullptr) attach_hull_tree(index_, *hulls_);
     });
     return index_;
   }

@@ -1,6 +1,8 @@
 #include "formula/hull_tree.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "geometry/exact.h"
 #include "geometry/segments.h"
@@ -59,7 +61,56 @@ void append_strict_hull(std::vector<Keyed>& points, std::vector<Keyed>& hull,
     corners.push_back(corner.vertex);
 }
 
+// The disc round a node's corners: the centre of their bounding box, and
+// their greatest distance from it. The differences, the squares, their sum
+// and its root each round by half a unit in the last place; the radius
+// allows a million times that.
+HullDisc disc_round(std::span<const Point> vertices, std::span<const int> corners) {
+  constexpr HullDisc kNoDisc{0, 0, std::numeric_limits<double>::infinity()};
+  if (corners.empty()) return kNoDisc;
+  const auto corner = [&](std::size_t k) { return vertices[static_cast<std::size_t>(corners[k])]; };
+  double min_x = corner(0).x, max_x = corner(0).x, min_y = corner(0).y, max_y = corner(0).y;
+  for (std::size_t k = 1; k < corners.size(); ++k) {
+    min_x = std::min(min_x, corner(k).x);
+    max_x = std::max(max_x, corner(k).x);
+    min_y = std::min(min_y, corner(k).y);
+    max_y = std::max(max_y, corner(k).y);
+  }
+  const double x = min_x + (max_x - min_x) / 2;
+  const double y = min_y + (max_y - min_y) / 2;
+  double largest = 0;
+  for (std::size_t k = 0; k < corners.size(); ++k) {
+    const double dx = corner(k).x - x;
+    const double dy = corner(k).y - y;
+    const double squared = dx * dx + dy * dy;
+    // Below the normal range the square loses the distance; hypot keeps it.
+    largest = std::max(largest, squared > 1e-290 ? std::sqrt(squared) : std::hypot(dx, dy));
+  }
+  const double radius = largest * (1 + 1e-9) + 1e-300;
+  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(radius)) return kNoDisc;
+  return {x, y, radius};
+}
+
 }  // namespace
+
+int disc_side(Point from, Point to, Point through, const HullDisc& disc) {
+  // The cross product of the rounded direction and offset is within a few
+  // units in the last place of each of its two products of the exact one;
+  // the margin allows a million times that.
+  const double dx = to.x - from.x;
+  const double dy = to.y - from.y;
+  const double ex = disc.x - through.x;
+  const double ey = disc.y - through.y;
+  const double first = dx * ey;
+  const double second = dy * ex;
+  const double cross = first - second;
+  const double slack = 1e-9 * (std::fabs(first) + std::fabs(second)) + 1e-300;
+  const double needed = disc.radius * std::sqrt(dx * dx + dy * dy) * (1 + 1e-9) + slack;
+  if (!std::isfinite(cross) || !std::isfinite(needed)) return 0;
+  if (cross > needed) return 1;
+  if (cross < -needed) return -1;
+  return 0;
+}
 
 HullTree make_hull_tree(std::span<const Point> vertices) {
   HullTree tree;
@@ -98,6 +149,9 @@ HullTree make_hull_tree(std::span<const Point> vertices) {
     }
     build(node);
   }
+  tree.discs.resize(node_count);
+  for (std::size_t node = 1; node < node_count; ++node)
+    tree.discs[node] = disc_round(vertices, node_corners(tree, node));
   return tree;
 }
 

@@ -21,6 +21,15 @@ namespace polyfrep {
 // Corners are kept as vertex indices, a quarter of the room of the points:
 // the runs of a spiral are their own hulls at every level up to a winding,
 // so that its tree holds several corners per vertex.
+// A disc that holds a node's vertices, its radius worked out in doubles with
+// room for their rounding; infinite where the node has no vertex or the
+// distances overflow.
+struct HullDisc {
+  double x = 0;
+  double y = 0;
+  double radius = 0;
+};
+
 struct HullTree {
   std::span<const Point> vertices;  // the polygon's, which the tree does not own
   std::size_t vertex_count = 0;
@@ -29,7 +38,17 @@ struct HullTree {
   std::vector<std::size_t> hull_begin;
   std::vector<std::size_t> hull_end;
   std::vector<int> corners;
+  // Per node. A line that passes a node's disc by passes all its vertices by
+  // on the same side, which a few operations on doubles can tell: the discs
+  // of a spiral's windings, which most lines through a winding's vertex pass
+  // by, save the exact searches of their hulls.
+  std::vector<HullDisc> discs;
 };
+
+// The side of the line through `through` parallel to from -> to on which
+// every point of the disc lies strictly (1 left, -1 right, as cross_sign
+// counts), or 0 when the doubles cannot tell.
+int disc_side(Point from, Point to, Point through, const HullDisc& disc);
 
 inline constexpr std::size_t kHullBlockSize = 64;
 
@@ -39,24 +58,29 @@ inline constexpr std::size_t kHullBlockSize = 64;
 // `vertices`, which must outlive it.
 HullTree make_hull_tree(std::span<const Point> vertices);
 
-// A node's hull: its corners, as points.
+// A node's hull: its corners, as points, and its disc.
 class NodeHull {
  public:
-  NodeHull(std::span<const Point> vertices, std::span<const int> corners)
-      : vertices_(vertices), corners_(corners) {}
+  NodeHull(std::span<const Point> vertices, std::span<const int> corners, const HullDisc& disc)
+      : vertices_(vertices), corners_(corners), disc_(&disc) {}
   std::size_t size() const { return corners_.size(); }
   bool empty() const { return corners_.empty(); }
   Point operator[](std::size_t k) const { return vertices_[static_cast<std::size_t>(corners_[k])]; }
+  const HullDisc& disc() const { return *disc_; }
 
  private:
   std::span<const Point> vertices_;
   std::span<const int> corners_;
+  const HullDisc* disc_;
 };
 
+inline std::span<const int> node_corners(const HullTree& tree, std::size_t node) {
+  return std::span<const int>(tree.corners)
+      .subspan(tree.hull_begin[node], tree.hull_end[node] - tree.hull_begin[node]);
+}
+
 inline NodeHull node_hull(const HullTree& tree, std::size_t node) {
-  return NodeHull(tree.vertices,
-                  std::span<const int>(tree.corners)
-                      .subspan(tree.hull_begin[node], tree.hull_end[node] - tree.hull_begin[node]));
+  return NodeHull(tree.vertices, node_corners(tree, node), tree.discs[node]);
 }
 
 // Calls visit(points) for sets of points whose union has the convex hull of

@@ -134,12 +134,12 @@ TEST(CutValidity, EdgeIndexChangesNoVerdict) {
   EXPECT_GT(rejected, 0);
 }
 
-// The discs round the index's upper nodes only pass over nodes whose edges
-// all miss the ray's line: with them, every cut gets the same verdict and the
-// same crossed edge, which the repair remembers. Spirals are what they are
-// for; the comb and the untangled outline have nodes whose discs hold them
+// The hull tree's discs only pass over index nodes whose edges all miss the
+// ray's line: with them, every cut gets the same verdict and the same
+// crossed edge, which the repair remembers. Spirals are what they are for;
+// the comb and the untangled outline have nodes whose discs hold them
 // loosely.
-TEST(CutValidity, NodeCirclesChangeNoVerdictOrCrossedEdge) {
+TEST(CutValidity, NodeDiscsChangeNoVerdictOrCrossedEdge) {
   int crossed_count = 0;
   for (std::uint64_t seed = 1; seed <= 3; ++seed) {
     for (const std::vector<Point>& polygon :
@@ -147,10 +147,10 @@ TEST(CutValidity, NodeCirclesChangeNoVerdictOrCrossedEdge) {
           testing::comb_polygon(90, seed)}) {
       const TurnTable turns = make_turn_table(polygon);
       const PolygonEdgeIndex boxes_only = make_polygon_edge_index(polygon);
-      PolygonEdgeIndex circled = make_polygon_edge_index(polygon);
+      PolygonEdgeIndex with_discs = make_polygon_edge_index(polygon);
       const HullTree hulls = make_hull_tree(polygon);
-      add_node_circles(circled, hulls);
-      ASSERT_FALSE(circled.circles.empty()) << describe(polygon);
+      attach_hull_tree(with_discs, hulls);
+      ASSERT_NE(with_discs.hulls, nullptr) << describe(polygon);
       const int n = static_cast<int>(polygon.size());
       for (const IndexChain chain : {IndexChain{0, n}, IndexChain{n / 3, n / 2 + 2}}) {
         const ChainCutSetting setting = make_chain_cut_setting(polygon, turns, chain);
@@ -158,17 +158,15 @@ TEST(CutValidity, NodeCirclesChangeNoVerdictOrCrossedEdge) {
           const auto at = [&](int offset) { return polygon[(chain.first + offset) % n]; };
           const int join = join_operator(at(position - 1), at(position), at(position + 1));
           CrossedEdge by_boxes;
-          CrossedEdge by_circles;
+          CrossedEdge by_discs;
           const bool boxes_verdict =
               chain_cut_is_valid(polygon, turns, setting, position, join, &boxes_only, &by_boxes);
-          const bool circles_verdict =
-              chain_cut_is_valid(polygon, turns, setting, position, join, &circled, &by_circles);
-          ASSERT_EQ(circles_verdict, boxes_verdict)
-              << describe(polygon) << " chain " << chain.first << "+" << chain.length << " cut at "
-              << position;
-          ASSERT_EQ(by_circles.start, by_boxes.start)
-              << describe(polygon) << " cut at " << position;
-          ASSERT_EQ(by_circles.outgoing_ray, by_boxes.outgoing_ray);
+          const bool discs_verdict =
+              chain_cut_is_valid(polygon, turns, setting, position, join, &with_discs, &by_discs);
+          ASSERT_EQ(discs_verdict, boxes_verdict) << describe(polygon) << " chain " << chain.first
+                                                  << "+" << chain.length << " cut at " << position;
+          ASSERT_EQ(by_discs.start, by_boxes.start) << describe(polygon) << " cut at " << position;
+          ASSERT_EQ(by_discs.outgoing_ray, by_boxes.outgoing_ray);
           crossed_count += by_boxes.start >= 0 ? 1 : 0;
         }
       }

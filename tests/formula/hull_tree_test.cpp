@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,6 +95,12 @@ TEST(HullTree, EveryNodeHoldsTheStrictHullOfItsRun) {
         for (const Point& point : run) {
           EXPECT_LE(dot_sign(point, hull[0], point, hull[1]), 0) << where(input, node);
         }
+      }
+      // The disc holds every vertex of the node.
+      const HullDisc& disc = tree.discs[node];
+      for (const Point& point : run) {
+        EXPECT_LE(std::hypot(point.x - disc.x, point.y - disc.y), disc.radius)
+            << where(input, node);
       }
       if (HasFailure()) return;
     }
