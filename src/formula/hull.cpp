@@ -405,13 +405,18 @@ class OutsideSearch {
     return is_left_turn(bottom_, after_bottom_, p) == 1 && is_left_turn(before_top_, top_, p) == 1;
   }
 
-  // The points begin .. end - 1, all in run `run`, whose box is tried first.
-  std::size_t first_outside_of_points(std::size_t begin, std::size_t end, std::size_t run) const {
-    if (begin < end && inside(replay_.run_boxes.front()[run])) return end;
+  // The first of the points begin .. end - 1 outside, or end.
+  std::size_t first_outside_point(std::size_t begin, std::size_t end) const {
     for (std::size_t k = begin; k < end; ++k) {
       if (!inside(replay_.vertices[k])) return k;
     }
     return end;
+  }
+
+  // The same for points all in run `run`, whose box is tried first.
+  std::size_t first_outside_of_points(std::size_t begin, std::size_t end, std::size_t run) const {
+    if (begin < end && inside(replay_.run_boxes.front()[run])) return end;
+    return first_outside_point(begin, end);
   }
 
   // The first point outside in a box of whole runs, or kNone: its halves
@@ -426,9 +431,8 @@ class OutsideSearch {
       if (at.level == 0) {
         const std::size_t begin = at.index * kBoxedRun;
         const std::size_t end = std::min(begin + kBoxedRun, replay_.vertices.size());
-        for (std::size_t k = begin; k < end; ++k) {
-          if (!inside(replay_.vertices[k])) return k;
-        }
+        const std::size_t found = first_outside_point(begin, end);
+        if (found < end) return found;
         continue;
       }
       pending[pending_count++] = {at.level - 1, 2 * at.index + 1};
@@ -646,6 +650,21 @@ bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
   return true;
 }
 
+// The first of first .. last - 1 where `holds` is false, or last; for a
+// predicate true on a prefix of the range.
+template <class Holds>
+int first_failing(int first, int last, Holds&& holds) {
+  while (first < last) {
+    const int middle = first + (last - first) / 2;
+    if (holds(middle)) {
+      first = middle + 1;
+    } else {
+      last = middle;
+    }
+  }
+  return first;
+}
+
 // When a slot's vertex was pushed, as a rank: the start triangle's three
 // (in the order start - 1, start, start + 1), then the base's points after
 // it in order, then the points before it in order. Read from the bottom slot
@@ -680,43 +699,17 @@ int replayed_split_choice(const HullReplay& replay, int offset, int middle, int 
     return base_position(replay, replay_slot(replay, index)) - offset;
   };
   if (first > last) return initial_choice;
+  const auto rank = [&](int index) { return push_rank(replay, index); };
   // The valley: the first slot whose rank is below the next one's.
-  int low = replay.bottom;
-  int high = replay.top;
-  while (low < high) {
-    const int mid = low + (high - low) / 2;
-    if (push_rank(replay, mid) > push_rank(replay, mid + 1)) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  const int valley = low;
-  const long long first_wrapped_rank = replay.base_length;
+  const int valley =
+      first_failing(replay.bottom, replay.top, [&](int k) { return rank(k) > rank(k + 1); });
   // On the bottom side the points before the start triangle come first
   // (lowest slots); on the top side last.
-  low = replay.bottom;
-  high = valley;
-  while (low < high) {
-    const int mid = low + (high - low) / 2;
-    if (push_rank(replay, mid) >= first_wrapped_rank) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  const int bottom_unwrapped = low;
-  low = valley;
-  high = replay.top + 1;
-  while (low < high) {
-    const int mid = low + (high - low) / 2;
-    if (push_rank(replay, mid) < first_wrapped_rank) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  const int top_wrapped = low;
+  const long long first_wrapped_rank = replay.base_length;
+  const int bottom_unwrapped =
+      first_failing(replay.bottom, valley, [&](int k) { return rank(k) >= first_wrapped_rank; });
+  const int top_wrapped =
+      first_failing(valley, replay.top + 1, [&](int k) { return rank(k) < first_wrapped_rank; });
   const MonotoneSlots stretches[] = {{replay.bottom, bottom_unwrapped - 1, false},
                                      {bottom_unwrapped, valley, false},
                                      {valley, top_wrapped - 1, true},
@@ -730,20 +723,12 @@ int replayed_split_choice(const HullReplay& replay, int offset, int middle, int 
     stretch.first = std::max(stretch.first, first);
     stretch.last = std::min(stretch.last, last);
     if (stretch.first > stretch.last) continue;
-    // The first slot whose position lies on the far side of the middle.
-    int lo = stretch.first;
-    int hi = stretch.last + 1;
-    while (lo < hi) {
-      const int mid = lo + (hi - lo) / 2;
-      const int at = position(mid);
-      if (stretch.rising ? at < middle : at > middle) {
-        lo = mid + 1;
-      } else {
-        hi = mid;
-      }
-    }
-    if (lo > stretch.first) candidates[candidate_count++] = lo - 1;
-    if (lo <= stretch.last) candidates[candidate_count++] = lo;
+    // The first slot whose position is the middle or past it.
+    const int beyond = first_failing(stretch.first, stretch.last + 1, [&](int k) {
+      return stretch.rising ? position(k) < middle : position(k) > middle;
+    });
+    if (beyond > stretch.first) candidates[candidate_count++] = beyond - 1;
+    if (beyond <= stretch.last) candidates[candidate_count++] = beyond;
   }
   int best = initial_choice;
   for (std::size_t k = 0; k < candidate_count; ++k) {

@@ -8,6 +8,15 @@
 
 namespace polyfrep {
 
+// A disc that holds a node's vertices, its radius worked out in doubles with
+// room for their rounding; infinite where the node has no vertex or the
+// distances overflow.
+struct HullDisc {
+  double x = 0;
+  double y = 0;
+  double radius = 0;
+};
+
 // The exact convex hulls of runs of consecutive polygon vertices, built once
 // for the whole polygon, so that a question about every vertex of a chain can
 // be asked of a few hulls instead of all of the chain's vertices.
@@ -21,15 +30,6 @@ namespace polyfrep {
 // Corners are kept as vertex indices, a quarter of the room of the points:
 // the runs of a spiral are their own hulls at every level up to a winding,
 // so that its tree holds several corners per vertex.
-// A disc that holds a node's vertices, its radius worked out in doubles with
-// room for their rounding; infinite where the node has no vertex or the
-// distances overflow.
-struct HullDisc {
-  double x = 0;
-  double y = 0;
-  double radius = 0;
-};
-
 struct HullTree {
   std::span<const Point> vertices;  // the polygon's, which the tree does not own
   std::size_t vertex_count = 0;
