@@ -29,6 +29,7 @@
 #include "io/plot_file.h"
 #include "io/polygon_file.h"
 #include "polygon/diagnosis.h"
+#include "polygon/self_intersection.h"
 
 namespace polyfrep {
 
@@ -277,8 +278,17 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
   }
 
   // The sweep comes first: when it finds a crossing, the less of the started
-  // decomposition has been done in vain.
-  PendingDecomposition pending_decomposition(vertices, diagnosis);
+  // decomposition has been done in vain. An outline that turns straight back
+  // at a vertex crosses itself there, as the sweep will find, so its
+  // decomposition is the plain one from the start; the crossing reported is
+  // still the sweep's.
+  PolygonDiagnosis known_before_sweep = diagnosis;
+  if (repairs_cuts(diagnosis)) {
+    if (const std::optional<EdgeCrossing> turn_back = turn_back_crossing(vertices)) {
+      known_before_sweep.crossings.push_back(*turn_back);
+    }
+  }
+  PendingDecomposition pending_decomposition(vertices, known_before_sweep);
   find_crossings(vertices, 1, std::nullopt, diagnosis);
   pending_decomposition.sweep_done(diagnosis);
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});

@@ -270,6 +270,23 @@ std::vector<EdgeCrossing> sweep_self_intersections(std::span<const Point> vertic
   return crossings;
 }
 
+std::optional<EdgeCrossing> turn_back_crossing(std::span<const Point> vertices) {
+  const std::size_t n = vertices.size();
+  if (n < 3) return std::nullopt;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point before = vertices[i == 0 ? n - 1 : i - 1];
+    const Point at = vertices[i];
+    const Point after = vertices[i + 1 == n ? 0 : i + 1];
+    if (same_point(before, at) || same_point(at, after)) continue;
+    if (orientation_sign(before, at, after) == 0 && dot_sign(before, at, at, after) < 0) {
+      const int incoming = static_cast<int>(i == 0 ? n - 1 : i - 1);
+      const int outgoing = static_cast<int>(i);
+      return EdgeCrossing{std::min(incoming, outgoing), std::max(incoming, outgoing)};
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<EdgeCrossing> nearby_crossing(std::span<const Point> vertices, int reach) {
   const Outline outline = outline_of(vertices);
   const int count = outline.size();

@@ -37,6 +37,12 @@ std::vector<EdgeCrossing> find_self_intersections(std::span<const Point> vertice
 std::vector<EdgeCrossing> sweep_self_intersections(std::span<const Point> vertices,
                                                    int max_reported);
 
+// The first vertex at which the outline turns straight back, its next edge
+// running back along the one before it, as the crossing of those two edges;
+// exact, in one pass. Coastlines have such spikes of zero width. Vertices
+// next to an edge of zero length are passed over.
+std::optional<EdgeCrossing> turn_back_crossing(std::span<const Point> vertices);
+
 // The first crossing pair of edges at most `reach` apart along the outline
 // (zero-length edges not counted), by testing each such pair: cheap, and
 // enough for the small tangles that moving vertices slightly makes.

@@ -77,7 +77,7 @@ std::vector<Point> figure_eight(std::mt19937_64& random, int per_loop) {
 // every pair it lists is one of them.
 TEST(SelfIntersection, SweepAgreesWithAllPairs) {
   std::mt19937_64 random(2024);
-  int with_crossings = 0, simple = 0, stars = 0, nearby_found = 0;
+  int with_crossings = 0, simple = 0, stars = 0, nearby_found = 0, turn_backs = 0;
   for (int round = 0; round < 6000; ++round) {
     const int count = 3 + static_cast<int>(random() % 12);
     std::vector<Point> vertices;
@@ -100,6 +100,12 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
       EXPECT_NE(std::find(all.begin(), all.end(), *nearby), all.end()) << "round " << round;
       ++nearby_found;
     }
+    // A turn straight back is a true crossing, which the converter acts on
+    // before the sweep.
+    if (const std::optional<EdgeCrossing> turn_back = turn_back_crossing(vertices)) {
+      EXPECT_NE(std::find(all.begin(), all.end(), *turn_back), all.end()) << "round " << round;
+      ++turn_backs;
+    }
     EXPECT_EQ(find_self_intersections(vertices, 1).empty(), all.empty()) << "round " << round;
     ASSERT_EQ(swept.empty(), all.empty()) << "round " << round;
     for (const EdgeCrossing& crossing : swept) {
@@ -116,6 +122,32 @@ TEST(SelfIntersection, SweepAgreesWithAllPairs) {
   EXPECT_GT(with_crossings, 1000);
   EXPECT_GT(stars, 700);  // the star outlines without a repeated vertex
   EXPECT_GT(nearby_found, 500);
+  EXPECT_GT(turn_backs, 100);
+}
+
+// Spikes of zero width: the first vertex where the outline turns straight
+// back, also at vertex 0 and where it overshoots the vertex before; an
+// outline going straight on, or coming back only next to an edge of zero
+// length, has none.
+TEST(SelfIntersection, TurnBackCrossings) {
+  const struct {
+    const char* name;
+    std::vector<Point> vertices;
+    std::optional<EdgeCrossing> expected;
+  } cases[] = {
+      {"spike out of a side",
+       {{0, 0}, {4, 0}, {4, 2}, {6, 2}, {4, 2}, {4, 4}, {0, 4}},
+       EdgeCrossing{2, 3}},
+      {"spike tip at vertex 0",
+       {{6, 2}, {4, 2}, {4, 4}, {0, 4}, {0, 0}, {4, 0}, {4, 2}},
+       EdgeCrossing{0, 6}},
+      {"back past the vertex before", {{0, 0}, {4, 0}, {2, 0}, {2, 3}}, EdgeCrossing{0, 1}},
+      {"straight on", {{0, 0}, {2, 0}, {4, 0}, {4, 4}, {0, 4}}, std::nullopt},
+      {"back after a repeated vertex", {{0, 0}, {4, 0}, {4, 0}, {2, 0}, {2, 3}}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(turn_back_crossing(c.vertices), c.expected) << c.name;
+  }
 }
 
 // The sweep reports the first conflict it meets, so corners at one point must
