@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "formula/bisection.h"
 #include "formula/token_list.h"
 #include "geometry/exact.h"
 #include "geometry/segments.h"
@@ -819,21 +820,6 @@ int distance_change(const SupportLine& line, Point a, Point b) {
   return cross_sign(line.from, line.to, a, b) * line.side;
 }
 
-// The first of first .. last - 1 where `holds` is false, or last; for a
-// predicate true on a prefix. Otherwise some index in the range.
-template <class Holds>
-std::size_t first_failing(std::size_t first, std::size_t last, Holds&& holds) {
-  while (first < last) {
-    const std::size_t middle = first + (last - first) / 2;
-    if (holds(middle)) {
-      first = middle + 1;
-    } else {
-      last = middle;
-    }
-  }
-  return first;
-}
-
 // A corner of a strict hull (counter-clockwise from its smallest corner in
 // (x, y) order) whose distance to the line's side is least. From the
 // smallest corner to the largest, the edges' directions lie within a half
@@ -843,13 +829,14 @@ std::size_t first_failing(std::size_t first, std::size_t last, Holds&& holds) {
 std::size_t least_corner(const NodeHull& hull, const SupportLine& line) {
   const std::size_t k = hull.size();
   const auto corner = [&](std::size_t i) { return hull[i % k]; };
-  const std::size_t largest = first_failing(0, k - 1, [&](std::size_t i) {
+  const std::size_t largest = first_failing(std::size_t{0}, k - 1, [&](std::size_t i) {
     return hull[i].x < hull[i + 1].x || (hull[i].x == hull[i + 1].x && hull[i].y < hull[i + 1].y);
   });
   const auto falls = [&](std::size_t i) {
     return distance_change(line, corner(i), corner(i + 1)) < 0;
   };
-  const std::array<std::size_t, 4> candidates = {0, largest, first_failing(0, largest, falls),
+  const std::array<std::size_t, 4> candidates = {0, largest,
+                                                 first_failing(std::size_t{0}, largest, falls),
                                                  first_failing(largest, k, falls) % k};
   std::size_t least = candidates[0];
   for (const std::size_t candidate : candidates) {

@@ -9,6 +9,8 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "formula/bisection.h"
+
 namespace polyfrep {
 
 namespace {
@@ -648,21 +650,6 @@ bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
   }
   replay.wrap_offset = offset;
   return true;
-}
-
-// The first of first .. last - 1 where `holds` is false, or last; for a
-// predicate true on a prefix of the range.
-template <class Holds>
-int first_failing(int first, int last, Holds&& holds) {
-  while (first < last) {
-    const int middle = first + (last - first) / 2;
-    if (holds(middle)) {
-      first = middle + 1;
-    } else {
-      last = middle;
-    }
-  }
-  return first;
 }
 
 // When a slot's vertex was pushed, as a rank: the start triangle's three
