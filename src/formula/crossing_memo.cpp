@@ -351,28 +351,42 @@ void EndCrossingMemo::remember(int vertex, int edge, bool outgoing_ray) {
   ruled_out_.set(vertex, edge_in_focus(focus_, domain_.length, edge));
 }
 
-// Forgets the vertices of a list whose crossing does not survive the
-// shortening. Those that survive have directions strictly inside one cone of
-// less than half a turn, bounded by the new end ray's direction (exclusive):
-// for a left wedge the cone ends there, for a right one it starts there. So
-// the others are the vertices from that direction onwards (left) or
-// backwards (right), in the list's order, up to the first that survives.
+// Forgets the vertices of a list whose crossing does not carry over to the
+// new end ray. Those whose direction shows it have directions strictly
+// inside one cone of less than half a turn, bounded by the new end ray's
+// direction (exclusive): for a left wedge the cone ends there, for a right
+// one it starts there. So the others are the vertices from that direction
+// onwards (left) or backwards (right), in the list's order, up to the first
+// that the direction shows; each of them is kept if its ray crosses the new
+// end ray all the same. In a chain winding around itself most of them do,
+// level after level, and would otherwise be tried and filed again.
 void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const ShorteningWedge& wedge) {
   const Ray new_end = make_ray(wedge.inward, wedge.apex);
+  // Kept vertices are passed over; once each has been seen, none shows it.
+  std::size_t unseen = list.size();
+  const auto carried = [&](int vertex) {
+    const Ray ray = ray_of(vertex);
+    return crosses_shortened_end_ray(wedge, ray.back, ray.origin);
+  };
   if (wedge.sign > 0) {
     auto at = list.lower_bound(new_end);
-    while (!list.empty()) {
+    for (; unseen > 0; --unseen) {
       if (at == list.end()) at = list.begin();
       if (survives(wedge, ray_of(at->vertex))) break;
+      if (carried(at->vertex)) {
+        ++at;
+        continue;
+      }
       forget(at->vertex);
       at = list.erase(at);
     }
   } else {
     auto at = list.upper_bound(new_end);
-    while (!list.empty()) {
+    for (; unseen > 0; --unseen) {
       if (at == list.begin()) at = list.end();
       --at;
       if (survives(wedge, ray_of(at->vertex))) break;
+      if (carried(at->vertex)) continue;
       forget(at->vertex);
       at = list.erase(at);
     }
@@ -383,10 +397,17 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
   const int list = list_of_edge_[to_index(from)];
   if (list < 0) return;
   if (wedge.sign == 0) {
-    // Nothing survives.
-    for (const Entry& entry : lists_[to_index(list)].vertices)
-      forget(entry.vertex);
-    lists_[to_index(list)].vertices.clear();
+    // No direction shows a crossing: each is tried.
+    EdgeVertices& vertices = lists_[to_index(list)].vertices;
+    for (auto at = vertices.begin(); at != vertices.end();) {
+      const Ray ray = ray_of(at->vertex);
+      if (crosses_shortened_end_ray(wedge, ray.back, ray.origin)) {
+        ++at;
+      } else {
+        forget(at->vertex);
+        at = vertices.erase(at);
+      }
+    }
   } else {
     forget_lost_crossings(lists_[to_index(list)].vertices, wedge);
   }
@@ -412,7 +433,9 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
 
 void EndCrossingMemo::carry_edge_crossing(int vertex, bool outgoing_ray, int to,
                                           const ShorteningWedge& wedge) {
-  if (ruled_out_.test(vertex) || !survives(wedge, ray_of(vertex, outgoing_ray))) return;
+  if (ruled_out_.test(vertex)) return;
+  const Ray ray = ray_of(vertex, outgoing_ray);
+  if (!survives(wedge, ray) && !crosses_shortened_end_ray(wedge, ray.back, ray.origin)) return;
   remember(vertex, to, outgoing_ray);
 }
 

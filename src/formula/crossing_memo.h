@@ -109,9 +109,10 @@ class EndCrossingMemo {
   void focus(IndexChain chain);
   void remember(int vertex, int edge, bool outgoing_ray);
   // The end edge `from` becomes `to`, one vertex shorter at that end: the
-  // vertices that remember `from` and whose crossing survives the shortening
-  // by `wedge` remember `to` from now on. The others are forgotten: no later
-  // chain keeps `from`, which only the part cut off has.
+  // vertices that remember `from` and whose cut ray crosses the new end ray
+  // too (shown by `wedge` or found exactly) remember `to` from now on. The
+  // others are forgotten: no later chain keeps `from`, which only the part
+  // cut off has.
   void carry_over_shortening(int from, int to, const ShorteningWedge& wedge);
   // The same for a vertex not ruled out here whose cut ray crosses the
   // dropped end edge itself (another memo's record): that edge lies on the

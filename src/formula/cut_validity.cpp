@@ -1258,6 +1258,10 @@ bool end_crossing_survives_shortening(const ShorteningWedge& wedge, Point ray_ba
          cross_sign(wedge.inward, wedge.apex, ray_back, ray_origin) == -wedge.sign;
 }
 
+bool crosses_shortened_end_ray(const ShorteningWedge& wedge, Point ray_back, Point ray_origin) {
+  return rays_cross_ahead(Ray{ray_back, ray_origin}, Ray{wedge.inward, wedge.apex});
+}
+
 bool polygon_cut_is_valid(std::span<const Point> vertices, const TurnTable& turns, int a, int b,
                           bool a_is_extreme, bool b_is_extreme) {
   if (is_strictly_convex(turns)) return true;

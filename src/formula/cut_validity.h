@@ -145,6 +145,11 @@ struct ShorteningWedge {
 ShorteningWedge shortening_wedge(Point inward, Point apex, Point dropped);
 bool end_crossing_survives_shortening(const ShorteningWedge& wedge, Point ray_back,
                                       Point ray_origin);
+// Whether that cut ray crosses the shorter chain's end ray (from `inward`
+// through the apex, continued beyond it) strictly ahead of both origins,
+// decided from the points: a ray that does so in a direction inside the
+// wedge, which the test above cannot show, still crosses it.
+bool crosses_shortened_end_ray(const ShorteningWedge& wedge, Point ray_back, Point ray_origin);
 
 // Whether every interior turn of the chain (at positions 1 to length - 2) is
 // strictly left, or every one strictly right; such a chain may be cut

@@ -124,7 +124,8 @@ TEST(EndCrossingMemo, CarriesOverWhatTryingEveryVertexCarriesOver) {
     std::vector<bool> outgoing(std::size_t(vertex_count), false);
     const auto survives = [&](const ShorteningWedge& wedge, int vertex, bool out) {
       const Point back = out ? at(vertex + 1) : at(vertex + int(points.size()) - 1);
-      return end_crossing_survives_shortening(wedge, back, at(vertex));
+      return end_crossing_survives_shortening(wedge, back, at(vertex)) ||
+             crosses_shortened_end_ray(wedge, back, at(vertex));
     };
     memo.focus(reference.focus);
     int carried = 0;
