@@ -441,11 +441,12 @@ class ChainDecomposer {
 
   // When the chain is a part of the memos' focus, the positions an end ray
   // or a dropped edge rejected there are mostly rejected by the new end ray:
-  // those whose crossing ray shows it by its direction, one dropped vertex
-  // after the other, are remembered with the new end's edge instead of being
-  // tried again. A chain winding around itself loses a vertex or a few at
-  // alternate ends level after level, and a third of its positions (or, at
-  // the first levels, nearly all) would be tried again at each.
+  // those whose crossing ray shows it by its direction or crosses the new
+  // end ray all the same, one dropped vertex after the other, are remembered
+  // with the new end's edge instead of being tried again. A chain winding
+  // around itself loses a vertex or a few at alternate ends level after
+  // level, and a third of its positions (or, at the first levels, nearly
+  // all) would be tried again at each.
   void carry_end_rejections(IndexChain focus) {
     const IndexChain before = memo_focus_;
     const int dropped_in_front = focus.first - before.first;
