@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <numeric>
 #include <stdexcept>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "formula/bisection.h"
 
@@ -259,7 +262,7 @@ void write_slot(HullReplay& replay, int index, int vertex) {
 // feed_point on the replay's slots, recording what it changes.
 HullStep replay_feed(HullReplay& replay, int vertex) {
   const Point p = replay.vertices[static_cast<std::size_t>(vertex)];
-  HullStep step{replay.bottom, replay.top, replay.bottom, replay.top, -1, -1, -1};
+  HullStep step{replay.bottom, replay.top, kNothingPushed, kNothingPushed};
   if (replay_left_of_bottom_edge(replay, p) && replay_left_of_top_edge(replay, p)) return step;
   while (replay.bottom <= replay.top - 1 && !replay_left_of_bottom_edge(replay, p)) {
     ++replay.bottom;
@@ -274,7 +277,6 @@ HullStep replay_feed(HullReplay& replay, int vertex) {
   }
   step.bottom_after = replay.bottom;
   step.top_after = replay.top;
-  step.position = vertex;
   step.bottom_overwritten = replay.slots[static_cast<std::size_t>(replay.bottom)];
   write_slot(replay, replay.bottom, vertex);
   step.top_overwritten = replay.slots[static_cast<std::size_t>(replay.top)];
@@ -473,31 +475,69 @@ int first_point_outside(const HullReplay& replay, int position, int last) {
   return position;
 }
 
-// Steps are undone in the reverse of the order they were taken in.
-void undo_step(HullReplay& replay, const HullStep& step) {
-  if (step.position >= 0) {
+// Steps are undone in the reverse of the order they were taken in; the ends
+// go back to where the step before left them.
+void undo_step(HullReplay& replay, const HullStep& step, int bottom_before, int top_before) {
+  if (step.bottom_overwritten != kNothingPushed) {
     write_slot(replay, step.top_after, step.top_overwritten);
     write_slot(replay, step.bottom_after, step.bottom_overwritten);
   }
-  replay.bottom = step.bottom_before;
-  replay.top = step.top_before;
+  replay.bottom = bottom_before;
+  replay.top = top_before;
 }
 
-void redo_step(HullReplay& replay, const HullStep& step) {
-  if (step.position >= 0) {
-    write_slot(replay, step.bottom_after, step.position);
-    write_slot(replay, step.top_after, step.position);
+// The base vertex fed by base step `index`.
+int base_step_vertex(const HullReplay& replay, std::size_t index) {
+  return base_vertex(replay, replay.start + 2 + static_cast<int>(index));
+}
+
+void undo_base_step(HullReplay& replay) {
+  const std::size_t index = --replay.steps_applied;
+  const bool first = index == 0;
+  undo_step(replay, replay.steps[index],
+            first ? replay.first_bottom : replay.steps[index - 1].bottom_after,
+            first ? replay.first_top : replay.steps[index - 1].top_after);
+}
+
+void redo_base_step(HullReplay& replay) {
+  const std::size_t index = replay.steps_applied++;
+  const HullStep& step = replay.steps[index];
+  if (step.bottom_overwritten != kNothingPushed) {
+    const int vertex = base_step_vertex(replay, index);
+    write_slot(replay, step.bottom_after, vertex);
+    write_slot(replay, step.top_after, vertex);
   }
   replay.bottom = step.bottom_after;
   replay.top = step.top_after;
 }
 
+// The deque's ends once the base's applied steps are taken.
+std::pair<int, int> base_ends(const HullReplay& replay) {
+  if (replay.steps_applied == 0) return {replay.first_bottom, replay.first_top};
+  const HullStep& last = replay.steps[replay.steps_applied - 1];
+  return {last.bottom_after, last.top_after};
+}
+
 void undo_wrap_steps(HullReplay& replay) {
-  for (auto step = replay.wrap_steps.rbegin(); step != replay.wrap_steps.rend(); ++step) {
-    undo_step(replay, *step);
+  const auto [base_bottom, base_top] = base_ends(replay);
+  for (std::size_t k = replay.wrap_steps.size(); k-- > 0;) {
+    const bool first = k == 0;
+    undo_step(replay, replay.wrap_steps[k],
+              first ? base_bottom : replay.wrap_steps[k - 1].bottom_after,
+              first ? base_top : replay.wrap_steps[k - 1].top_after);
   }
   replay.wrap_steps.clear();
   replay.wrap_offset = -1;
+}
+
+// A vector's capacity for `size` elements, let go first when it holds room
+// for four times as many: one decomposer's replay serves chains from a
+// million vertices down to a thousand.
+template <class T>
+void fit_capacity(std::vector<T>& storage, std::size_t size) {
+  if (storage.capacity() > 4 * size) storage = std::vector<T>();
+  storage.clear();
+  storage.reserve(size);
 }
 
 // The base's first strict left turn, as start_position finds it, or -1.
@@ -519,6 +559,12 @@ int replay_start(const HullReplay& replay) {
 // position `offset`.
 void read_replayed_hull(HullReplay& replay, int offset, std::vector<int>& hull_positions) {
   hull_positions.clear();
+  const auto length = static_cast<std::size_t>(replay.base_length);
+  if (replay.seen_stamp.size() != length) {
+    fit_capacity(replay.seen_stamp, length);
+    replay.seen_stamp.resize(length, 0U);
+    replay.stamp = 0;
+  }
   if (++replay.stamp == 0) {
     std::fill(replay.seen_stamp.begin(), replay.seen_stamp.end(), 0U);
     replay.stamp = 1;
@@ -557,8 +603,10 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
   replay.base_first = chain.first;
   replay.base_length = chain.length;
   replay.steps.clear();
+  replay.steps_applied = 0;
   replay.wrap_steps.clear();
   replay.wrap_offset = -1;
+  replay.seen_stamp.clear();
   const bool scanned = chain.length >= 3 && !within_turnless_chain(replay, chain);
   replay.start = scanned ? replay_start(replay) : -1;
   if (replay.start < 0) {
@@ -568,13 +616,13 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
     return;
   }
   const auto length = static_cast<std::size_t>(chain.length);
-  replay.slots.assign(2 * length, -1);
-  replay.seen_stamp.assign(length, 0U);
-  replay.stamp = 0;
+  fit_capacity(replay.slots, 2 * length);
+  replay.slots.resize(2 * length, -1);
+  fit_capacity(replay.steps, length - static_cast<std::size_t>(replay.start) - 2);
   // The start triangle as set_up_deque lays it out.
   const int middle = chain.length;
-  replay.bottom = middle - 1;
-  replay.top = middle + 2;
+  replay.bottom = replay.first_bottom = middle - 1;
+  replay.top = replay.first_top = middle + 2;
   write_slot(replay, middle - 1, base_vertex(replay, replay.start + 1));
   write_slot(replay, middle, base_vertex(replay, replay.start - 1));
   write_slot(replay, middle + 1, base_vertex(replay, replay.start));
@@ -587,13 +635,8 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
   } catch (const ReplayFailed&) {
     // The failed step left no trace: it throws before writing a slot, but
     // may have moved bottom and top.
-    if (replay.steps.empty()) {
-      replay.bottom = middle - 1;
-      replay.top = middle + 2;
-    } else {
-      replay.bottom = replay.steps.back().bottom_after;
-      replay.top = replay.steps.back().top_after;
-    }
+    replay.steps_applied = replay.steps.size();
+    std::tie(replay.bottom, replay.top) = base_ends(replay);
   }
   replay.steps_applied = replay.steps.size();
 }
@@ -622,9 +665,9 @@ bool replay_walk(HullReplay& replay, IndexChain chain, int& offset) {
     undo_wrap_steps(replay);
   }
   while (replay.steps_applied > wanted)
-    undo_step(replay, replay.steps[--replay.steps_applied]);
+    undo_base_step(replay);
   while (replay.steps_applied < wanted)
-    redo_step(replay, replay.steps[replay.steps_applied++]);
+    redo_base_step(replay);
   // chain_hull lays out the deque in the middle of 2m slots, the base in the
   // middle of 2 * base_length: the same slots, shifted.
   try {

@@ -50,12 +50,17 @@ void chain_hull(std::span<const Point> points, std::vector<int>& hull_positions,
 // start triangle are fed anew (and undone) for each chain. Decompositions
 // that cut a few vertices off one end of a long chain at every level would
 // otherwise walk the whole chain again every time.
+// A step keeps where the deque's ends are after it and what its push
+// overwrote; where they were before it is where the step before it left
+// them, and the vertex it pushed is the point fed. A base of a million
+// points keeps a million steps.
 struct HullStep {
-  int bottom_before, top_before;
   int bottom_after, top_after;
-  int position;  // the vertex pushed, or -1 when the point changed nothing
+  // The slots' vertices before the push, or kNothingPushed (in both) when
+  // the point changed nothing.
   int bottom_overwritten, top_overwritten;
 };
+inline constexpr int kNothingPushed = -2;  // slots hold vertices or -1
 
 // The least and greatest coordinates of a run of points.
 struct PointBox {
@@ -73,7 +78,11 @@ struct HullReplay {
   std::vector<int> slots;
   int bottom = 0;
   int top = 0;
-  std::vector<HullStep> steps;  // the base's points after the start triangle
+  // The base's points after the start triangle, from base position start + 2
+  // on, and the deque's ends before the first of them.
+  std::vector<HullStep> steps;
+  int first_bottom = 0;
+  int first_top = 0;
   std::size_t steps_applied = 0;
   // The steps of the last chain's points before the start triangle, kept
   // until another chain needs other ones: fed from base position
@@ -82,10 +91,11 @@ struct HullReplay {
   // with the same steps after the start triangle, has the same steps: the
   // points it skips changed nothing. A chain cut near its front, level after
   // level, needs them only once.
-  std::vector<HullStep> wrap_steps;
+  std::vector<HullStep> wrap_steps;  // the first taken where steps_applied left the deque
   int wrap_offset = -1;
   int wrap_first_fed = 0;
-  std::vector<unsigned> seen_stamp;  // by base position, for dropping repeats
+  // By base position, for dropping repeats; made when a whole hull is read.
+  std::vector<unsigned> seen_stamp;
   unsigned stamp = 0;
   std::vector<int> read_positions;
   // Boxes round the polygon's vertices: on the first level one per
