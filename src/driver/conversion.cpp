@@ -200,6 +200,7 @@ std::string write_formula_and_model_as_written(RunReport& run, std::vector<Point
                                                VertexText& vertex_text, WrittenPolygon& written,
                                                Formula formula, const char* model_name,
                                                int digits) {
+  if (written.differs && written.problem.empty()) written.vertices = read_back_points(vertex_text);
   std::string problem = written_formula_problem(written, formula);
   written = WrittenPolygon{};
   const std::string bounding_box = bounding_box_line(vertices, vertex_text);
@@ -294,6 +295,10 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
   VertexText vertex_text = format_vertex_text(vertices, NumberStyle{options.digits, false});
   write_plot_file(run, vertex_text);
   WrittenPolygon written = read_written_polygon(vertices, vertex_text, diagnosis);
+  // The points read back serve only the formula's check, once the
+  // decomposition is done: they are read back again then rather than held
+  // while it takes its memory (16 MB for a million).
+  written.vertices = std::vector<Point>();
 
   Decomposition decomposition = pending_decomposition.take();
   write_listing_file(run, vertex_text, decomposition.last_hull);
