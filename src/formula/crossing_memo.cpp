@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "geometry/exact.h"
 
@@ -59,9 +61,23 @@ int direction_half(const EndCrossingMemo::Ray& ray) {
 // and in between |dy| / (|dx| + |dy|) of the way; it grows strictly with the
 // true angle. Computed from the rounded coordinate differences (which round
 // to the same half-plane and axis), it is within a few units in the last
-// place of 4 of the exact value; values further apart than this are in the
-// exact order.
-constexpr double kAngleSlack = 1e-12;
+// place of 4 of the exact value. It is kept as a 32-bit key, 2^30 steps a
+// quarter turn, rounded down: within one step of the exact angle's key, so
+// keys more than two steps apart are in the exact order. An angle that is not
+// a number (a difference that overflowed) has no key and decides nothing.
+constexpr std::uint32_t kNoAngleKey = UINT32_MAX;
+constexpr std::uint32_t kAngleKeySlack = 2;
+
+std::uint32_t angle_key(double angle) {
+  if (std::isnan(angle)) return kNoAngleKey;
+  constexpr double kLargestKey = static_cast<double>(kNoAngleKey - 1);
+  return static_cast<std::uint32_t>(std::min(angle * 0x1p30, kLargestKey));
+}
+
+bool keys_decide(std::uint32_t a, std::uint32_t b) {
+  if (a == kNoAngleKey || b == kNoAngleKey) return false;
+  return (a > b ? a - b : b - a) > kAngleKeySlack;
+}
 
 // Whether a's direction comes strictly before b's, counter-clockwise from
 // the positive x axis; exact, from the points alone.
@@ -244,10 +260,9 @@ EndCrossingMemo::EndCrossingMemo(std::span<const Point> vertices, IndexChain dom
       outgoing_ray_(to_index(domain.length), 0),
       ruled_out_(domain.length) {}
 
-// The angles decide where they are far enough apart; an angle that is not a
-// number (a difference that overflowed) never does.
+// The angle keys decide where they are far enough apart.
 bool EndCrossingMemo::ByDirection::operator()(const Entry& a, const Entry& b) const {
-  if (std::abs(a.angle - b.angle) > kAngleSlack) return a.angle < b.angle;
+  if (keys_decide(a.angle_key, b.angle_key)) return a.angle_key < b.angle_key;
   const Ray ray_a = memo->ray_of(a.vertex);
   const Ray ray_b = memo->ray_of(b.vertex);
   if (direction_before(ray_a, ray_b)) return true;
@@ -255,27 +270,32 @@ bool EndCrossingMemo::ByDirection::operator()(const Entry& a, const Entry& b) co
 }
 
 bool EndCrossingMemo::ByDirection::operator()(const Entry& entry, const Ray& ray) const {
-  if (std::abs(entry.angle - ray.angle) > kAngleSlack) return entry.angle < ray.angle;
+  if (keys_decide(entry.angle_key, ray.angle_key)) return entry.angle_key < ray.angle_key;
   return direction_before(memo->ray_of(entry.vertex), ray);
 }
 
 bool EndCrossingMemo::ByDirection::operator()(const Ray& ray, const Entry& entry) const {
-  if (std::abs(entry.angle - ray.angle) > kAngleSlack) return ray.angle < entry.angle;
+  if (keys_decide(entry.angle_key, ray.angle_key)) return ray.angle_key < entry.angle_key;
   return direction_before(ray, memo->ray_of(entry.vertex));
 }
 
 EndCrossingMemo::Ray EndCrossingMemo::make_ray(Point back, Point origin) {
   const double dx = origin.x - back.x;
   const double dy = origin.y - back.y;
-  if (!std::isfinite(dx) || !std::isfinite(dy)) return {back, origin, std::nan("")};
-  const double share = std::fabs(dy) / (std::fabs(dx) + std::fabs(dy));  // dx, dy not both 0
+  if (!std::isfinite(dx) || !std::isfinite(dy)) return {back, origin, kNoAngleKey};
+  // dx and dy are not both 0; halved where their sum would overflow, which
+  // is exact for numbers that large.
+  const double sum = std::fabs(dx) + std::fabs(dy);
+  const double share = std::isfinite(sum)
+                           ? std::fabs(dy) / sum
+                           : 0.5 * std::fabs(dy) / (0.5 * std::fabs(dx) + 0.5 * std::fabs(dy));
   double angle = 0.0;
   if (dy > 0.0 || (dy == 0.0 && dx > 0.0)) {
     angle = dx >= 0.0 ? share : 2.0 - share;
   } else {
     angle = dx < 0.0 ? 2.0 + share : 4.0 - share;
   }
-  return {back, origin, angle};
+  return {back, origin, angle_key(angle)};
 }
 
 EndCrossingMemo::Ray EndCrossingMemo::ray_of(int vertex, bool outgoing_ray) const {

@@ -125,19 +125,20 @@ class EndCrossingMemo {
   int remembered_edge(int vertex) const;  // or -1
 
   // The ray a vertex's crossing came from: from `back` through `origin`,
-  // with a number that grows with its direction's angle, as computed in
+  // with a key that grows with its direction's angle, as computed in
   // doubles where it is wanted (make_ray).
   struct Ray {
     Point back;
     Point origin;
-    double angle = 0.0;
+    std::uint32_t angle_key = 0;
   };
   static Ray make_ray(Point back, Point origin);
 
  private:
-  // A remembered vertex with its ray's angle as make_ray computes it.
+  // A remembered vertex with its ray's angle key as make_ray computes it:
+  // 8 bytes, for lists that hold most of a million vertices.
   struct Entry {
-    double angle;
+    std::uint32_t angle_key;
     int vertex;
   };
   // Orders entries by the direction of their rays, counter-clockwise from
@@ -164,7 +165,7 @@ class EndCrossingMemo {
   Ray ray_of(int vertex, bool outgoing_ray) const;
   Entry entry_of(int vertex) const {
     const Ray ray = ray_of(vertex);
-    return {make_ray(ray.back, ray.origin).angle, vertex};
+    return {make_ray(ray.back, ray.origin).angle_key, vertex};
   }
   void forget_lost_crossings(EdgeVertices& list, const ShorteningWedge& wedge);
   int list_of_edge(int edge);

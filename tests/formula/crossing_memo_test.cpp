@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -184,6 +185,32 @@ TEST(EndCrossingMemo, CarriesOverWhatTryingEveryVertexCarriesOver) {
       }
     }
     EXPECT_GT(carried, 50) << "n " << vertex_count;
+  }
+}
+
+// The angle keys the end memo orders its lists by: a quarter turn apart on
+// the axes, rising with the direction counter-clockwise, the same for a ray
+// whose coordinate differences are finite but whose sum is not, and none for
+// one whose differences overflow.
+TEST(EndCrossingMemo, AngleKeysRiseWithTheDirection) {
+  const auto key = [](Point back, Point origin) {
+    return EndCrossingMemo::make_ray(back, origin).angle_key;
+  };
+  const Point o{0, 0};
+  EXPECT_EQ(key(o, {1, 0}), 0U);
+  EXPECT_EQ(key(o, {0, 1}), 1U << 30);
+  EXPECT_EQ(key(o, {-1, 0}), 2U << 30);
+  EXPECT_EQ(key(o, {0, -1}), 3U << 30);
+  const double huge = 0.75e308;
+  EXPECT_EQ(key({-huge, -huge}, {huge, huge}), key(o, {1, 1}));
+  EXPECT_EQ(key({huge, -huge}, {-huge, huge}), key(o, {-1, 1}));
+  EXPECT_EQ(key({-1.7e308, 0}, {1.7e308, 1}), UINT32_MAX);
+  std::uint32_t previous = 0;
+  for (int step = 1; step < 4000; ++step) {
+    const double turn = 2 * 3.141592653589793 * step / 4000;
+    const std::uint32_t next = key(o, {std::cos(turn), std::sin(turn)});
+    ASSERT_GT(next, previous) << "step " << step;
+    previous = next;
   }
 }
 
