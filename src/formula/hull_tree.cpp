@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <span>
+#include <vector>
 
 #include "geometry/exact.h"
 #include "geometry/segments.h"
@@ -112,10 +115,36 @@ int disc_side(Point from, Point to, Point through, const HullDisc& disc) {
   return 0;
 }
 
-HullTree make_hull_tree(std::span<const Point> vertices) {
+namespace {
+
+// The vertex of a node's k-th corner.
+int corner_vertex(const HullTree& tree, std::size_t node, std::size_t k) {
+  const std::size_t at = tree.hull_begin[node] + k;
+  if (!has_near_corners(tree, node)) return tree.far_corners[at];
+  return static_cast<int>(node_first_vertex(tree, node) + tree.near_corners[at]);
+}
+
+void store_corners(HullTree& tree, std::size_t node, std::span<const int> corners) {
+  if (has_near_corners(tree, node)) {
+    const std::size_t first = node_first_vertex(tree, node);
+    tree.hull_begin[node] = tree.near_corners.size();
+    for (const int vertex : corners)
+      tree.near_corners.push_back(
+          static_cast<std::uint16_t>(static_cast<std::size_t>(vertex) - first));
+  } else {
+    tree.hull_begin[node] = tree.far_corners.size();
+    tree.far_corners.insert(tree.far_corners.end(), corners.begin(), corners.end());
+  }
+  tree.hull_end[node] = tree.hull_begin[node] + corners.size();
+}
+
+}  // namespace
+
+HullTree make_hull_tree(std::span<const Point> vertices, std::size_t near_span) {
   HullTree tree;
   tree.vertices = vertices;
   tree.vertex_count = vertices.size();
+  tree.near_span = std::min(near_span, kNearSpan);
   const std::size_t block_count = (vertices.size() + kHullBlockSize - 1) / kHullBlockSize;
   tree.leaf_count = 1;
   while (tree.leaf_count < block_count)
@@ -124,12 +153,15 @@ HullTree make_hull_tree(std::span<const Point> vertices) {
   const std::size_t node_count = 2 * tree.leaf_count;
   tree.hull_begin.assign(node_count, 0);
   tree.hull_end.assign(node_count, 0);
+  tree.discs.resize(node_count);
   std::vector<Keyed> points;
   std::vector<Keyed> hull;
+  std::vector<int> corners;
   const auto build = [&](std::size_t node) {
-    tree.hull_begin[node] = tree.corners.size();
-    append_strict_hull(points, hull, tree.corners);
-    tree.hull_end[node] = tree.corners.size();
+    corners.clear();
+    append_strict_hull(points, hull, corners);
+    tree.discs[node] = disc_round(vertices, corners);
+    store_corners(tree, node, corners);
   };
   for (std::size_t block = 0; block < tree.leaf_count; ++block) {
     const std::size_t begin = std::min(block * kHullBlockSize, vertices.size());
@@ -142,16 +174,13 @@ HullTree make_hull_tree(std::span<const Point> vertices) {
   for (std::size_t node = tree.leaf_count - 1; node >= 1; --node) {
     points.clear();
     for (const std::size_t child : {2 * node, 2 * node + 1}) {
-      for (std::size_t k = tree.hull_begin[child]; k < tree.hull_end[child]; ++k) {
-        const int vertex = tree.corners[k];
+      for (std::size_t k = 0; k < tree.hull_end[child] - tree.hull_begin[child]; ++k) {
+        const int vertex = corner_vertex(tree, child, k);
         points.push_back({vertices[static_cast<std::size_t>(vertex)], vertex});
       }
     }
     build(node);
   }
-  tree.discs.resize(node_count);
-  for (std::size_t node = 1; node < node_count; ++node)
-    tree.discs[node] = disc_round(vertices, node_corners(tree, node));
   return tree;
 }
 

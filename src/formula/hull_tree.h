@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -27,17 +30,23 @@ struct HullDisc {
 // vertices: its strict corners (no point repeated, none on an edge between
 // two others) counter-clockwise from the smallest in (x, y) order. A hull of
 // collinear points is its two ends; of one repeated point, that point.
-// Corners are kept as vertex indices, a quarter of the room of the points:
-// the runs of a spiral are their own hulls at every level up to a winding,
-// so that its tree holds several corners per vertex.
+// Corners are kept as 16-bit offsets from the node's first vertex, an eighth
+// of the room of the points, in nodes of at most near_span vertices; as
+// vertex indices in the few larger ones. The runs of a spiral are their own
+// hulls at every level up to a winding, so that its tree holds several
+// corners per vertex.
+inline constexpr std::size_t kNearSpan = std::size_t{1} << 16;
+
 struct HullTree {
   std::span<const Point> vertices;  // the polygon's, which the tree does not own
   std::size_t vertex_count = 0;
   std::size_t leaf_count = 0;
-  // Per node, where its corners lie in `corners`.
+  std::size_t near_span = kNearSpan;
+  // Per node, where its corners lie in `near_corners` or `far_corners`.
   std::vector<std::size_t> hull_begin;
   std::vector<std::size_t> hull_end;
-  std::vector<int> corners;
+  std::vector<std::uint16_t> near_corners;
+  std::vector<int> far_corners;
   // Per node. A line that passes a node's disc by passes all its vertices by
   // on the same side, which a few operations on doubles can tell: the discs
   // of a spiral's windings, which most lines through a winding's vertex pass
@@ -55,32 +64,53 @@ inline constexpr std::size_t kHullBlockSize = 64;
 // Builds every node's hull from its children's corners with exact
 // orientation tests: O(n log n) in the worst case, far less when the runs'
 // hulls are small, as they are for wiggly outlines. The tree refers to
-// `vertices`, which must outlive it.
-HullTree make_hull_tree(std::span<const Point> vertices);
+// `vertices`, which must outlive it. `near_span` (a multiple of
+// kHullBlockSize, at most kNearSpan) is there for tests.
+HullTree make_hull_tree(std::span<const Point> vertices, std::size_t near_span = kNearSpan);
+
+// The first vertex of a node's run and the run's length (past the polygon's
+// end for the last nodes).
+inline std::size_t node_span(const HullTree& tree, std::size_t node) {
+  return tree.leaf_count / std::bit_floor(node) * kHullBlockSize;
+}
+inline std::size_t node_first_vertex(const HullTree& tree, std::size_t node) {
+  return (node - std::bit_floor(node)) * node_span(tree, node);
+}
+inline bool has_near_corners(const HullTree& tree, std::size_t node) {
+  return node_span(tree, node) <= tree.near_span;
+}
 
 // A node's hull: its corners, as points, and its disc.
 class NodeHull {
  public:
-  NodeHull(std::span<const Point> vertices, std::span<const int> corners, const HullDisc& disc)
-      : vertices_(vertices), corners_(corners), disc_(&disc) {}
-  std::size_t size() const { return corners_.size(); }
-  bool empty() const { return corners_.empty(); }
-  Point operator[](std::size_t k) const { return vertices_[static_cast<std::size_t>(corners_[k])]; }
+  NodeHull(const HullTree& tree, std::size_t node)
+      : size_(tree.hull_end[node] - tree.hull_begin[node]), disc_(&tree.discs[node]) {
+    if (has_near_corners(tree, node)) {
+      // The last nodes may start past the polygon's end; they have no corners.
+      base_ = tree.vertices.data() + std::min(node_first_vertex(tree, node), tree.vertex_count);
+      near_ = tree.near_corners.data() + tree.hull_begin[node];
+    } else {
+      base_ = tree.vertices.data();
+      far_ = tree.far_corners.data() + tree.hull_begin[node];
+    }
+  }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  Point operator[](std::size_t k) const {
+    return near_ != nullptr ? base_[near_[k]] : base_[static_cast<std::size_t>(far_[k])];
+  }
   const HullDisc& disc() const { return *disc_; }
 
  private:
-  std::span<const Point> vertices_;
-  std::span<const int> corners_;
+  const Point* base_ = nullptr;  // the node's first vertex, or the polygon's
+  const std::uint16_t* near_ = nullptr;
+  const int* far_ = nullptr;
+  std::size_t size_;
   const HullDisc* disc_;
 };
 
-inline std::span<const int> node_corners(const HullTree& tree, std::size_t node) {
-  return std::span<const int>(tree.corners)
-      .subspan(tree.hull_begin[node], tree.hull_end[node] - tree.hull_begin[node]);
-}
-
 inline NodeHull node_hull(const HullTree& tree, std::size_t node) {
-  return NodeHull(tree.vertices, node_corners(tree, node), tree.discs[node]);
+  return NodeHull(tree, node);
 }
 
 // Calls visit(points) for sets of points whose union has the convex hull of

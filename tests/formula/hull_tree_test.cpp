@@ -49,60 +49,63 @@ std::string where(const NamedPolygon& input, std::size_t node) {
 // Every node holds the strict hull of its vertices: its corners are some of
 // them, turn strictly left all the way round, and leave every vertex of the
 // node inside or on the boundary. Only one polygon has those three
-// properties.
+// properties. The nodes keep their corners as offsets from their first
+// vertex, or, with the smallest near span, above the leaves as vertices.
 TEST(HullTree, EveryNodeHoldsTheStrictHullOfItsRun) {
   for (const NamedPolygon& input : tree_inputs()) {
-    const std::vector<Point>& vertices = input.vertices;
-    const HullTree tree = make_hull_tree(vertices);
-    for (std::size_t node = 1; node < 2 * tree.leaf_count; ++node) {
-      std::size_t begin = node;
-      std::size_t end = node + 1;
-      while (begin < tree.leaf_count) {
-        begin *= 2;
-        end *= 2;
-      }
-      begin = std::min((begin - tree.leaf_count) * kHullBlockSize, vertices.size());
-      end = std::min((end - tree.leaf_count) * kHullBlockSize, vertices.size());
-      const std::span<const Point> run =
-          std::span<const Point>(vertices).subspan(begin, end - begin);
-      const NodeHull hull = node_hull(tree, node);
-      ASSERT_EQ(hull.empty(), run.empty()) << where(input, node);
-      for (std::size_t k = 0; k < hull.size(); ++k) {
-        const Point corner = hull[k];
-        EXPECT_TRUE(std::any_of(run.begin(), run.end(), [&](Point p) {
-          return same_point(p, corner);
-        })) << where(input, node);
-      }
-      for (std::size_t k = 0; k < hull.size() && hull.size() >= 2; ++k) {
-        const Point from = hull[k];
-        const Point to = hull[(k + 1) % hull.size()];
-        EXPECT_FALSE(same_point(from, to)) << where(input, node);
-        if (hull.size() >= 3) {
-          EXPECT_GT(orientation_sign(from, to, hull[(k + 2) % hull.size()]), 0)
+    for (const std::size_t near_span : {kNearSpan, kHullBlockSize}) {
+      const std::vector<Point>& vertices = input.vertices;
+      const HullTree tree = make_hull_tree(vertices, near_span);
+      for (std::size_t node = 1; node < 2 * tree.leaf_count; ++node) {
+        std::size_t begin = node;
+        std::size_t end = node + 1;
+        while (begin < tree.leaf_count) {
+          begin *= 2;
+          end *= 2;
+        }
+        begin = std::min((begin - tree.leaf_count) * kHullBlockSize, vertices.size());
+        end = std::min((end - tree.leaf_count) * kHullBlockSize, vertices.size());
+        const std::span<const Point> run =
+            std::span<const Point>(vertices).subspan(begin, end - begin);
+        const NodeHull hull = node_hull(tree, node);
+        ASSERT_EQ(hull.empty(), run.empty()) << where(input, node);
+        for (std::size_t k = 0; k < hull.size(); ++k) {
+          const Point corner = hull[k];
+          EXPECT_TRUE(std::any_of(run.begin(), run.end(), [&](Point p) {
+            return same_point(p, corner);
+          })) << where(input, node);
+        }
+        for (std::size_t k = 0; k < hull.size() && hull.size() >= 2; ++k) {
+          const Point from = hull[k];
+          const Point to = hull[(k + 1) % hull.size()];
+          EXPECT_FALSE(same_point(from, to)) << where(input, node);
+          if (hull.size() >= 3) {
+            EXPECT_GT(orientation_sign(from, to, hull[(k + 2) % hull.size()]), 0)
+                << where(input, node);
+          }
+          for (const Point& point : run) {
+            EXPECT_GE(orientation_sign(from, to, point), 0) << where(input, node);
+          }
+        }
+        // Two corners are the ends of a segment that holds every vertex, one
+        // corner the only point there is.
+        if (hull.size() == 1) {
+          for (const Point& point : run)
+            EXPECT_TRUE(same_point(point, hull[0])) << where(input, node);
+        }
+        if (hull.size() == 2) {
+          for (const Point& point : run) {
+            EXPECT_LE(dot_sign(point, hull[0], point, hull[1]), 0) << where(input, node);
+          }
+        }
+        // The disc holds every vertex of the node.
+        const HullDisc& disc = tree.discs[node];
+        for (const Point& point : run) {
+          EXPECT_LE(std::hypot(point.x - disc.x, point.y - disc.y), disc.radius)
               << where(input, node);
         }
-        for (const Point& point : run) {
-          EXPECT_GE(orientation_sign(from, to, point), 0) << where(input, node);
-        }
+        if (HasFailure()) return;
       }
-      // Two corners are the ends of a segment that holds every vertex, one
-      // corner the only point there is.
-      if (hull.size() == 1) {
-        for (const Point& point : run)
-          EXPECT_TRUE(same_point(point, hull[0])) << where(input, node);
-      }
-      if (hull.size() == 2) {
-        for (const Point& point : run) {
-          EXPECT_LE(dot_sign(point, hull[0], point, hull[1]), 0) << where(input, node);
-        }
-      }
-      // The disc holds every vertex of the node.
-      const HullDisc& disc = tree.discs[node];
-      for (const Point& point : run) {
-        EXPECT_LE(std::hypot(point.x - disc.x, point.y - disc.y), disc.radius)
-            << where(input, node);
-      }
-      if (HasFailure()) return;
     }
   }
 }
@@ -114,22 +117,25 @@ TEST(HullTree, ExtremePointsAsTheWalkOverEveryVertex) {
   int extreme = 0;
   int not_extreme = 0;
   for (const NamedPolygon& input : tree_inputs()) {
-    const std::vector<Point>& vertices = input.vertices;
-    const HullTree tree = make_hull_tree(vertices);
-    const int n = static_cast<int>(vertices.size());
-    std::mt19937_64 random(static_cast<std::uint64_t>(n));
-    std::vector<IndexChain> chains = {{0, n}, {n / 2, n}, {n - 1, n}};
-    for (int k = 0; k < 12; ++k) {
-      const int first = static_cast<int>(random() % static_cast<std::uint64_t>(n));
-      chains.push_back({first, 3 + static_cast<int>(random() % static_cast<std::uint64_t>(n - 2))});
-    }
-    for (const IndexChain chain : chains) {
-      for (int position = 0; position < chain.length; ++position) {
-        const bool walked = is_strict_extreme_point(vertices, chain, position);
-        ASSERT_EQ(is_strict_extreme_point(vertices, chain, position, &tree), walked)
-            << input.name << " with " << n << " vertices, chain " << chain.first << "+"
-            << chain.length << " at " << position;
-        if (chain.length >= 64) ++(walked ? extreme : not_extreme);
+    for (const std::size_t near_span : {kNearSpan, kHullBlockSize}) {
+      const std::vector<Point>& vertices = input.vertices;
+      const HullTree tree = make_hull_tree(vertices, near_span);
+      const int n = static_cast<int>(vertices.size());
+      std::mt19937_64 random(static_cast<std::uint64_t>(n));
+      std::vector<IndexChain> chains = {{0, n}, {n / 2, n}, {n - 1, n}};
+      for (int k = 0; k < 12; ++k) {
+        const int first = static_cast<int>(random() % static_cast<std::uint64_t>(n));
+        chains.push_back(
+            {first, 3 + static_cast<int>(random() % static_cast<std::uint64_t>(n - 2))});
+      }
+      for (const IndexChain chain : chains) {
+        for (int position = 0; position < chain.length; ++position) {
+          const bool walked = is_strict_extreme_point(vertices, chain, position);
+          ASSERT_EQ(is_strict_extreme_point(vertices, chain, position, &tree), walked)
+              << input.name << " with " << n << " vertices, chain " << chain.first << "+"
+              << chain.length << " at " << position;
+          if (chain.length >= 64) ++(walked ? extreme : not_extreme);
+        }
       }
     }
   }
