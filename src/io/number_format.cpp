@@ -170,9 +170,29 @@ bool reads_back_as(const char* text, std::size_t length, double value) {
   return result.ec == std::errc() && read == value;
 }
 
+// An integer below 10^15 in magnitude, when the digits asked for cover all
+// of its significant digits and zeros: "%.*g" then shows it as it is, and it
+// reads back exactly. The coordinates of many outlines are such integers, and
+// this takes a tenth of the general route's time. Returns 0 otherwise.
+std::size_t format_exact_integer(double value, int least_digits, char* out) {
+  if (!(value > -1e15 && value < 1e15) || value != std::trunc(value) || value == 0) return 0;
+  const auto result = std::to_chars(out, out + kMaxNumberText, static_cast<long long>(value));
+  const auto length = static_cast<std::size_t>(result.ptr - out);
+  const std::size_t digit_count = length - (value < 0 ? 1 : 0);
+  std::size_t significant = digit_count;
+  while (out[length - 1 - (digit_count - significant)] == '0')
+    --significant;
+  const std::size_t shown =
+      std::max(static_cast<std::size_t>(std::max(least_digits, 0)), significant);
+  return shown >= digit_count ? length : 0;
+}
+
 }  // namespace
 
 std::size_t format_exact_double(double value, int least_digits, char* out) {
+  if (const std::size_t length = format_exact_integer(value, least_digits, out); length > 0) {
+    return length;
+  }
   // Rounding the exact binary value to the shortest text's digit count reads
   // back as the value in all but rare cases near powers of two; one more
   // digit is tried until it does, and 17 always does.

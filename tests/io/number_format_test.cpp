@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <random>
@@ -105,25 +106,36 @@ TEST(FormatDouble, AgreesWithPrintfOnLongDecimalsAndHalfwayPoints) {
   }
 }
 
+// A whole number of 1 to 17 digits, some with trailing zeros, either sign.
+double random_whole_number(std::mt19937_64& random) {
+  const auto digits = static_cast<int>(random() % 17) + 1;
+  const auto magnitude =
+      static_cast<double>(random() % static_cast<std::uint64_t>(std::pow(10.0, digits))) *
+      (random() % 4 == 0 ? 1000.0 : 1.0);
+  return random() % 2 == 0 ? magnitude : -magnitude;
+}
+
 // Any number of digits as printf's %.*g; the exact text as the fewest such
-// digits, from six on, that strtod reads back as the value.
+// digits, from the least asked for on, that strtod reads back as the value.
 TEST(FormatDouble, MoreDigitsAndExactTextAgreeWithPrintfAndStrtod) {
   std::mt19937_64 random(77);
   std::uniform_real_distribution<double> mantissa(-10, 10);
   std::uniform_int_distribution<int> exponent(-30, 30);
-  for (int i = 0; i < 100000; ++i) {
-    const double value = i % 3 == 0 ? std::bit_cast<double>(random() >> 2)
-                                    : mantissa(random) * std::pow(10.0, exponent(random));
+  for (int i = 0; i < 150000; ++i) {
+    const double value = i % 3 == 0   ? std::bit_cast<double>(random() >> 2)
+                         : i % 3 == 1 ? random_whole_number(random)
+                                      : mantissa(random) * std::pow(10.0, exponent(random));
+    const int least = i % 3 == 1 ? 6 + i % 12 : 6;
     char text[kMaxNumberText];
     char reference[64];
     const int digits = 6 + i % 12;
     std::snprintf(reference, sizeof reference, "%.*g", digits, value);
     ASSERT_EQ(std::string(text, format_double(value, digits, text)), reference) << value;
 
-    const std::string exact(text, format_exact_double(value, 6, text));
+    const std::string exact(text, format_exact_double(value, least, text));
     ASSERT_EQ(std::strtod(exact.c_str(), nullptr), value) << exact;
     int fewest = 17;
-    for (int d = 16; d >= 6; --d) {
+    for (int d = 16; d >= least; --d) {
       std::snprintf(reference, sizeof reference, "%.*g", d, value);
       if (std::strtod(reference, nullptr) == value) fewest = d;
     }
