@@ -284,7 +284,7 @@ EndCrossingMemo::Ray EndCrossingMemo::make_ray(Point back, Point origin) {
   const double dy = origin.y - back.y;
   if (!std::isfinite(dx) || !std::isfinite(dy)) return {back, origin, kNoAngleKey};
   // dx and dy are not both 0; halved where their sum would overflow, which
-  // is exact for numbers that large.
+  // keeps the share within a few units in the last place.
   const double sum = std::fabs(dx) + std::fabs(dy);
   const double share = std::isfinite(sum)
                            ? std::fabs(dy) / sum

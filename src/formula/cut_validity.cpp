@@ -229,13 +229,6 @@ std::size_t points_on_side(const Ray& ray, int side, std::span<const Point> poin
   return points.size();
 }
 
-// The vertices of a node: whole blocks, since nodes are only asked about
-// runs of whole blocks.
-std::size_t node_vertex_count(const HullTree& tree, std::size_t node) {
-  const auto level = static_cast<std::size_t>(std::bit_width(node) - 1);
-  return (tree.leaf_count >> level) * kHullBlockSize;
-}
-
 std::span<const Point> block_vertices(const HullTree& tree, std::span<const Point> vertices,
                                       std::size_t leaf) {
   return vertices.subspan((leaf - tree.leaf_count) * kHullBlockSize, kHullBlockSize);
@@ -250,7 +243,7 @@ std::size_t run_into_node(const HullTree& tree, std::span<const Point> vertices,
     const std::size_t near = backwards ? 2 * node + 1 : 2 * node;
     const std::size_t far = backwards ? 2 * node : 2 * node + 1;
     if (strictly_on_side(ray, side, node_hull(tree, near))) {
-      run += node_vertex_count(tree, near);
+      run += node_span(tree, near);
       node = far;
     } else {
       node = near;
@@ -298,7 +291,7 @@ std::size_t run_in_range(const HullTree& tree, std::span<const Point> vertices, 
     if (!strictly_on_side(ray, side, node_hull(tree, node))) {
       return run + run_into_node(tree, vertices, ray, side, node, backwards);
     }
-    run += node_vertex_count(tree, node);
+    run += node_span(tree, node);
   }
   return run + points_on_side(ray, side, far_part, backwards);
 }

@@ -68,8 +68,8 @@ inline constexpr std::size_t kHullBlockSize = 64;
 // kHullBlockSize, at most kNearSpan) is there for tests.
 HullTree make_hull_tree(std::span<const Point> vertices, std::size_t near_span = kNearSpan);
 
-// The first vertex of a node's run and the run's length (past the polygon's
-// end for the last nodes).
+// The length of a node's run, whole blocks, and its first vertex (past the
+// polygon's end for the last nodes).
 inline std::size_t node_span(const HullTree& tree, std::size_t node) {
   return tree.leaf_count / std::bit_floor(node) * kHullBlockSize;
 }
