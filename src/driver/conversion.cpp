@@ -196,11 +196,10 @@ void report_crossing(RunReport& run, const char* input_name, const PolygonDiagno
 // it gets exact ones. Returns why it did not keep them, or nothing.
 // The vertices are let go once their text is made: the files need only the
 // text, and a million vertices take 16 MB while the model is written.
-// `exact_text` holds the exact coordinates' text when it was made already.
 std::string write_formula_and_model_as_written(RunReport& run, std::vector<Point> vertices,
                                                VertexText& vertex_text, WrittenPolygon& written,
-                                               Formula formula, const char* model_name, int digits,
-                                               std::optional<VertexText>& exact_text) {
+                                               Formula formula, const char* model_name,
+                                               int digits) {
   if (written.differs && written.problem.empty()) written.vertices = read_back_points(vertex_text);
   std::string problem = written_formula_problem(written, formula);
   written = WrittenPolygon{};
@@ -208,10 +207,8 @@ std::string write_formula_and_model_as_written(RunReport& run, std::vector<Point
   if (!problem.empty()) {
     // Everything that needs the usual text is written by now.
     vertex_text = VertexText{};
-    vertex_text = exact_text ? std::move(*exact_text)
-                             : format_vertex_text_concurrently(vertices, NumberStyle{digits, true});
+    vertex_text = format_vertex_text_concurrently(vertices, NumberStyle{digits, true});
   }
-  exact_text.reset();
   const std::size_t vertex_count = vertices.size();
   vertices = std::vector<Point>();
   write_formula_and_model(run, vertex_count, bounding_box, vertex_text, std::move(formula),
@@ -302,13 +299,6 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
   // decomposition is done: they are read back again then rather than held
   // while it takes its memory (16 MB for a million).
   written.vertices = std::vector<Point>();
-  // When the written outline itself is wrong, the model needs the exact
-  // coordinates whatever the formula: their text is made while the
-  // decomposition runs, which the thread would otherwise wait for.
-  std::optional<VertexText> exact_text;
-  if (!written.problem.empty()) {
-    exact_text = format_vertex_text(vertices, NumberStyle{options.digits, true});
-  }
 
   Decomposition decomposition = pending_decomposition.take();
   write_listing_file(run, vertex_text, decomposition.last_hull);
@@ -322,7 +312,7 @@ int convert(const char* input_name, const char* model_name, const ConversionOpti
     // Nothing after this reads the vertices: the decompositions are done.
     written_problem = write_formula_and_model_as_written(
         run, std::move(input->vertices), vertex_text, written, std::move(decomposition.formula),
-        model_name, options.digits, exact_text);
+        model_name, options.digits);
   }
   report_short_input(run, input_name, diagnosis);
   if (formula_built) {
