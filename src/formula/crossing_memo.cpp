@@ -92,6 +92,10 @@ bool survives(const ShorteningWedge& wedge, const EndCrossingMemo::Ray& ray) {
   return end_crossing_survives_shortening(wedge, ray.back, ray.origin);
 }
 
+bool crosses_new_end(const ShorteningWedge& wedge, const EndCrossingMemo::Ray& ray) {
+  return crosses_shortened_end_ray(wedge, ray.back, ray.origin);
+}
+
 }  // namespace
 
 RuledOutBits::RuledOutBits(int vertex_count)
@@ -384,16 +388,12 @@ void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const Shortening
   const Ray new_end = make_ray(wedge.inward, wedge.apex);
   // Kept vertices are passed over; once each has been seen, none shows it.
   std::size_t unseen = list.size();
-  const auto carried = [&](int vertex) {
-    const Ray ray = ray_of(vertex);
-    return crosses_shortened_end_ray(wedge, ray.back, ray.origin);
-  };
   if (wedge.sign > 0) {
     auto at = list.lower_bound(new_end);
     for (; unseen > 0; --unseen) {
       if (at == list.end()) at = list.begin();
       if (survives(wedge, ray_of(at->vertex))) break;
-      if (carried(at->vertex)) {
+      if (crosses_new_end(wedge, ray_of(at->vertex))) {
         ++at;
         continue;
       }
@@ -406,7 +406,7 @@ void EndCrossingMemo::forget_lost_crossings(EdgeVertices& list, const Shortening
       if (at == list.begin()) at = list.end();
       --at;
       if (survives(wedge, ray_of(at->vertex))) break;
-      if (carried(at->vertex)) continue;
+      if (crosses_new_end(wedge, ray_of(at->vertex))) continue;
       forget(at->vertex);
       at = list.erase(at);
     }
@@ -420,8 +420,7 @@ void EndCrossingMemo::carry_over_shortening(int from, int to, const ShorteningWe
     // No direction shows a crossing: each is tried.
     EdgeVertices& vertices = lists_[to_index(list)].vertices;
     for (auto at = vertices.begin(); at != vertices.end();) {
-      const Ray ray = ray_of(at->vertex);
-      if (crosses_shortened_end_ray(wedge, ray.back, ray.origin)) {
+      if (crosses_new_end(wedge, ray_of(at->vertex))) {
         ++at;
       } else {
         forget(at->vertex);
@@ -455,7 +454,7 @@ void EndCrossingMemo::carry_edge_crossing(int vertex, bool outgoing_ray, int to,
                                           const ShorteningWedge& wedge) {
   if (ruled_out_.test(vertex)) return;
   const Ray ray = ray_of(vertex, outgoing_ray);
-  if (!survives(wedge, ray) && !crosses_shortened_end_ray(wedge, ray.back, ray.origin)) return;
+  if (!survives(wedge, ray) && !crosses_new_end(wedge, ray)) return;
   remember(vertex, to, outgoing_ray);
 }
 
