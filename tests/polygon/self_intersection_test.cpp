@@ -165,6 +165,9 @@ TEST(SweepOrder, KeepsTheOrderOfSortingIndicesAmongEqualPoints) {
       {"grid", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
       {"signs, zeros and extremes",
        {-kInfinity, -1e300, -2.5, -4.9e-324, -0.0, 0.0, 4.9e-324, 1e-300, 3, kInfinity}},
+      {"alike but for their last bits",
+       {1.0, std::nextafter(1.0, 2.0), 1.0 + 0x1p-40, 1.0 + 0x1p-21, -1.0, -1.0 - 0x1p-40,
+        -std::nextafter(1.0, 2.0)}},
   };
   std::mt19937_64 random(77);
   for (const auto& set : coordinate_sets) {
