@@ -475,15 +475,22 @@ int first_point_outside(const HullReplay& replay, int position, int last) {
   return position;
 }
 
+// The deque's ends before steps[k]: where steps[k - 1] left them, or
+// `first` for the first step.
+using DequeEnds = std::pair<int, int>;
+DequeEnds ends_before(const std::vector<HullStep>& steps, std::size_t k, DequeEnds first) {
+  if (k == 0) return first;
+  return {steps[k - 1].bottom_after, steps[k - 1].top_after};
+}
+
 // Steps are undone in the reverse of the order they were taken in; the ends
 // go back to where the step before left them.
-void undo_step(HullReplay& replay, const HullStep& step, int bottom_before, int top_before) {
+void undo_step(HullReplay& replay, const HullStep& step, DequeEnds before) {
   if (step.bottom_overwritten != kNothingPushed) {
     write_slot(replay, step.top_after, step.top_overwritten);
     write_slot(replay, step.bottom_after, step.bottom_overwritten);
   }
-  replay.bottom = bottom_before;
-  replay.top = top_before;
+  std::tie(replay.bottom, replay.top) = before;
 }
 
 // The base vertex fed by base step `index`.
@@ -491,12 +498,14 @@ int base_step_vertex(const HullReplay& replay, std::size_t index) {
   return base_vertex(replay, replay.start + 2 + static_cast<int>(index));
 }
 
+// The deque's ends once the base's applied steps are taken.
+DequeEnds base_ends(const HullReplay& replay) {
+  return ends_before(replay.steps, replay.steps_applied, {replay.first_bottom, replay.first_top});
+}
+
 void undo_base_step(HullReplay& replay) {
   const std::size_t index = --replay.steps_applied;
-  const bool first = index == 0;
-  undo_step(replay, replay.steps[index],
-            first ? replay.first_bottom : replay.steps[index - 1].bottom_after,
-            first ? replay.first_top : replay.steps[index - 1].top_after);
+  undo_step(replay, replay.steps[index], base_ends(replay));
 }
 
 void redo_base_step(HullReplay& replay) {
@@ -511,21 +520,10 @@ void redo_base_step(HullReplay& replay) {
   replay.top = step.top_after;
 }
 
-// The deque's ends once the base's applied steps are taken.
-std::pair<int, int> base_ends(const HullReplay& replay) {
-  if (replay.steps_applied == 0) return {replay.first_bottom, replay.first_top};
-  const HullStep& last = replay.steps[replay.steps_applied - 1];
-  return {last.bottom_after, last.top_after};
-}
-
 void undo_wrap_steps(HullReplay& replay) {
-  const auto [base_bottom, base_top] = base_ends(replay);
-  for (std::size_t k = replay.wrap_steps.size(); k-- > 0;) {
-    const bool first = k == 0;
-    undo_step(replay, replay.wrap_steps[k],
-              first ? base_bottom : replay.wrap_steps[k - 1].bottom_after,
-              first ? base_top : replay.wrap_steps[k - 1].top_after);
-  }
+  const DequeEnds base = base_ends(replay);
+  for (std::size_t k = replay.wrap_steps.size(); k-- > 0;)
+    undo_step(replay, replay.wrap_steps[k], ends_before(replay.wrap_steps, k, base));
   replay.wrap_steps.clear();
   replay.wrap_offset = -1;
 }
@@ -633,12 +631,11 @@ void start_hull_replay(HullReplay& replay, std::span<const Point> vertices, Inde
       replay.steps.push_back(replay_feed(replay, base_vertex(replay, position)));
     }
   } catch (const ReplayFailed&) {
-    // The failed step left no trace: it throws before writing a slot, but
-    // may have moved bottom and top.
-    replay.steps_applied = replay.steps.size();
-    std::tie(replay.bottom, replay.top) = base_ends(replay);
+    // The failed step left no trace in the slots (it throws before writing
+    // one), but may have moved bottom and top: they go back below.
   }
   replay.steps_applied = replay.steps.size();
+  std::tie(replay.bottom, replay.top) = base_ends(replay);
 }
 
 namespace {
